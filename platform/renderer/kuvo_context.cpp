@@ -1,5 +1,7 @@
 #include "platform/renderer/kuvo_context.h"
 
+#include <cstdint>
+
 namespace KuvoUtils {
 
 namespace {
@@ -52,8 +54,10 @@ void KuvoContext::initChild(KuvoContext& child, int kind, const Color& filter, i
     ray.options = options;
     ray.parent = this;
     // Samplers ask for dimensions from 0 up; a negative one keeps the child's seed apart from
-    // every sample this context hands out.
-    ray.sampleSeed = static_cast<std::uint32_t>(hashSample(sampleSeed, sampleIndex, -1 - rayDepth));
+    // every sample this context hands out. Counting the children gives siblings (one per
+    // reflection sample) independent streams even if the renderer leaves their sampleIndex.
+    const std::int32_t sibling = childCount < INT32_MAX ? childCount++ : childCount;
+    ray.sampleSeed = static_cast<std::uint32_t>(hashSample(sampleSeed, sampleIndex, -1 - sibling));
 }
 
 }  // namespace KuvoUtils

@@ -75,6 +75,7 @@ public:
     // Deterministic sample stream read by sampleValue's default.
     std::uint32_t sampleSeed = 0;
     std::int32_t sampleIndex = 0;
+    std::int32_t childCount = 0;  ///< children initialised from this context so far
 
     // Renderer state; never null in a context the renderer hands out (defaults are provided
     // so that a bare context is still safe to shade).
@@ -103,9 +104,10 @@ public:
     /// sampleIndex and dimension.
     virtual float sampleValue(int dimension);
 
-    /// The interface for `I::kInterfaceId`, typed.
+    /// The interface for `I::kInterfaceId`, typed. (Named apart from queryInterface so that
+    /// a renderer's override of that does not hide it.)
     template <class I>
-    I* queryInterface() const {
+    I* findInterface() const {
         return static_cast<I*>(queryInterface(I::kInterfaceId));
     }
 
@@ -115,7 +117,8 @@ public:
 protected:
     /// Resets `child` and fills what a spawned ray takes from this context: the request
     /// arguments, depth + 1, the mode, thread data and options, an origin at this hit, this
-    /// context as parent, and a sample seed of its own. The host context is not carried over:
+    /// context as parent, and a sample seed of its own (distinct for each child of this
+    /// context, in spawning order). The host context is not carried over:
     /// it describes a hit, and the child has none yet. For renderers' newChildContext overrides.
     void initChild(KuvoContext& child, int kind, const Color& filter, int flags,
                    const Vector& normal);
