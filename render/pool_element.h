@@ -1,0 +1,14 @@
+// A pooled object: T itself plus the link of its pool's free list. It overrides nothing, so it
+// behaves exactly as a T wherever a T is expected.
+#pragma once
+
+namespace KuvoUtils {
+
+template <typename T>
+struct PoolElement : public T {
+    // Not set by construction: ElementPool::take sets it to null before handing the element out,
+    // and giveBack points it at the element given back before.
+    PoolElement* nextFree;
+};
+
+}  // namespace KuvoUtils
