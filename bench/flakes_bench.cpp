@@ -3,8 +3,12 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <cstdint>
+#include <random>
+#include <vector>
 
+#include "flakes/flake_query.h"
 #include "flakes/flake_random.h"
 #include "flakes/math4.h"
 #include "flakes/quadtree_split.h"
@@ -35,30 +39,73 @@ BENCHMARK(BM_SplitExact3);
 BENCHMARK(BM_SplitExact8);
 BENCHMARK(BM_SplitApproximate);
 
+// Normals for a stream of 64 independent groups of four flakes, as the search produces them.
 template <class F>
 void normalsBench(benchmark::State& state) {
     FlakeRandom random(3);
-    alignas(16) float a[4], b[4];
-    for (int k = 0; k < 4; ++k) {
-        a[k] = random.nextUniform();
-        b[k] = random.nextUniform();
+    alignas(16) float a[64][4], b[64][4], out[3][4];
+    for (int i = 0; i < 64; ++i) {
+        for (int k = 0; k < 4; ++k) {
+            a[i][k] = random.nextUniform();
+            b[i][k] = random.nextUniform();
+        }
     }
-    F ua = F::load(a), ub = F::load(b);
     for (auto _ : state) {
-        F x, y, z;
-        benchmark::DoNotOptimize(ua);
-        benchmark::DoNotOptimize(ub);
-        kernels::sampleBeckmannNormals4(ua, ub, 0.1f, x, y, z);
-        benchmark::DoNotOptimize(x);
-        benchmark::DoNotOptimize(y);
-        benchmark::DoNotOptimize(z);
+        for (int i = 0; i < 64; ++i) {
+            F x, y, z;
+            kernels::sampleBeckmannNormals4(F::load(a[i]), F::load(b[i]), 0.1f, x, y, z);
+            x.store(out[0]);
+            y.store(out[1]);
+            z.store(out[2]);
+            benchmark::DoNotOptimize(out);
+        }
     }
-    state.SetItemsProcessed(state.iterations() * 4);
+    state.SetItemsProcessed(state.iterations() * 64);  // items = groups of four normals
 }
 BENCHMARK(normalsBench<simd::scalar::Float4>)->Name("BM_FourNormals/scalar");
 #if defined(GLITTER_HAVE_SSE2_LANES)
 BENCHMARK(normalsBench<simd::sse2::Float4>)->Name("BM_FourNormals/sse2");
 #endif
+
+// The search at the material's defaults (10,000,000 flakes per cell, depth 12, glossiness 0.9)
+// over 256 footprints of one expected flake count, square or 16:1 thin, at random places.
+void searchBench(benchmark::State& state) {
+    const float expected = float(state.range(0));
+    const float aspect = state.range(1) ? 1.0f / 16.0f : 1.0f;
+    FlakeParams params;
+    params.init(10000000, FlakeParams::roughnessFromGlossiness(0.9f),
+                FlakeParams::blurAngleRadians(3.0f), 12, 0, 1.0f, 0, 0.5f, 500.0f, 700.0f);
+    std::mt19937 rng(1);
+    std::uniform_real_distribution<float> pos(0.05f, 0.9f), angle(0.0f, 6.2831855f);
+    std::vector<FlakeFootprint> footprints;
+    const float len = std::sqrt(expected / float(params.numFlakes) / aspect);
+    for (int i = 0; i < 256; ++i) {
+        const float phi = angle(rng);
+        footprints.push_back(makeFootprint({pos(rng), pos(rng)},
+                                           {std::cos(phi) * len, std::sin(phi) * len},
+                                           {-std::sin(phi) * len * aspect, std::cos(phi) * len * aspect}));
+    }
+    FlakeQuery<float> q;
+    int64_t flakes = 0, nodes = 0, searches = 0;
+    size_t i = 0;
+    for (auto _ : state) {
+        const FlakeFootprint& f = footprints[i++ & 255];
+        beginFlakeQuery(q, 1, expected, f, &params);
+        q.viewDir = {0.2f, 0.1f, -0.97f};
+        benchmark::DoNotOptimize(searchFlakes(q));
+        flakes += q.flakeCount;
+        nodes += q.nodesVisited;
+        ++searches;
+    }
+    state.counters["flakes/search"] = double(flakes) / double(searches);
+    state.counters["nodes/search"] = double(nodes) / double(searches);
+    state.counters["ns/flake"] = benchmark::Counter(
+        double(flakes), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(searchBench)
+    ->Name("BM_SearchFlakes")
+    ->ArgNames({"expected", "thin"})
+    ->ArgsProduct({{10, 100, 700}, {0, 1}});
 
 }  // namespace
 }  // namespace glitter

@@ -40,13 +40,12 @@ BoxClass classifyBox(const FlakeFootprint& f, const FlakeSquare& s) {
     bool inside = true;
     for (int k = 0; k < 2; ++k) {
         const FlakeUV n = f.edgeNormal[k];
-        const float p[4] = {s.uMin * n.u + s.vMin * n.v, s.uMax * n.u + s.vMin * n.v,
-                            s.uMax * n.u + s.vMax * n.v, s.uMin * n.u + s.vMax * n.v};
-        float sMin = p[0], sMax = p[0];
-        for (int i = 1; i < 4; ++i) {
-            sMin = p[i] < sMin ? p[i] : sMin;
-            sMax = p[i] > sMax ? p[i] : sMax;
-        }
+        // The extremes of the four corner projections u*n.u + v*n.v. Rounded products and sums
+        // are monotonic, so the extreme sum is the sum of the extreme terms, bit for bit.
+        const float a0 = s.uMin * n.u, a1 = s.uMax * n.u;
+        const float b0 = s.vMin * n.v, b1 = s.vMax * n.v;
+        const float sMin = (a0 < a1 ? a0 : a1) + (b0 < b1 ? b0 : b1);
+        const float sMax = (a0 < a1 ? a1 : a0) + (b0 < b1 ? b1 : b0);
         // Corners 1 and 2 span the band of edge normal 0, corners 2 and 3 that of normal 1.
         const FlakeUV c0 = f.corner[k + 1];
         const FlakeUV c1 = f.corner[k + 2];

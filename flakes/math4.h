@@ -22,7 +22,7 @@ using IntLanes = decltype(asInt(std::declval<F>()));
 inline constexpr float kTwoPi = 6.2831855f;
 
 template <class F>
-F log4(F input) {
+[[gnu::always_inline]] inline F log4(F input) {
     using I = IntLanes<F>;
     const F one(1.0f);
     // NaN compares false here and goes on through max() to the smallest normal instead.
@@ -58,7 +58,7 @@ F log4(F input) {
 }
 
 template <class F>
-void sincos4(F angle, F& sine, F& cosine) {
+[[gnu::always_inline]] inline void sincos4(F angle, F& sine, F& cosine) {
     using I = IntLanes<F>;
     const I signMask(int32_t(0x80000000));
     const I signIn = asInt(angle) & signMask;
@@ -95,16 +95,19 @@ void sincos4(F angle, F& sine, F& cosine) {
 }
 
 template <class F>
-F atan4(F input) {
+[[gnu::always_inline]] inline F atan4(F input) {
     using I = IntLanes<F>;
     const I signMask(int32_t(0x80000000));
     const F x = asFloat(andNot(signMask, asInt(input)));
     const F one(1.0f);
 
-    // Three range cases, all computed and then selected per lane.
+    // Three range cases selected per lane: r = x, (x - 1) / (x + 1) or -1 / x, as one division
+    // (x / 1 is exact, so the first case keeps its bits).
     const auto small = x < F(0.41421357f);
     const auto middle = x < F(2.4142137f);
-    const F r = select(small, x, select(middle, (x - one) / (x + one), F(-1.0f) / x));
+    const F num = select(small, x, select(middle, x - one, F(-1.0f)));
+    const F den = select(small, one, select(middle, x + one, x));
+    const F r = num / den;
     const F offset = select(small, F(0.0f), select(middle, F(0.7853982f), F(1.5707964f)));
 
     const F z = r * r;

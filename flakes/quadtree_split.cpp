@@ -138,8 +138,8 @@ void splitFlakeCount(const FlakeNode& node, FlakeNode children[4]) {
     if (n <= 8) {
         for (int32_t i = 0; i < n; ++i) {
             const float x = random.nextUniform();
-            const int q = x > 0.75f ? 3 : x > 0.5f ? 2 : x > 0.25f ? 1 : 0;
-            ++counts[q];
+            // Quadrant 3 above 0.75, 2 above 0.5, 1 above 0.25, else 0, without branches.
+            ++counts[int(x > 0.25f) + int(x > 0.5f) + int(x > 0.75f)];
         }
     } else {
         detail::approximateQuadrantCounts(n, random, counts);
