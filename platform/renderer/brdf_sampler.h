@@ -16,7 +16,7 @@ class RenderChannelsInfo;
 /// times the density per unit solid angle (a uniform hemisphere has density 1).
 /// No virtual destructor (it would add slots): BRDFs are destroyed through their own type.
 class BRDFSampler {
-public:
+  public:
     BRDFSampler() = default;
     BRDFSampler(const BRDFSampler&) = default;
     BRDFSampler& operator=(const BRDFSampler&) = default;
@@ -73,7 +73,7 @@ public:
     /// Sample number `dimension` of `context`'s deterministic sequence, always in [0, 1).
     float getDMCParam(KuvoContext& context, int dimension) const;
 
-protected:
+  protected:
     ~BRDFSampler() = default;
 };
 

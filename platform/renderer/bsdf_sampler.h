@@ -12,7 +12,7 @@ class KuvoVolume;
 
 /// No virtual destructor (it would add slots): BSDFs are destroyed through their own type.
 class BSDFSampler {
-public:
+  public:
     BSDFSampler() = default;
     BSDFSampler(const BSDFSampler&) = default;
     BSDFSampler& operator=(const BSDFSampler&) = default;
@@ -26,7 +26,7 @@ public:
     /// Slot 3. Default: null (no volume behind the surface).
     virtual KuvoVolume* getVolume(const KuvoContext& context);
 
-protected:
+  protected:
     ~BSDFSampler() = default;
 };
 

@@ -12,7 +12,7 @@
 namespace KuvoUtils {
 
 class CapturingRenderLog : public RenderLog {
-public:
+  public:
     struct Entry {
         Level level;
         std::string message;
@@ -25,10 +25,10 @@ public:
     std::size_t count(Level level) const;
     void clear();
 
-protected:
+  protected:
     void write(Level level, std::string_view message) override;
 
-private:
+  private:
     mutable std::mutex mutex;
     std::vector<Entry> captured;
 };

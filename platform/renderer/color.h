@@ -55,10 +55,18 @@ struct Color {
 
 static_assert(std::is_trivially_copyable_v<Color> && sizeof(Color) == 12);
 
-constexpr Color operator+(const Color& a, const Color& c) { return {a.r + c.r, a.g + c.g, a.b + c.b}; }
-constexpr Color operator-(const Color& a, const Color& c) { return {a.r - c.r, a.g - c.g, a.b - c.b}; }
-constexpr Color operator*(const Color& a, const Color& c) { return {a.r * c.r, a.g * c.g, a.b * c.b}; }
-constexpr Color operator/(const Color& a, const Color& c) { return {a.r / c.r, a.g / c.g, a.b / c.b}; }
+constexpr Color operator+(const Color& a, const Color& c) {
+    return {a.r + c.r, a.g + c.g, a.b + c.b};
+}
+constexpr Color operator-(const Color& a, const Color& c) {
+    return {a.r - c.r, a.g - c.g, a.b - c.b};
+}
+constexpr Color operator*(const Color& a, const Color& c) {
+    return {a.r * c.r, a.g * c.g, a.b * c.b};
+}
+constexpr Color operator/(const Color& a, const Color& c) {
+    return {a.r / c.r, a.g / c.g, a.b / c.b};
+}
 constexpr Color operator*(const Color& a, float s) { return {a.r * s, a.g * s, a.b * s}; }
 constexpr Color operator*(float s, const Color& a) { return {s * a.r, s * a.g, s * a.b}; }
 constexpr Color operator/(const Color& a, float s) { return {a.r / s, a.g / s, a.b / s}; }

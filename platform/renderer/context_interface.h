@@ -9,13 +9,13 @@ namespace KuvoUtils {
 /// Base of every interface that `KuvoContext::queryInterface` can hand out. The numeric id
 /// fixes the concrete type: a context that answers an id returns an object of that id's class.
 class ContextInterface {
-public:
+  public:
     virtual ~ContextInterface() = default;
 };
 
 /// Transforms from world space into the space of the object being shaded.
 class ObjectTransformInterface : public ContextInterface {
-public:
+  public:
     static constexpr int kInterfaceId = 0x77915061;
 
     /// A world point in object space. The default is the identity.

@@ -23,7 +23,8 @@ struct RenderThreadData {
 struct RenderOptions {
     std::int32_t reflections = 1;  ///< reflection switch: 0 turns reflections off
     std::int32_t maxRayDepth = 8;  ///< rays at this depth or deeper get no reflection
-    std::int32_t admitRestrictedRays = 0;  ///< rays flagged kRayFlagRestricted are shaded only when 1
+    std::int32_t admitRestrictedRays =
+        0;  ///< rays flagged kRayFlagRestricted are shaded only when 1
 };
 
 /// Rays with this flag are shaded only when `RenderOptions::admitRestrictedRays` is set.
@@ -37,7 +38,7 @@ struct UVWBasis {
 };
 
 class KuvoContext {
-public:
+  public:
     KuvoContext() = default;
     KuvoContext(const KuvoContext&) = default;
     KuvoContext& operator=(const KuvoContext&) = default;
@@ -114,7 +115,7 @@ public:
     static constexpr RenderThreadData kDefaultThreadData{};
     static constexpr RenderOptions kDefaultOptions{};
 
-protected:
+  protected:
     /// Resets `child` and fills what a spawned ray takes from this context: the request
     /// arguments, depth + 1, the mode, thread data and options, an origin at this hit, this
     /// context as parent, and a sample seed of its own (distinct for each child of this

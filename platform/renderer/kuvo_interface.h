@@ -8,7 +8,7 @@ class KuvoContext;
 class KuvoRenderMtl;
 
 class KuvoInterface {
-public:
+  public:
     KuvoInterface() = default;
     KuvoInterface(const KuvoInterface&) = delete;
     KuvoInterface& operator=(const KuvoInterface&) = delete;

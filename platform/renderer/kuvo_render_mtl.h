@@ -16,7 +16,7 @@ namespace KuvoUtils {
 /// prepareRender, finishRender, attachLog and detachLog run while no thread shades.
 /// No virtual destructor (it would add slots): the host deletes materials through its own base.
 class KuvoRenderMtl {
-public:
+  public:
     /// The id under which a host object hands out this interface.
     static constexpr int kInterfaceId = 0x13072005;
 
@@ -46,7 +46,7 @@ public:
     /// materials to override. Forwards to `shading.shadeMaterial(*this, gbufferId)`.
     virtual void shade(KuvoInterface& shading, int gbufferId);
 
-protected:
+  protected:
     ~KuvoRenderMtl() = default;
 };
 

@@ -6,7 +6,7 @@
 namespace KuvoUtils {
 
 class RenderChannelsInfo {
-public:
+  public:
     enum Channel : std::uint32_t {
         kDiffuse = 1u << 0,
         kReflection = 1u << 1,
@@ -22,7 +22,8 @@ public:
     /// its own copy of this layer, so its pointer need not equal the renderer's.
     static const RenderChannelsInfo reflectChannels;
 
-    friend constexpr bool operator==(const RenderChannelsInfo&, const RenderChannelsInfo&) = default;
+    friend constexpr bool operator==(const RenderChannelsInfo&,
+                                     const RenderChannelsInfo&) = default;
 
     std::uint32_t channels;
 };

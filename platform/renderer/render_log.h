@@ -15,7 +15,7 @@
 namespace KuvoUtils {
 
 class RenderLog {
-public:
+  public:
     enum class Level { info, warning, error };
 
     RenderLog() = default;
@@ -34,11 +34,11 @@ public:
     /// The text `format` and `args` produce, however long.
     static std::string formatMessage(const char* format, va_list args);
 
-protected:
+  protected:
     /// Takes one finished message. Must be safe to call from several threads at once.
     virtual void write(Level level, std::string_view message) = 0;
 
-private:
+  private:
     void print(Level level, const char* format, va_list args);
 };
 

@@ -8,14 +8,14 @@
 namespace KuvoUtils {
 
 class StreamRenderLog : public RenderLog {
-public:
+  public:
     /// `stream` is borrowed and must outlive the log.
     explicit StreamRenderLog(std::FILE* stream) : stream(stream) {}
 
-protected:
+  protected:
     void write(Level level, std::string_view message) override;
 
-private:
+  private:
     std::FILE* stream;
 };
 

@@ -35,10 +35,11 @@ TEST(RenderLog, FormatsArgumentsAndPrefixesLevels) {
     base.printInfo("%d threads, %.2f s", 4, 1.5);
     base.printError("%s", "no memory");
     base.printWarning(nullptr);  // prints nothing
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{
-                               "warning: Glitter 100% :: Stochastic flakes scale is too big! Reduce "
-                               "the flake scale and compensate by increasing the number of flakes.",
-                               "4 threads, 1.50 s", "error: no memory"}));
+    EXPECT_EQ(log.lines(),
+              (std::vector<std::string>{
+                  "warning: Glitter 100% :: Stochastic flakes scale is too big! Reduce "
+                  "the flake scale and compensate by increasing the number of flakes.",
+                  "4 threads, 1.50 s", "error: no memory"}));
     EXPECT_EQ(log.count(RenderLog::Level::warning), 1u);
 
     std::FILE* file = std::tmpfile();
@@ -69,7 +70,8 @@ constexpr int kMessagesPerThread = 250;
 
 std::string threadMessage(int thread, int i) {
     return "thread " + std::to_string(thread) + " message " + std::to_string(i) + " " +
-           std::string(600 + 10 * static_cast<std::size_t>(thread), static_cast<char>('a' + thread));
+           std::string(600 + 10 * static_cast<std::size_t>(thread),
+                       static_cast<char>('a' + thread));
 }
 
 void warnFromThreads(RenderLog& log) {

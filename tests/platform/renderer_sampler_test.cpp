@@ -45,7 +45,7 @@ int slotOf(MemberFunction function) {
 
 // Every slot of both bases overridden; each override records its slot (BSDF slots from 100).
 class RecordingBSDF : public BRDFSampler, public BSDFSampler {
-public:
+  public:
     int ran = -1;
 
     Color getDiffuseColor(const KuvoContext&) override { return ran = 0, Color(); }
@@ -124,7 +124,7 @@ TEST(RendererSlots, BRDFAndBSDFSlotsInOrder) {
 }
 
 class RecordingMaterial : public KuvoRenderMtl {
-public:
+  public:
     int ran = -1;
 
     void prepareRender(int, RendererInstance*) override { ran = 0; }
