@@ -41,7 +41,7 @@ class BlockSequence {
   public:
     using Block = _SequenceBlock<E>;
 
-    /// Every block created later gets `blockSize` slots (at least 1).
+    /// Every block created later gets `size` slots (at least 1).
     explicit BlockSequence(int32_t size) noexcept : blockSize(size < 1 ? 1 : size) {}
 
     BlockSequence(const BlockSequence&) = delete;
