@@ -8,7 +8,8 @@ namespace glitter::test {
 
 namespace {
 
-thread_local AllocationCounts counts;
+thread_local int64_t allocationCount = 0;
+thread_local int64_t releaseCount = 0;
 thread_local int32_t failing = 0;
 
 void* obtain(std::size_t size, std::size_t alignment) noexcept {
@@ -16,85 +17,63 @@ void* obtain(std::size_t size, std::size_t alignment) noexcept {
         --failing;
         return nullptr;
     }
-    if (size == 0) {
-        size = 1;
-    }
-    void* block = nullptr;
-    if (alignment <= alignof(std::max_align_t)) {
-        block = std::malloc(size);
-    } else {
-        // aligned_alloc wants a multiple of the alignment.
-        block = std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment);
-    }
-    if (block != nullptr) {
-        ++counts.allocations;
-    }
+    size = size == 0 ? 1 : size;
+    // aligned_alloc wants a size that is a multiple of the alignment.
+    void* block =
+        alignment <= alignof(std::max_align_t)
+            ? std::malloc(size)
+            : std::aligned_alloc(alignment, (size + alignment - 1) / alignment * alignment);
+    allocationCount += block != nullptr ? 1 : 0;
     return block;
 }
 
 void* obtainOrThrow(std::size_t size, std::size_t alignment) {
     void* block = obtain(size, alignment);
-    if (block == nullptr) {
-        throw std::bad_alloc();
-    }
-    return block;
+    return block != nullptr ? block : throw std::bad_alloc();
 }
 
 void release(void* block) noexcept {
-    if (block != nullptr) {
-        ++counts.releases;
-        std::free(block);
-    }
+    releaseCount += block != nullptr ? 1 : 0;
+    std::free(block);
 }
 
 }  // namespace
 
-AllocationCounts threadAllocationCounts() { return counts; }
-
 void failNextAllocations(int32_t count) { failing = count; }
+
+AllocationScope::AllocationScope()
+    : startAllocations(allocationCount), startReleases(releaseCount) {}
+int64_t AllocationScope::allocations() const { return allocationCount - startAllocations; }
+int64_t AllocationScope::held() const { return allocations() - (releaseCount - startReleases); }
 
 }  // namespace glitter::test
 
+// Every form is replaced: a sanitizer runtime supplies its own for any form left out, and those
+// would bypass the counting.
 using glitter::test::obtain;
 using glitter::test::obtainOrThrow;
 using glitter::test::release;
+using Nothrow = const std::nothrow_t&;
+using Align = std::align_val_t;
+constexpr std::size_t kPlain = __STDCPP_DEFAULT_NEW_ALIGNMENT__;
 
-constexpr std::size_t kDefaultAlignment = __STDCPP_DEFAULT_NEW_ALIGNMENT__;
-
-void* operator new(std::size_t size) { return obtainOrThrow(size, kDefaultAlignment); }
-void* operator new[](std::size_t size) { return obtainOrThrow(size, kDefaultAlignment); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    return obtain(size, kDefaultAlignment);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    return obtain(size, kDefaultAlignment);
-}
-void* operator new(std::size_t size, std::align_val_t alignment) {
-    return obtainOrThrow(size, static_cast<std::size_t>(alignment));
-}
-void* operator new[](std::size_t size, std::align_val_t alignment) {
-    return obtainOrThrow(size, static_cast<std::size_t>(alignment));
-}
-void* operator new(std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
-    return obtain(size, static_cast<std::size_t>(alignment));
-}
-void* operator new[](std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
-    return obtain(size, static_cast<std::size_t>(alignment));
-}
-
-void operator delete(void* block) noexcept { release(block); }
-void operator delete[](void* block) noexcept { release(block); }
-void operator delete(void* block, std::size_t) noexcept { release(block); }
-void operator delete[](void* block, std::size_t) noexcept { release(block); }
-void operator delete(void* block, const std::nothrow_t&) noexcept { release(block); }
-void operator delete[](void* block, const std::nothrow_t&) noexcept { release(block); }
-void operator delete(void* block, std::align_val_t) noexcept { release(block); }
-void operator delete[](void* block, std::align_val_t) noexcept { release(block); }
-void operator delete(void* block, std::size_t, std::align_val_t) noexcept { release(block); }
-void operator delete[](void* block, std::size_t, std::align_val_t) noexcept { release(block); }
-void operator delete(void* block, std::align_val_t, const std::nothrow_t&) noexcept {
-    release(block);
-}
-void operator delete[](void* block, std::align_val_t, const std::nothrow_t&) noexcept {
-    release(block);
-}
+void* operator new(std::size_t n) { return obtainOrThrow(n, kPlain); }
+void* operator new[](std::size_t n) { return obtainOrThrow(n, kPlain); }
+void* operator new(std::size_t n, Nothrow) noexcept { return obtain(n, kPlain); }
+void* operator new[](std::size_t n, Nothrow) noexcept { return obtain(n, kPlain); }
+void* operator new(std::size_t n, Align a) { return obtainOrThrow(n, std::size_t(a)); }
+void* operator new[](std::size_t n, Align a) { return obtainOrThrow(n, std::size_t(a)); }
+void* operator new(std::size_t n, Align a, Nothrow) noexcept { return obtain(n, std::size_t(a)); }
+void* operator new[](std::size_t n, Align a, Nothrow) noexcept { return obtain(n, std::size_t(a)); }
+void operator delete(void* p) noexcept { release(p); }
+void operator delete[](void* p) noexcept { release(p); }
+void operator delete(void* p, std::size_t) noexcept { release(p); }
+void operator delete[](void* p, std::size_t) noexcept { release(p); }
+void operator delete(void* p, Nothrow) noexcept { release(p); }
+void operator delete[](void* p, Nothrow) noexcept { release(p); }
+void operator delete(void* p, Align) noexcept { release(p); }
+void operator delete[](void* p, Align) noexcept { release(p); }
+void operator delete(void* p, std::size_t, Align) noexcept { release(p); }
+void operator delete[](void* p, std::size_t, Align) noexcept { release(p); }
+void operator delete(void* p, Align, Nothrow) noexcept { release(p); }
+void operator delete[](void* p, Align, Nothrow) noexcept { release(p); }
