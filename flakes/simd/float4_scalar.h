@@ -100,6 +100,7 @@ inline Mask4 operator&(const Mask4& a, const Mask4& b) {
 inline Mask4 operator|(const Mask4& a, const Mask4& b) {
     return {{a.v[0] | b.v[0], a.v[1] | b.v[1], a.v[2] | b.v[2], a.v[3] | b.v[3]}};
 }
+inline Mask4 operator~(const Mask4& a) { return {{~a.v[0], ~a.v[1], ~a.v[2], ~a.v[3]}}; }
 // One bit per lane, lane 0 in bit 0 (movmskps).
 inline int moveMask(const Mask4& m) {
     return int((m.v[0] >> 31) | ((m.v[1] >> 31) << 1) | ((m.v[2] >> 31) << 2) |

@@ -57,6 +57,9 @@ inline Mask4 operator>=(const Float4& a, const Float4& b) { return {_mm_cmpge_ps
 
 inline Mask4 operator&(const Mask4& a, const Mask4& b) { return {_mm_and_ps(a.v, b.v)}; }
 inline Mask4 operator|(const Mask4& a, const Mask4& b) { return {_mm_or_ps(a.v, b.v)}; }
+inline Mask4 operator~(const Mask4& a) {
+    return {_mm_xor_ps(a.v, _mm_castsi128_ps(_mm_set1_epi32(-1)))};
+}
 inline int moveMask(const Mask4& m) { return _mm_movemask_ps(m.v); }
 inline Float4 select(const Mask4& m, const Float4& a, const Float4& b) {
     return Float4(_mm_or_ps(_mm_and_ps(m.v, a.v), _mm_andnot_ps(m.v, b.v)));

@@ -1,0 +1,173 @@
+#pragma once
+// Evaluation of the flakes BSDF in its local frame: the discrete flakes whose mirror direction
+// lies in the blur cone around the light, the smooth Beckmann lobe with Smith shadowing, and
+// the linear blend between them. Shared by the plain (float) and coloured (Color) variants;
+// allocation-free. Densities follow the renderer's convention (bsdf/density_convention.h).
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+
+#include "flakes/flake_query.h"
+#include "flakes/simd/float4.h"
+#include "platform/renderer/color.h"
+#include "platform/renderer/vector.h"
+
+namespace glitter {
+
+// Beckmann distribution of the half vector's cosine; 0.5 rather than 1/pi folds in the
+// renderer's density convention.
+float beckmannD(float cosH, float alpha);
+
+// Smith shadowing-masking: a rational fit of G1 for each of the two directions.
+float smithG(float cosO, float cosI, float alpha);
+
+template <class T>
+struct FlakeConeSum {
+    T sum;
+    int32_t count;
+};
+
+namespace detail {
+
+inline float grey(const FlakeParams& p) { return p.randomLightness ? 0.5f : p.lightness; }
+
+template <class T>
+T smoothValue(const FlakeParams& p, float d) {
+    if constexpr (kPlainFlakes<T>) {
+        return d;
+    } else {
+        return T(grey(p) * d);
+    }
+}
+
+template <class T>
+T zeroValue() {
+    if constexpr (kPlainFlakes<T>) {
+        return 0.0f;
+    } else {
+        return T(0.0f, 0.0f, 0.0f);
+    }
+}
+
+inline float reduceLanes(simd::Float4 v) { return (v[0] + v[1]) + (v[2] + v[3]); }
+
+// Length normalisation that leaves zero and infinite vectors as they are.
+inline void normalizeUnlessDegenerate(float& x, float& y, float& z) {
+    const float len = std::sqrt(x * x + y * y + z * z);
+    const float largest = std::fmax(std::fabs(x), std::fmax(std::fabs(y), std::fabs(z)));
+    if (largest >= len * 1e18f) return;
+    x = x / len;
+    y = y / len;
+    z = z / len;
+}
+
+}  // namespace detail
+
+// Sum of the weights (or colours) of the flakes whose mirror direction lies strictly inside
+// the cone around probeDir, and how many they are. Four flakes at a time: the comparison mask
+// gives the count and selects what is added; the lanes are reduced once at the end. The last
+// block's filler lanes are masked out of the count, so it counts exactly the flakes that
+// sampling can pick.
+template <class T>
+FlakeConeSum<T> sumFlakesInCone(const FlakeQuery<T>& q) {
+    using simd::Float4;
+    const Float4 px(q.probeDir.x), py(q.probeDir.y), pz(q.probeDir.z);
+    const Float4 cosBlur(q.params->cosBlurAngle);
+    const Float4 zero(0.0f);
+    Float4 sum0 = zero, sum1 = zero, sum2 = zero;
+    int32_t count = 0;
+    const int32_t blocks = q.blocks.count;
+    for (int32_t i = 0; i < blocks; ++i) {
+        const FlakeBlock<T>& b = q.blocks.data[i];
+        const Float4 d = Float4::load(b.x) * px + Float4::load(b.y) * py + Float4::load(b.z) * pz;
+        const auto inCone = ~(d <= cosBlur);  // a NaN direction counts, as "unless <=" reads
+        int bits = moveMask(inCone);
+        if (i == blocks - 1) {
+            const uint32_t real = q.flakeCount - uint32_t(i) * 4u;
+            if (real < 4) bits &= (1 << real) - 1;
+        }
+        count += std::popcount(unsigned(bits));
+        if constexpr (kPlainFlakes<T>) {
+            sum0 = sum0 + select(inCone, Float4::load(b.weight), zero);
+        } else {
+            sum0 = sum0 + select(inCone, Float4::load(b.r), zero);
+            sum1 = sum1 + select(inCone, Float4::load(b.g), zero);
+            sum2 = sum2 + select(inCone, Float4::load(b.b), zero);
+        }
+    }
+    if constexpr (kPlainFlakes<T>) {
+        return {detail::reduceLanes(sum0), count};
+    } else {
+        return {T(detail::reduceLanes(sum0), detail::reduceLanes(sum1), detail::reduceLanes(sum2)),
+                count};
+    }
+}
+
+// Blend weight of the smooth lobe: 0 at or below blendMin, rising linearly to 1 at blendMax.
+template <class T>
+float smoothBlendWeight(const FlakeQuery<T>& q) {
+    const FlakeParams& p = *q.params;
+    if (!(q.expectedFlakes > p.blendMin)) return 0.0f;
+    return (q.expectedFlakes - p.blendMin) / (p.blendMax - p.blendMin);
+}
+
+// The discrete value (each found flake a mirror whose reflection is spread evenly over its
+// cone), blended with the smooth lobe in the blend band; writes the matching density.
+template <class T>
+T evalDiscrete(const FlakeQuery<T>& q, float lDotH, float hz, float& pdf) {
+    const FlakeParams& p = *q.params;
+    const FlakeConeSum<T> cone = sumFlakesInCone(q);
+    const float coneMeasure = 1.0f - p.cosBlurAngle;
+    T v = detail::zeroValue<T>();
+    pdf = 0.0f;
+    // A blur angle of 0 leaves an empty cone: the flakes reflect nothing rather than 0/0.
+    if (coneMeasure > 0.0f) {
+        pdf = float(cone.count) / (float(q.flakeCount) * coneMeasure);
+        v = cone.sum * lDotH / (coneMeasure * q.footprint.area * float(p.numFlakes));
+    }
+    if (q.expectedFlakes > p.blendMin) {
+        const float t = (q.expectedFlakes - p.blendMin) / (p.blendMax - p.blendMin);
+        const float d = beckmannD(hz, p.roughness);
+        pdf = (d * hz / lDotH) * t + (1.0f - t) * pdf;
+        if constexpr (kPlainFlakes<T>) {
+            v = (1.0f - t) * v + d * t;
+        } else {
+            const float g = detail::grey(p) * d * t;
+            v = T(g + (1.0f - t) * v.r, g + (1.0f - t) * v.g, g + (1.0f - t) * v.b);
+        }
+    }
+    return v;
+}
+
+// Reflected value for the local light direction L (value / |cos theta_o| with Smith G) and its
+// density. Black with density 0 for every invalid configuration.
+template <class T>
+T evalFlakes(FlakeQuery<T>& q, const KuvoUtils::Vector& l, float& pdf) {
+    q.probeDir = {l.x, l.y, l.z};
+    pdf = 0.0f;
+    const FlakeVector v = q.viewDir;
+    if (!(-v.z > 0.000001f)) return detail::zeroValue<T>();
+    if (!(l.z > 0.000001f)) return detail::zeroValue<T>();
+
+    float hx = l.x - v.x, hy = l.y - v.y, hz = l.z - v.z;
+    detail::normalizeUnlessDegenerate(hx, hy, hz);
+    if (!(hz > 0.000001f)) return detail::zeroValue<T>();
+    const float vDotH = v.x * hx + v.y * hy + v.z * hz;
+    const float lDotH = l.x * hx + l.y * hy + l.z * hz;
+    if (!((-vDotH) * (-v.z) >= 0.000001f)) return detail::zeroValue<T>();
+    if (!(lDotH * l.z >= 0.000001f)) return detail::zeroValue<T>();
+
+    const FlakeParams& p = *q.params;
+    T value;
+    if (q.enabled == 0) {
+        const float d = beckmannD(hz, p.roughness);
+        pdf = d * hz / lDotH;
+        value = detail::smoothValue<T>(p, d);
+    } else {
+        value = evalDiscrete(q, lDotH, hz, pdf);
+    }
+    return value * smithG(-v.z, l.z, p.roughness) / std::fabs(v.z);
+}
+
+}  // namespace glitter

@@ -1,0 +1,72 @@
+#pragma once
+// Test helpers for the BSDF: a shading context with a settable UVW channel, scripted samples
+// and one reusable child; materials with default values; footprints of a chosen flake count.
+
+#include <atomic>
+#include <cmath>
+#include <memory>
+
+#include "bsdf/bsdf_setup.h"
+#include "platform/renderer/capturing_render_log.h"
+
+namespace glitter::test {
+
+using KuvoUtils::Color;
+using KuvoUtils::Vector;
+
+class TestContext : public KuvoUtils::KuvoContext {
+public:
+    Vector uvw;
+    KuvoUtils::UVWBasis basis{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+    float samples[4] = {0.5f, 0.5f, 0.5f, 0.5f};  // returned by sampleValue(dimension)
+    std::unique_ptr<TestContext> child;
+    KuvoUtils::RenderOptions renderOptions;
+    KuvoUtils::RenderThreadData thread;
+
+    TestContext() {
+        options = &renderOptions;
+        threadData = &thread;
+        setRayDir({0, 0, -1});
+        shadingNormal = geometricNormal = {0, 0, 1};
+    }
+    Vector getUVWCoords(int) const override { return uvw; }
+    KuvoUtils::UVWBasis getUVWBasis(int) const override { return basis; }
+    float sampleValue(int dimension) override { return samples[dimension & 3]; }
+    KuvoContext* newChildContext(int kind, const Color& filter, int flags,
+                                 const Vector& normal) override {
+        if (!child) child = std::make_unique<TestContext>();
+        initChild(*child, kind, filter, flags, normal);
+        return child.get();
+    }
+};
+
+// A material at the parameter block's defaults, with its render-time record filled.
+struct TestMaterial {
+    CachedParameterValues values;
+    FlakeParams params{};
+    KuvoUtils::CapturingRenderLog log;
+    KuvoUtils::RenderLog* attachedLog = nullptr;
+    std::atomic<int32_t> warned{0};
+    const char16_t* name = u"Glitter";
+
+    TestMaterial() { refresh(); }
+    void refresh() {
+        params.init(values.num_flakes, FlakeParams::roughnessFromGlossiness(values.hilight_glossiness),
+                    FlakeParams::blurAngleRadians(values.blur_angle), values.texture_subdivs,
+                    values.random_saturation, values.saturation, values.random_lightness,
+                    values.lightness, values.blend_min, values.blend_max);
+    }
+    FlakeMaterialView view() { return {&values, &params, attachedLog, &warned, name}; }
+};
+
+// Point the context's pixel footprint at `expected` flakes of the material's default count: a
+// square of that area in UVW space (identity basis), centred at uv.
+inline void setFootprint(TestContext& c, float expected, int32_t numFlakes, float u = 0.37f,
+                         float v = 0.61f) {
+    const float side = std::sqrt(expected / float(numFlakes));
+    c.uvw = {u, v, 0};
+    c.dPdx = {side, 0, 0};
+    c.dPdy = {0, side, 0};
+}
+
+}  // namespace glitter::test
