@@ -1,0 +1,143 @@
+#include "apps/renderer/cli_options.h"
+
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+
+namespace glitter::renderer {
+
+namespace {
+
+constexpr int kMaxThreads = 256;
+constexpr int kMaxSamples = 1 << 16;
+constexpr int kMaxSide = 16384;
+constexpr long long kMaxPixels = 1ll << 26;
+constexpr int kMaxFrames = 9999;
+
+int parseInt(const std::string& option, const std::string& text, int lowest, int highest) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, error] = std::from_chars(text.data(), end, value);
+    if (error != std::errc() || ptr != end || value < lowest || value > highest) {
+        throw UsageError(option + " takes a whole number from " + std::to_string(lowest) +
+                         " to " + std::to_string(highest) + ", not '" + text + "'");
+    }
+    return value;
+}
+
+void parseSize(const std::string& text, int& width, int& height) {
+    const std::size_t x = text.find_first_of("xX");
+    if (x == std::string::npos) {
+        throw UsageError("--size takes WIDTHxHEIGHT, for example 640x360, not '" + text + "'");
+    }
+    width = parseInt("--size width", text.substr(0, x), 1, kMaxSide);
+    height = parseInt("--size height", text.substr(x + 1), 1, kMaxSide);
+    if (static_cast<long long>(width) * height > kMaxPixels) {
+        throw UsageError("--size " + text + " has more than " + std::to_string(kMaxPixels) +
+                         " pixels");
+    }
+}
+
+}  // namespace
+
+CliOptions parseCommandLine(const std::vector<std::string>& args) {
+    CliOptions options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        // Both "--name value" and "--name=value".
+        std::string name = arg;
+        std::string value;
+        bool hasValue = false;
+        if (arg.rfind("--", 0) == 0) {
+            const std::size_t eq = arg.find('=');
+            if (eq != std::string::npos) {
+                name = arg.substr(0, eq);
+                value = arg.substr(eq + 1);
+                hasValue = true;
+            }
+        }
+        auto takeValue = [&]() -> const std::string& {
+            if (!hasValue) {
+                if (i + 1 >= args.size()) {
+                    throw UsageError(name + " needs a value");
+                }
+                value = args[++i];
+                hasValue = true;
+            }
+            return value;
+        };
+        if (name == "--help" || name == "-h") {
+            options.showHelp = true;
+        } else if (name == "--threads") {
+            options.threads = parseInt(name, takeValue(), 1, kMaxThreads);
+        } else if (name == "--spp") {
+            options.samplesPerPixel = parseInt(name, takeValue(), 1, kMaxSamples);
+        } else if (name == "--size") {
+            parseSize(takeValue(), options.width, options.height);
+        } else if (name == "--out") {
+            options.output = takeValue();
+            if (options.output.empty()) {
+                throw UsageError("--out needs a file name");
+            }
+        } else if (name == "--camera") {
+            const std::string& preset = takeValue();
+            if (preset == "close") {
+                options.camera = CameraPreset::close;
+            } else if (preset == "far") {
+                options.camera = CameraPreset::far;
+            } else {
+                throw UsageError("--camera takes close or far, not '" + preset + "'");
+            }
+        } else if (name == "--frames") {
+            options.frames = parseInt(name, takeValue(), 1, kMaxFrames);
+        } else if (name == "--scene") {
+            options.scene = takeValue();
+            if (options.scene.empty()) {
+                throw UsageError("--scene needs 'default' or an OBJ file");
+            }
+        } else if (arg.rfind("-", 0) == 0) {
+            throw UsageError("unknown option '" + arg + "'");
+        } else {
+            throw UsageError("unexpected argument '" + arg + "'");
+        }
+        if (hasValue && (name == "--help" || name == "-h")) {
+            throw UsageError(name + " takes no value");
+        }
+    }
+    return options;
+}
+
+std::string frameOutputPath(const std::string& output, int frame, int frameCount) {
+    if (frameCount <= 1) {
+        return output;
+    }
+    const std::filesystem::path path(output);
+    char number[16];
+    std::snprintf(number, sizeof number, ".%04d", frame + 1);
+    return (path.parent_path() / (path.stem().string() + number + path.extension().string()))
+        .string();
+}
+
+std::string helpText() {
+    return "Usage: glitter_render [options]\n"
+           "Renders a material with the glitter renderer.\n"
+           "\n"
+           "Options:\n"
+           "  --scene default|FILE.obj  the built-in sphere on a ground plane, or an OBJ mesh\n"
+           "                            standing on it (default: default)\n"
+           "  --camera close|far        close up (single flakes) or far away (the smooth\n"
+           "                            lobe) (default: far)\n"
+           "  --size WxH                image size in pixels (default: 640x360)\n"
+           "  --spp N                   samples per pixel (default: 16)\n"
+           "  --threads N               render threads (default: one per hardware thread)\n"
+           "  --frames N                render N frames of a short camera move; file names\n"
+           "                            get a frame number, as in render.0001.png (default: 1)\n"
+           "  --out FILE                output image: .exr (linear float) or .png (sRGB,\n"
+           "                            tone-mapped) (default: render.png)\n"
+           "  --help                    show this help\n"
+           "\n"
+           "Progress is shown on standard error when it is a terminal. Material warnings go\n"
+           "to standard error. A failed render leaves no output file.\n";
+}
+
+}  // namespace glitter::renderer

@@ -1,0 +1,141 @@
+#include "apps/renderer/renderer.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "apps/renderer/material_session.h"
+#include "apps/renderer/sobol_sampler.h"
+
+namespace glitter::renderer {
+
+Renderer::Renderer(const Scene& scene_, const Camera& camera_, const RenderSettings& settings_)
+    : scene(scene_), camera(camera_), settings(settings_) {
+    if (settings.samplesPerPixel < 1 || settings.threadCount < 1 || settings.tileSize < 1 ||
+        settings.maxRayDepth < 0) {
+        throw std::invalid_argument("render settings out of range");
+    }
+}
+
+Image Renderer::render(KuvoUtils::RenderLog* log, const std::function<void(double)>& progress) {
+    const int width = camera.width();
+    const int height = camera.height();
+    Image image(width, height);
+    const int tilesX = (width + settings.tileSize - 1) / settings.tileSize;
+    const int tilesY = (height + settings.tileSize - 1) / settings.tileSize;
+    const int tileCount = tilesX * tilesY;
+    const double pixelCount = static_cast<double>(width) * height;
+
+    KuvoUtils::RenderOptions options;
+    options.maxRayDepth = settings.maxRayDepth;
+    const PathIntegrator integrator(scene, settings.strategy);
+
+    std::atomic<int> nextTile{0};
+    std::atomic<std::int64_t> pixelsDone{0};
+    std::atomic<std::uint64_t> droppedCount{0};
+    std::atomic<bool> failed{false};
+    std::exception_ptr failure;
+    std::mutex mutex;
+    std::condition_variable wake;
+    int running = settings.threadCount;
+
+    auto work = [&](int threadIndex) {
+        try {
+            const KuvoUtils::RenderThreadData threadData{threadIndex};
+            RenderContext root;
+            std::uint64_t localDropped = 0;
+            for (int tile = nextTile++; tile < tileCount && !failed; tile = nextTile++) {
+                const int x0 = (tile % tilesX) * settings.tileSize;
+                const int y0 = (tile / tilesX) * settings.tileSize;
+                const int x1 = std::min(x0 + settings.tileSize, width);
+                const int y1 = std::min(y0 + settings.tileSize, height);
+                for (int y = y0; y < y1; ++y) {
+                    for (int x = x0; x < x1; ++x) {
+                        const std::uint32_t seed = SobolSampler::pixelSeed(
+                            static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y),
+                            settings.seed);
+                        // Samples are summed in index order whichever thread takes the tile.
+                        Color sum;
+                        for (int s = 0; s < settings.samplesPerPixel; ++s) {
+                            const Color value = integrator.samplePixel(
+                                camera, x, y, seed, static_cast<std::uint32_t>(s), &threadData,
+                                &options, root);
+                            if (isFinite(value)) {
+                                sum += value;
+                            } else {
+                                ++localDropped;
+                            }
+                        }
+                        image.at(x, y) = sum / static_cast<float>(settings.samplesPerPixel);
+                    }
+                }
+                pixelsDone += static_cast<std::int64_t>(x1 - x0) * (y1 - y0);
+            }
+            droppedCount += localDropped;
+        } catch (...) {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (!failure) {
+                failure = std::current_exception();
+            }
+            failed = true;
+        }
+        std::lock_guard<std::mutex> lock(mutex);
+        --running;
+        wake.notify_all();
+    };
+
+    {
+        MaterialSession session(scene.materials(), settings.threadCount, log);
+        std::vector<std::thread> threads;
+        threads.reserve(static_cast<std::size_t>(settings.threadCount));
+        try {
+            for (int i = 0; i < settings.threadCount; ++i) {
+                threads.emplace_back(work, i);
+            }
+        } catch (...) {
+            failed = true;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                running -= settings.threadCount - static_cast<int>(threads.size());
+            }
+            for (std::thread& t : threads) {
+                t.join();
+            }
+            throw;
+        }
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            while (running > 0) {
+                wake.wait_for(lock, std::chrono::milliseconds(100));
+                if (progress) {
+                    lock.unlock();
+                    progress(static_cast<double>(pixelsDone.load()) / pixelCount);
+                    lock.lock();
+                }
+            }
+        }
+        for (std::thread& t : threads) {
+            t.join();
+        }
+    }
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+    dropped = droppedCount.load();
+    if (dropped > 0 && log != nullptr) {
+        log->printWarning("%llu samples had non-finite radiance and were dropped",
+                          static_cast<unsigned long long>(dropped));
+    }
+    if (progress) {
+        progress(1.0);
+    }
+    return image;
+}
+
+}  // namespace glitter::renderer

@@ -1,0 +1,47 @@
+// Drives a whole render: the material session, render threads working through tiles, and
+// per-pixel accumulation in a fixed order, so that the image does not depend on the thread
+// count.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "apps/renderer/camera.h"
+#include "apps/renderer/image.h"
+#include "apps/renderer/path_integrator.h"
+#include "apps/renderer/scene.h"
+#include "platform/renderer/render_log.h"
+
+namespace glitter::renderer {
+
+struct RenderSettings {
+    int samplesPerPixel = 16;
+    int threadCount = 1;
+    int maxRayDepth = 6;
+    int tileSize = 16;
+    std::uint32_t seed = 0;  ///< varies the sample pattern (the same seed repeats an image)
+    LightStrategy strategy = LightStrategy::mis;
+};
+
+class Renderer {
+  public:
+    /// The scene must be committed; it and the camera must outlive the renderer.
+    Renderer(const Scene& scene, const Camera& camera, const RenderSettings& settings);
+
+    /// Renders the camera's image. Material warnings go to `log` (may be null). `progress`,
+    /// if set, is called on the calling thread about ten times a second and at the end with
+    /// the fraction of pixels done. The first exception of any render thread is rethrown
+    /// after every thread stopped and the materials were finished.
+    Image render(KuvoUtils::RenderLog* log, const std::function<void(double)>& progress = {});
+
+    /// Samples whose radiance was not finite in the last render; they count as black.
+    std::uint64_t droppedSamples() const { return dropped; }
+
+  private:
+    const Scene& scene;
+    const Camera& camera;
+    RenderSettings settings;
+    std::uint64_t dropped = 0;
+};
+
+}  // namespace glitter::renderer

@@ -1,0 +1,33 @@
+// The scenes the program renders (the default glitter sphere, or an OBJ mesh, on a ground
+// plane under small sphere lights and a soft sky) and the camera presets that look at the
+// material close up and far away.
+#pragma once
+
+#include <string>
+
+#include "apps/renderer/camera.h"
+#include "apps/renderer/material_source.h"
+#include "apps/renderer/scene.h"
+
+namespace glitter::renderer {
+
+enum class CameraPreset { close, far };
+
+/// Where the material under test sits: a bounding sphere of its object.
+struct SceneFraming {
+    DVector center;
+    double radius = 1.0;
+};
+
+/// Fills `scene` (and commits it) with a sphere of the material under test on the ground.
+SceneFraming buildDefaultScene(Scene& scene, const MaterialSet& materials);
+/// Fills `scene` (and commits it) with the OBJ mesh, scaled to stand two units tall on the
+/// ground, in the material under test. Throws SceneError for unusable files.
+SceneFraming buildObjScene(Scene& scene, const MaterialSet& materials, const std::string& path);
+
+/// The camera of `preset` for frame `frame` of `frameCount` (a short sideways orbit around
+/// the object; one frame sits in the middle of it). `scene` finds the surface for `close`.
+Camera presetCamera(CameraPreset preset, const Scene& scene, const SceneFraming& framing,
+                    int frame, int frameCount, int width, int height);
+
+}  // namespace glitter::renderer
