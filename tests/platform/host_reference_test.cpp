@@ -1,0 +1,157 @@
+// References between host objects: both sides kept in step, auto-deletion of orphaned targets,
+// dying targets clearing their dependents, and change messages.
+#include <gtest/gtest.h>
+
+#include "platform/host/constant_texmap.h"
+#include "platform/host/interval.h"
+#include "platform/host/remap_dir.h"
+#include "tests/platform/host_test_material.h"
+
+namespace host {
+namespace {
+
+using testing::TestMtl;
+
+class Holder : public ReferenceTarget {
+public:
+    explicit Holder(int slots, int* deaths = nullptr) : slots_(static_cast<std::size_t>(slots)), deaths_(deaths) {}
+    ~Holder() override {
+        if (deaths_ != nullptr) ++*deaths_;
+    }
+    int NumRefs() override { return static_cast<int>(slots_.size()); }
+    RefTargetHandle GetReference(int i) override { return slots_[static_cast<std::size_t>(i)]; }
+    RefResult NotifyRefChanged(const Interval&, RefTargetHandle hTarget, PartID&, RefMessage message, bool) override {
+        messages.push_back(message);
+        targets.push_back(hTarget);
+        return answer;
+    }
+    std::vector<RefMessage> messages;
+    std::vector<RefTargetHandle> targets;
+    RefResult answer = REF_SUCCEED;
+
+protected:
+    void SetReference(int i, RefTargetHandle target) override { slots_[static_cast<std::size_t>(i)] = target; }
+
+private:
+    std::vector<RefTargetHandle> slots_;
+    int* deaths_;
+};
+
+TEST(HostInterval, EmptyForeverAndIntersection) {
+    EXPECT_TRUE(NEVER.Empty());
+    EXPECT_TRUE(Interval().Empty());
+    EXPECT_FALSE(NEVER.InInterval(TIME_NegInfinity));
+    EXPECT_TRUE(FOREVER.InInterval(0));
+    EXPECT_TRUE(FOREVER.InInterval(TIME_PosInfinity));
+    EXPECT_EQ(Interval(0, 10) & Interval(5, 20), Interval(5, 10));
+    EXPECT_TRUE((Interval(0, 4) & Interval(5, 20)).Empty());
+    EXPECT_TRUE((FOREVER & NEVER).Empty());
+    Interval instant;
+    instant.SetInstant(7);
+    EXPECT_TRUE(instant.InInterval(7));
+    EXPECT_FALSE(instant.InInterval(8));
+}
+
+TEST(HostReference, ReplaceKeepsBothSidesAndDeletesOrphans) {
+    int deaths = 0;
+    auto* a = new Holder(2, &deaths);
+    auto* target = new Holder(0, &deaths);
+    ASSERT_EQ(a->ReplaceReference(0, target), REF_SUCCEED);
+    ASSERT_EQ(a->ReplaceReference(1, target), REF_SUCCEED);
+    EXPECT_EQ(target->NumDependents(), 2);
+    a->DeleteReference(0);
+    EXPECT_EQ(deaths, 0) << "still referenced by slot 1";
+    EXPECT_EQ(target->NumDependents(), 1);
+    a->DeleteReference(1);
+    EXPECT_EQ(deaths, 1) << "the last reference gone, the target deletes itself";
+    delete a;
+    EXPECT_EQ(deaths, 2);
+}
+
+TEST(HostReference, DyingMakerReleasesItsTargets) {
+    int deaths = 0;
+    auto* a = new Holder(1, &deaths);
+    auto* b = new Holder(1, &deaths);
+    auto* shared = new Holder(0, &deaths);
+    a->ReplaceReference(0, shared);
+    b->ReplaceReference(0, shared);
+    a->DeleteThis();
+    EXPECT_EQ(deaths, 1);
+    EXPECT_EQ(shared->NumDependents(), 1);
+    b->DeleteThis();
+    EXPECT_EQ(deaths, 3);
+}
+
+TEST(HostReference, DyingTargetClearsDependentSlots) {
+    auto* a = new Holder(1);
+    auto* target = new Holder(0);
+    a->ReplaceReference(0, target);
+    target->DeleteThis();
+    EXPECT_EQ(a->GetReference(0), nullptr);
+    ASSERT_FALSE(a->messages.empty());
+    EXPECT_EQ(a->messages.back(), REFMSG_TARGET_DELETED);
+    delete a;  // must not touch the deleted target again (ASan)
+}
+
+TEST(HostReference, RefusesSelfReferenceAndBadSlots) {
+    Holder a(1);
+    EXPECT_EQ(a.ReplaceReference(0, &a), REF_FAIL);
+    EXPECT_EQ(a.ReplaceReference(3, nullptr), REF_FAIL);
+    EXPECT_EQ(a.ReplaceReference(-1, nullptr), REF_FAIL);
+    EXPECT_EQ(a.NumDependents(), 0);
+}
+
+TEST(HostReference, ChangesPropagateNamingTheDirectTarget) {
+    auto* top = new Holder(1);
+    auto* middle = new Holder(1);
+    auto* leaf = new Holder(0);
+    top->ReplaceReference(0, middle);
+    middle->ReplaceReference(0, leaf);
+    leaf->NotifyDependents(FOREVER, PART_ALL, REFMSG_CHANGE);
+    ASSERT_EQ(middle->targets.size(), 1u);
+    EXPECT_EQ(middle->targets[0], leaf);
+    ASSERT_EQ(top->targets.size(), 1u);
+    EXPECT_EQ(top->targets[0], middle) << "each level hears from the target it references";
+    middle->answer = REF_DONTCARE;
+    leaf->NotifyDependents(FOREVER, PART_ALL, REFMSG_CHANGE);
+    EXPECT_EQ(top->targets.size(), 1u) << "a dependent that does not answer REF_SUCCEED stops propagation";
+    delete top;
+}
+
+TEST(HostReference, PropagationThroughACycleEnds) {
+    auto* a = new Holder(1);
+    auto* b = new Holder(1);
+    a->ReplaceReference(0, b);
+    b->ReplaceReference(0, a);
+    b->NotifyDependents(FOREVER, PART_ALL, REFMSG_CHANGE);
+    EXPECT_GT(a->messages.size(), 1u);
+    EXPECT_LT(a->messages.size(), 100u);
+    // Breaking the cycle orphans a, whose deletion orphans b: both go (ASan checks).
+    b->DeleteReference(0);
+}
+
+TEST(HostReference, CloneThroughRemapClonesSharedTargetsOnce) {
+    auto* original = new TestMtl();
+    auto* map = new ConstantTexmap();
+    ASSERT_TRUE(original->pblock->SetValue(TestMtl::kMap, 0, static_cast<Texmap*>(map)));
+    original->pblock->SetValue(TestMtl::kGloss, 0, 3.0f);
+    original->SetName(u"original");
+    RemapDir remap;
+    auto* copy = static_cast<TestMtl*>(remap.CloneRef(original));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(remap.CloneRef(original), copy);
+    EXPECT_EQ(copy->GetName(), u"original");
+    ASSERT_NE(copy->pblock, original->pblock);
+    EXPECT_EQ(copy->pblock->GetFloat(TestMtl::kGloss), 3.0f);
+    Texmap* copiedMap = copy->pblock->GetTexmap(TestMtl::kMap);
+    ASSERT_NE(copiedMap, nullptr);
+    EXPECT_NE(copiedMap, map);
+    EXPECT_EQ(remap.FindMapping(map), copiedMap);
+    const int before = TestMtl::live;
+    copy->DeleteThis();
+    original->DeleteThis();
+    EXPECT_EQ(TestMtl::live, before - 2);
+}
+
+}  // namespace
+}  // namespace host
