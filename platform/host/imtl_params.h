@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "platform/host/host_types.h"
 #include "platform/host/interval.h"
 
 namespace host {
