@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "tests/flakes/reference_geometry.h"
-#include "tests/render/allocation_counter.h"
+#include "tests/support/allocation_counter.h"
 
 namespace glitter {
 namespace {
@@ -265,10 +265,9 @@ TYPED_TEST(FlakeSearch, WarmSearchesAllocateNothing) {
     for (int i = 0; i < 200; ++i) footprints.push_back(randomFootprint(rng, 1e-3f + 6e-3f * (i % 7) / 6.0f));
     FlakeQuery<TypeParam> q;
     for (const FlakeFootprint& f : footprints) run(q, params, f);
-    const auto before = test::threadAllocationCounts();
+    const test::AllocationScope scope;
     for (const FlakeFootprint& f : footprints) run(q, params, f);
-    const auto after = test::threadAllocationCounts();
-    EXPECT_EQ(after.allocations, before.allocations);
+    EXPECT_EQ(scope.allocations(), 0);
 }
 
 TYPED_TEST(FlakeSearch, UnusableFootprintsSwitchDiscreteFlakesOff) {

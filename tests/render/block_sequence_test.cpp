@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "render/exception_msg.h"
-#include "tests/render/allocation_counter.h"
+#include "tests/support/allocation_counter.h"
 
 namespace glitter {
 namespace {

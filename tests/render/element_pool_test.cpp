@@ -13,7 +13,7 @@
 #include "render/aligned_alloc.h"
 #include "render/exception_msg.h"
 #include "render/per_thread_pools.h"
-#include "tests/render/allocation_counter.h"
+#include "tests/support/allocation_counter.h"
 
 namespace glitter {
 namespace {

@@ -1,4 +1,4 @@
-#include "tests/render/allocation_counter.h"
+#include "tests/support/allocation_counter.h"
 
 #include <cstddef>
 #include <cstdlib>
