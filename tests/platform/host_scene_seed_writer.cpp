@@ -1,0 +1,43 @@
+// Writes the stored-scene loader fuzzer's seed corpus into the folder given as argument.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "platform/host/constant_texmap.h"
+#include "platform/host/scene_file.h"
+#include "tests/platform/host_sample_scene.h"
+#include "tests/platform/host_test_material.h"
+
+int main(int argc, char** argv) {
+    using namespace host;
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s SEED_FOLDER\n", argv[0]);
+        return 2;
+    }
+    const std::filesystem::path folder = argv[1];
+    std::filesystem::create_directories(folder);
+    std::string error;
+    bool ok = true;
+    {
+        Scene sample;
+        testing::buildSampleScene(sample);
+        ok = SaveSceneFile(sample, folder / "sample.glsc", error) == IO_OK && ok;
+    }
+    {
+        Scene empty;
+        ok = SaveSceneFile(empty, folder / "empty.glsc", error) == IO_OK && ok;
+    }
+    {
+        Scene single;
+        auto* mtl = new testing::TestMtl();
+        mtl->SetName(u"single");
+        mtl->pblock->SetValue(testing::TestMtl::kMap, 0, static_cast<Texmap*>(new ConstantTexmap()));
+        single.AddMaterial(mtl);
+        ok = SaveSceneFile(single, folder / "single.glsc", error) == IO_OK && ok;
+    }
+    if (!ok) {
+        std::fprintf(stderr, "cannot write the seeds: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}
