@@ -1,0 +1,172 @@
+#include "render/flakes_render_mtl.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "platform/renderer/capturing_render_log.h"
+#include "platform/renderer/renderer_info.h"
+#include "platform/renderer/renderer_instance.h"
+#include "tests/bsdf/bsdf_test_support.h"
+
+namespace glitter {
+namespace {
+
+using test::TestContext;
+
+class TestRenderMtl : public FlakesRenderMtl {
+public:
+    CachedParameterValues& values() { return cached; }
+    const char16_t* nameForLog() const override { return u"Sparkle"; }
+};
+
+struct TestRenderer {
+    KuvoUtils::CapturingRenderLog log;
+    KuvoUtils::RendererInfo info;
+    KuvoUtils::RendererInstance instance{&info};
+    explicit TestRenderer(int threads) {
+        info.threadCount = threads;
+        info.log = &log;
+    }
+};
+
+TEST(FlakesRenderMtl, NoBsdfBeforeTheRenderStarts) {
+    TestRenderMtl m;
+    TestContext c;
+    EXPECT_EQ(m.acquireBSDF(c, 0), nullptr);
+    m.releaseBSDF(c, nullptr);  // ignored
+}
+
+TEST(FlakesRenderMtl, PrepareBuildsOnlyTheChosenVariant) {
+    TestRenderer r(3);
+    TestRenderMtl m;
+    m.prepareRender(0, &r.instance);
+    EXPECT_EQ(m.floatPools.count, 3);
+    EXPECT_EQ(m.colorPools.pools, nullptr);
+    EXPECT_EQ(m.flakeParams.roughness, 0.100000024f);
+    EXPECT_EQ(m.flakeParams.cosBlurAngle, 0.9986295f);
+    m.finishRender();
+    EXPECT_EQ(m.floatPools.pools, nullptr);
+
+    m.values().random_hue = 1;
+    m.prepareRender(0, &r.instance);
+    EXPECT_EQ(m.colorPools.count, 3);
+    EXPECT_EQ(m.floatPools.pools, nullptr);
+    TestContext c;
+    KuvoUtils::BSDFSampler* bsdf = m.acquireBSDF(c, 0);
+    ASSERT_NE(bsdf, nullptr);
+    EXPECT_NE(dynamic_cast<DiscreteMicrofacetBSDF<KuvoUtils::Color>*>(bsdf), nullptr);
+    m.releaseBSDF(c, bsdf);
+    m.finishRender();
+}
+
+// random_hue animated across a render: the render keeps the variant it started with, so the
+// BSDF goes back to the pool it came from and finishRender frees that pool.
+TEST(FlakesRenderMtl, VariantIsPinnedForTheWholeRender) {
+    TestRenderer r(1);
+    TestRenderMtl m;
+    m.prepareRender(0, &r.instance);
+    TestContext c;
+    KuvoUtils::BSDFSampler* a = m.acquireBSDF(c, 0);
+    m.values().random_hue = 1;
+    KuvoUtils::BSDFSampler* b = m.acquireBSDF(c, 0);
+    ASSERT_NE(b, nullptr);
+    EXPECT_NE(dynamic_cast<DiscreteMicrofacetBSDF<float>*>(b), nullptr);
+    m.releaseBSDF(c, b);
+    m.releaseBSDF(c, a);
+    // The last released is the first taken again.
+    EXPECT_EQ(m.acquireBSDF(c, 0), a);
+    m.releaseBSDF(c, a);
+    m.finishRender();
+    EXPECT_EQ(m.floatPools.pools, nullptr);
+    EXPECT_EQ(m.colorPools.pools, nullptr);
+}
+
+TEST(FlakesRenderMtl, RecordedIntegersGrowInStepsOfAHundred) {
+    TestRenderer r(1);
+    TestRenderMtl m;
+    m.prepareRender(0, &r.instance);
+    for (int i = 0; i < 101; ++i) m.recordInteger(i);
+    EXPECT_EQ(m.recordedIntegers.count, 101);
+    EXPECT_EQ(m.recordedIntegers.capacity, 200);
+    EXPECT_EQ(m.recordedIntegers.data[100], 100);
+    EXPECT_EQ(m.reservedQuery(5, nullptr), 0);
+    m.finishRender();
+    EXPECT_EQ(m.recordedIntegers.count, 0);
+    EXPECT_EQ(m.recordedIntegers.capacity, 0);
+    EXPECT_EQ(m.recordedIntegers.step, 100);
+}
+
+TEST(FlakesRenderMtl, LogIsLentBetweenAttachAndDetach) {
+    TestRenderer r(1);
+    TestRenderMtl m;
+    m.values().num_flakes = 100;  // a footprint of one whole cell stays under blend_max
+    m.prepareRender(0, &r.instance);
+    TestContext c;
+    c.uvw = {0.5f, 0.5f, 0};
+    c.dPdx = {1.0f, 0, 0};
+    c.dPdy = {0, 1.0f, 0};
+    m.releaseBSDF(c, m.acquireBSDF(c, 0));  // not attached: silent
+    m.attachLog(0, &r.instance);
+    for (int i = 0; i < 3; ++i) m.releaseBSDF(c, m.acquireBSDF(c, 0));
+    m.detachLog();
+    m.releaseBSDF(c, m.acquireBSDF(c, 0));
+    ASSERT_EQ(r.log.count(KuvoUtils::RenderLog::Level::warning), 1u);
+    EXPECT_EQ(r.log.entries()[0].message.rfind("Sparkle :: Stochastic flakes scale is too big!", 0), 0u);
+    m.attachLog(0, &r.instance);  // re-armed
+    m.releaseBSDF(c, m.acquireBSDF(c, 0));
+    EXPECT_EQ(r.log.count(KuvoUtils::RenderLog::Level::warning), 2u);
+    r.info.log = nullptr;
+    m.attachLog(0, &r.instance);
+    EXPECT_EQ(m.renderLog, nullptr);
+    m.finishRender();
+}
+
+// The whole lifecycle from several render threads at once, twice, with plain and coloured
+// flakes; run under ThreadSanitizer in CI.
+TEST(FlakesRenderMtlThreads, WholeRenderLifecycle) {
+    constexpr int kThreads = 4;
+    for (int hue : {0, 1, 0}) {
+        TestRenderer r(kThreads);
+        TestRenderMtl m;
+        m.values().random_hue = hue;
+        m.values().num_flakes = 400;  // some footprints span a cell: the warning races
+        for (int render = 0; render < 2; ++render) {
+            m.prepareRender(0, &r.instance);
+            m.attachLog(0, &r.instance);
+            std::vector<int> failures(kThreads, 0);
+            std::vector<std::thread> threads;
+            for (int t = 0; t < kThreads; ++t) {
+                threads.emplace_back([&, t] {
+                    TestContext c;
+                    c.thread.threadIndex = t;
+                    std::vector<KuvoUtils::BSDFSampler*> held;
+                    for (int i = 0; i < 1500; ++i) {
+                        c.uvw = {0.001f * float(i), 0.3f + 0.01f * float(t), 0};
+                        const float side = (i % 50 == 0) ? 1.2f : 0.02f;
+                        c.dPdx = {side, 0, 0};
+                        c.dPdy = {0, side, 0};
+                        KuvoUtils::BSDFSampler* bsdf = m.acquireBSDF(c, 0);
+                        if (bsdf == nullptr || bsdf->getBRDF(0) == nullptr) ++failures[size_t(t)];
+                        held.push_back(bsdf);
+                        if (held.size() > size_t(i % 7)) {
+                            for (auto* h : held) m.releaseBSDF(c, h);
+                            held.clear();
+                        }
+                    }
+                    for (auto* h : held) m.releaseBSDF(c, h);
+                });
+            }
+            for (auto& th : threads) th.join();
+            m.detachLog();
+            m.finishRender();
+            for (int f : failures) EXPECT_EQ(f, 0);
+        }
+        // Several threads may print before one sets the flag; at least one warning per attach.
+        EXPECT_GE(r.log.count(KuvoUtils::RenderLog::Level::warning), 2u);
+    }
+}
+
+}  // namespace
+}  // namespace glitter
