@@ -5,6 +5,7 @@
 #include <OpenEXR/ImfHeader.h>
 #include <OpenEXR/ImfOutputFile.h>
 #include <png.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -127,7 +128,11 @@ void writeImage(const Image& image, const std::string& path) {
         } else {
             writePng(image, temporary);
         }
-        if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        // mkstemp makes the file private; the image gets the permissions of any new file.
+        const mode_t mask = umask(0);
+        umask(mask);
+        if (chmod(temporary.c_str(), 0666 & ~mask) != 0 ||
+            std::rename(temporary.c_str(), path.c_str()) != 0) {
             throw ImageWriteError("cannot write '" + path + "': " + std::strerror(errno));
         }
     } catch (const ImageWriteError&) {

@@ -5,6 +5,7 @@
 #include <OpenEXR/ImfHeader.h>
 #include <OpenEXR/ImfInputFile.h>
 #include <png.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <filesystem>
@@ -76,6 +77,10 @@ TEST_F(ImageWriter, ExrKeepsTheLinearFloatsExactly) {
         }
     }
     EXPECT_EQ(filesInFolder(), 1u);  // no temporary file left beside it
+    // The private temporary file's mode does not stick to the image.
+    const mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(fs::status(path).permissions(), static_cast<fs::perms>(0666 & ~mask));
 }
 
 TEST_F(ImageWriter, PngHoldsTheToneMappedSrgbBytes) {
