@@ -1,0 +1,123 @@
+// Sampling against density: the directions the BSDF draws must be distributed like the density
+// its evaluation returns, or every image made with BSDF sampling is biased. Each case bins about
+// 10^6 directions on a spherical histogram and compares with the density integrated over the
+// cells (tests/support/chi_square.h).
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "bsdf/density_convention.h"
+#include "tests/bsdf/bsdf_test_support.h"
+#include "tests/support/chi_square.h"
+
+namespace glitter {
+namespace {
+
+using test::TestContext;
+using test::TestMaterial;
+using KuvoUtils::Vector;
+
+// All chi-square cases of this file share the 1% significance (Šidák).
+constexpr int kChiSquareCases = 14;
+
+struct Case {
+    const char* name;
+    float glossiness;
+    float viewDegrees;  // angle of the incoming ray to the normal
+    float expectedFlakes;  // 0: smooth lobe only
+    float blurDegrees;
+};
+
+template <class T>
+ChiSquareResult runCase(const Case& k) {
+    TestMaterial m;
+    m.values.hilight_glossiness = k.glossiness;
+    m.values.blur_angle = k.blurDegrees;
+    m.values.enable_flakes = k.expectedFlakes > 0.0f;
+    m.values.random_hue = 1;
+    m.values.random_lightness = 1;
+    m.refresh();
+    TestContext c;
+    test::setFootprint(c, std::max(k.expectedFlakes, 1.0f), m.values.num_flakes, 0.41f, 0.27f);
+    const float theta = k.viewDegrees * 3.14159265f / 180.0f;
+    c.setRayDir({std::sin(theta), 0.0f, -std::cos(theta)});
+    DiscreteMicrofacetBSDF<T> bsdf;
+    setupBSDF(m.view(), c, bsdf, 0);
+    EXPECT_EQ(bsdf.inactive, 0);
+    EXPECT_EQ(bsdf.query.enabled, k.expectedFlakes > 0.0f ? 1 : 0);
+
+    FlakeQuery<T>& q = bsdf.query;
+    auto sampler = [&](uint64_t i, double dir[3]) {
+        const std::array<float, 4> u = chiSquareUniformsFloat(i);
+        T value;
+        float pdf;
+        const Vector d = sampleFlakes(q, u.data(), value, pdf);
+        if (!(pdf > 0.0f)) return false;  // the evaluation refuses it: black, density 0
+        const double len = std::sqrt(double(d.x) * d.x + double(d.y) * d.y + double(d.z) * d.z);
+        dir[0] = d.x / len;
+        dir[1] = d.y / len;
+        dir[2] = d.z / len;
+        return true;
+    };
+    auto density = [&](const double dir[3]) {
+        float pdf;
+        (void)evalFlakes(q, Vector{float(dir[0]), float(dir[1]), float(dir[2])}, pdf);
+        return toSolidAngleDensity(pdf);
+    };
+    ChiSquareOptions options;
+    options.testCount = kChiSquareCases;
+    options.tableName = std::string("chi_square_") + k.name;
+    if (k.expectedFlakes > 0.0f) options.subCells = 4;  // cone rims of a few degrees
+    const ChiSquareResult r = chiSquareTest(sampler, density, options);
+    std::printf("%-22s chi2 %9.1f  dof %5d  p %.3g  (alpha' %.2g, rejected %.3f, integral %.4f)\n",
+                k.name, r.statistic, r.degreesOfFreedom, r.pValue, r.significance,
+                double(r.rejectedCount) / double(r.sampleCount), r.densityIntegral);
+    return r;
+}
+
+TEST(BsdfChiSquareStatistical, SmoothLobe) {
+    const Case cases[] = {
+        {"smooth_a0.1_v0", 0.9f, 0.0f, 0.0f, 3.0f},   {"smooth_a0.1_v60", 0.9f, 60.0f, 0.0f, 3.0f},
+        {"smooth_a0.3_v30", 0.7f, 30.0f, 0.0f, 3.0f}, {"smooth_a0.3_v75", 0.7f, 75.0f, 0.0f, 3.0f},
+        {"smooth_a0.6_v0", 0.4f, 0.0f, 0.0f, 3.0f},   {"smooth_a0.6_v45", 0.4f, 45.0f, 0.0f, 3.0f},
+    };
+    for (const Case& k : cases) {
+        const ChiSquareResult r = runCase<float>(k);
+        EXPECT_TRUE(r.passed) << k.name << ": " << r.message;
+    }
+}
+
+TEST(BsdfChiSquareStatistical, DiscreteFlakes) {
+    const Case cases[] = {
+        {"flakes_50_blur3", 0.9f, 20.0f, 50.0f, 3.0f},
+        {"flakes_300_blur3", 0.7f, 40.0f, 300.0f, 3.0f},
+        {"flakes_120_blur8", 0.8f, 0.0f, 120.0f, 8.0f},
+        {"flakes_400_blur1", 0.9f, 50.0f, 400.0f, 1.0f},
+    };
+    for (const Case& k : cases) {
+        const ChiSquareResult r = runCase<float>(k);
+        EXPECT_TRUE(r.passed) << k.name << ": " << r.message;
+    }
+    const ChiSquareResult colored = runCase<KuvoUtils::Color>({"flakes_colored_200", 0.8f, 30.0f, 200.0f, 5.0f});
+    EXPECT_TRUE(colored.passed) << colored.message;
+}
+
+// In the blend band the smooth lobe takes its share of the samples, so the blended density is
+// the density of what is drawn.
+TEST(BsdfChiSquareStatistical, BlendBand) {
+    const Case cases[] = {
+        {"blend_550", 0.9f, 30.0f, 550.0f, 3.0f},
+        {"blend_650", 0.6f, 10.0f, 650.0f, 5.0f},
+        {"blend_690", 0.8f, 60.0f, 690.0f, 3.0f},
+    };
+    for (const Case& k : cases) {
+        const ChiSquareResult r = runCase<float>(k);
+        EXPECT_TRUE(r.passed) << k.name << ": " << r.message;
+    }
+}
+
+}  // namespace
+}  // namespace glitter
