@@ -110,14 +110,27 @@ Image Renderer::render(KuvoUtils::RenderLog* log, const std::function<void(doubl
             throw;
         }
         {
+            // Progress is reported from here, the calling thread, right away and then as the
+            // threads work; a callback that throws stops the render like a failed thread.
             std::unique_lock<std::mutex> lock(mutex);
-            while (running > 0) {
-                wake.wait_for(lock, std::chrono::milliseconds(100));
-                if (progress) {
+            while (true) {
+                if (progress && !failed) {
                     lock.unlock();
-                    progress(static_cast<double>(pixelsDone.load()) / pixelCount);
-                    lock.lock();
+                    try {
+                        progress(static_cast<double>(pixelsDone.load()) / pixelCount);
+                        lock.lock();
+                    } catch (...) {
+                        lock.lock();
+                        if (!failure) {
+                            failure = std::current_exception();
+                        }
+                        failed = true;
+                    }
                 }
+                if (running == 0) {
+                    break;
+                }
+                wake.wait_for(lock, std::chrono::milliseconds(100));
             }
         }
         for (std::thread& t : threads) {

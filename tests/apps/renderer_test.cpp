@@ -33,7 +33,7 @@ Image renderDefault(CameraPreset preset, int threads, int tileSize, int spp = 4)
     return renderer.render(nullptr);
 }
 
-TEST(RendererImage, ImageDoesNotDependOnThreadsOrTiles) {
+TEST(RendererImage, ImageDoesNotDependOnTheThreadCountOrTiles) {
     for (CameraPreset preset : {CameraPreset::far, CameraPreset::close}) {
         const Image one = renderDefault(preset, 1, 16);
         const Image two = renderDefault(preset, 2, 16);
@@ -212,6 +212,18 @@ TEST(RendererImage, ProgressReachesOneOnTheCallingThread) {
     for (std::size_t i = 1; i < seen.size(); ++i) {
         EXPECT_GE(seen[i], seen[i - 1]);
     }
+}
+
+TEST(RendererImage, ProgressCallbackFailureStopsTheRenderCleanly) {
+    RecordedRender r;
+    const Camera camera({0.0, 1.5, 5.0}, {0.0, 1.0, 0.0}, {0.0, 1.0, 0.0}, 30.0, 64, 64);
+    RenderSettings settings;
+    settings.threadCount = 2;
+    settings.samplesPerPixel = 8;
+    Renderer renderer(r.scene, camera, settings);
+    EXPECT_THROW(renderer.render(nullptr, [](double) { throw std::runtime_error("stop"); }),
+                 std::runtime_error);
+    EXPECT_EQ(r.material.events.back(), "finishRender");
 }
 
 // Run under ThreadSanitizer: render threads share the scene, the materials' per-thread pools
