@@ -4,7 +4,6 @@
 // the linear blend between them. Shared by the plain (float) and coloured (Color) variants;
 // allocation-free. Densities follow the renderer's convention (bsdf/density_convention.h).
 
-#include <bit>
 #include <cmath>
 #include <cstdint>
 
@@ -72,22 +71,24 @@ inline void normalizeUnlessDegenerate(float& x, float& y, float& z) {
 template <class T>
 FlakeConeSum<T> sumFlakesInCone(const FlakeQuery<T>& q) {
     using simd::Float4;
+    // Lanes set in a 4-bit mask; the baseline instruction set has no popcount instruction.
+    static constexpr int8_t kLanes[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
     const Float4 px(q.probeDir.x), py(q.probeDir.y), pz(q.probeDir.z);
     const Float4 cosBlur(q.params->cosBlurAngle);
     const Float4 zero(0.0f);
     Float4 sum0 = zero, sum1 = zero, sum2 = zero;
     int32_t count = 0;
     const int32_t blocks = q.blocks.count;
+    // Real flakes in the last block; its filler lanes are kept out of the count.
+    const uint32_t lastReal = blocks > 0 ? q.flakeCount - uint32_t(blocks - 1) * 4u : 0u;
+    const int lastMask = lastReal >= 4 ? 0xF : (1 << lastReal) - 1;
     for (int32_t i = 0; i < blocks; ++i) {
         const FlakeBlock<T>& b = q.blocks.data[i];
         const Float4 d = Float4::load(b.x) * px + Float4::load(b.y) * py + Float4::load(b.z) * pz;
         const auto inCone = ~(d <= cosBlur);  // a NaN direction counts, as "unless <=" reads
-        int bits = moveMask(inCone);
-        if (i == blocks - 1) {
-            const uint32_t real = q.flakeCount - uint32_t(i) * 4u;
-            if (real < 4) bits &= (1 << real) - 1;
-        }
-        count += std::popcount(unsigned(bits));
+        const int bits = moveMask(inCone) & (i == blocks - 1 ? lastMask : 0xF);
+        count += kLanes[bits];
+        // One running sum per lane, added in block order: the reduction order is fixed.
         if constexpr (kPlainFlakes<T>) {
             sum0 = sum0 + select(inCone, Float4::load(b.weight), zero);
         } else {
