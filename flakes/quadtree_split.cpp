@@ -70,6 +70,10 @@ void balanceQuadrantCounts(int32_t n, int32_t counts[4], FlakeRandom& random) {
     if (d > 0) {
         // Missing flakes go one by one to the quadrant named by the next 2-bit chunk of r; the
         // chunks repeat every 16, so whole rounds of 16 are added at once.
+        if (d <= 16) {
+            for (int i = 0; i < int(d); ++i) ++counts[(r >> (2 * i)) & 3u];
+            return;
+        }
         const int64_t rounds = d / 16;
         const int64_t rest = d % 16;
         for (int i = 0; i < 16; ++i) {
@@ -136,11 +140,19 @@ void splitFlakeCount(const FlakeNode& node, FlakeNode children[4]) {
     int32_t counts[4] = {0, 0, 0, 0};
     const int32_t n = node.count;
     if (n <= 8) {
+        // Each flake goes to quadrant 3 above 0.75, 2 above 0.5, 1 above 0.25, else 0. Counting
+        // the flakes above each threshold gives the same four counts without a store per draw.
+        int32_t above25 = 0, above50 = 0, above75 = 0;
         for (int32_t i = 0; i < n; ++i) {
             const float x = random.nextUniform();
-            // Quadrant 3 above 0.75, 2 above 0.5, 1 above 0.25, else 0, without branches.
-            ++counts[int(x > 0.25f) + int(x > 0.5f) + int(x > 0.75f)];
+            above25 += int32_t(x > 0.25f);
+            above50 += int32_t(x > 0.5f);
+            above75 += int32_t(x > 0.75f);
         }
+        counts[0] = (n > 0 ? n : 0) - above25;
+        counts[1] = above25 - above50;
+        counts[2] = above50 - above75;
+        counts[3] = above75;
     } else {
         detail::approximateQuadrantCounts(n, random, counts);
         balanceQuadrantCounts(n, counts, random);
