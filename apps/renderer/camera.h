@@ -28,7 +28,6 @@ class Camera {
 
     int width() const { return imageWidth; }
     int height() const { return imageHeight; }
-    const DVector& position() const { return eye; }
 
   private:
     DVector eye;

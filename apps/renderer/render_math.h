@@ -43,7 +43,6 @@ constexpr double maxAbsComponent(const DVector& a) {
 inline bool isFinite(const Color& c) {
     return std::isfinite(c.r) && std::isfinite(c.g) && std::isfinite(c.b);
 }
-inline float luminance(const Color& c) { return 0.2126f * c.r + 0.7152f * c.g + 0.0722f * c.b; }
 
 /// Two unit vectors that complete `n` (unit) to a right-handed orthonormal basis.
 inline void orthonormalBasis(const DVector& n, DVector& t, DVector& b) {
