@@ -41,7 +41,7 @@ TEST(HostModule, LoadStringTruncatesAndTerminates) {
     UnregisterModule(handle);
 }
 
-TEST(HostImageList, CutsBitmapsIntoImagesWithMasks) {
+TEST(HostIconList, CutsBitmapsIntoIconsWithMasks) {
     auto module = std::make_unique<Module>(WStr(u"icons.dlt"));
     module->AddBitmap(101, solid(33, 11, 24));
     module->AddBitmap(102, solid(33, 11, 1));

@@ -43,7 +43,7 @@ TEST(PluginResources, StringTableHoldsEveryTextExactly) {
     EXPECT_TRUE(GetPluginString(7).isNull());
 }
 
-TEST(PluginResources, BrowserIconsMakeThreeImagesWithMask) {
+TEST(PluginResources, BrowserIconsMakeThreeIconsWithMask) {
     const host::HINSTANCE module = registerPluginResources();
     const host::Bitmap* icons = host::LoadBitmapW(module, kBitmapBrowserIcons);
     const host::Bitmap* mask = host::LoadBitmapW(module, kBitmapBrowserIconsMask);
