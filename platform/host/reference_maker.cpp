@@ -16,6 +16,26 @@ bool eraseOne(std::vector<T*>& list, T* item) {
     return true;
 }
 
+// Targets orphaned while a deletion is under way. Deleting a target releases its own
+// references, which can orphan further targets: queuing them instead of deleting them on the
+// spot keeps a long chain of references from recursing once per link.
+thread_local std::vector<ReferenceTarget*>* orphans = nullptr;
+
+void deleteOrphan(ReferenceTarget* target) {
+    if (orphans != nullptr) {
+        if (std::find(orphans->begin(), orphans->end(), target) == orphans->end()) orphans->push_back(target);
+        return;
+    }
+    std::vector<ReferenceTarget*> queue{target};
+    orphans = &queue;
+    while (!queue.empty()) {
+        ReferenceTarget* next = queue.back();
+        queue.pop_back();
+        next->MaybeAutoDelete();
+    }
+    orphans = nullptr;
+}
+
 }  // namespace
 
 ReferenceMaker::~ReferenceMaker() {
@@ -24,7 +44,7 @@ ReferenceMaker::~ReferenceMaker() {
         ReferenceTarget* target = held_.back();
         held_.pop_back();
         eraseOne(target->dependents_, static_cast<ReferenceMaker*>(this));
-        target->MaybeAutoDelete();
+        if (target->dependents_.empty()) deleteOrphan(target);
     }
 }
 
@@ -60,7 +80,7 @@ void ReferenceMaker::releaseHeld(ReferenceTarget* target) {
     // A slot filled without ReplaceReference was never registered; leave its target alone.
     if (!eraseOne(held_, target)) return;
     eraseOne(target->dependents_, static_cast<ReferenceMaker*>(this));
-    target->MaybeAutoDelete();
+    if (target->dependents_.empty()) deleteOrphan(target);
 }
 
 void ReferenceMaker::DeleteAllRefs() {

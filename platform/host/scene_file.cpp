@@ -35,26 +35,38 @@ std::string describeClass(SClass_ID super, Class_ID id) {
 // Orders the objects so that every reference points to a later object (reverse post-order).
 class ObjectOrder {
 public:
-    bool visit(ReferenceTarget* target, std::string& error) {
-        if (target == nullptr) return true;
-        const auto state = state_.find(target);
-        if (state != state_.end()) {
-            if (state->second == kVisiting) {
-                error = "the references form a cycle";
-                return false;
+    // Depth-first with an explicit stack, so a long chain of references cannot exhaust the
+    // call stack.
+    bool visit(ReferenceTarget* root, std::string& error) {
+        if (root == nullptr || state_.count(root) != 0) return true;
+        struct Frame {
+            ReferenceTarget* target;
+            int next;
+        };
+        std::vector<Frame> stack;
+        if (!enter(root, error)) return false;
+        stack.push_back({root, 0});
+        while (!stack.empty()) {
+            Frame& top = stack.back();
+            if (top.next < top.target->NumRefs()) {
+                ReferenceTarget* child = top.target->GetReference(top.next++);
+                if (child == nullptr) continue;
+                const auto state = state_.find(child);
+                if (state != state_.end()) {
+                    if (state->second == kVisiting) {
+                        error = "the references form a cycle";
+                        return false;
+                    }
+                    continue;
+                }
+                if (!enter(child, error)) return false;
+                stack.push_back({child, 0});
+            } else {
+                state_[top.target] = kDone;
+                postOrder_.push_back(top.target);
+                stack.pop_back();
             }
-            return true;
         }
-        if (state_.size() >= kMaxSceneObjects) {
-            error = "the scene holds more than " + std::to_string(kMaxSceneObjects) + " objects";
-            return false;
-        }
-        state_[target] = kVisiting;
-        for (int i = 0; i < target->NumRefs(); ++i) {
-            if (!visit(target->GetReference(i), error)) return false;
-        }
-        state_[target] = kDone;
-        postOrder_.push_back(target);
         return true;
     }
 
@@ -62,6 +74,16 @@ public:
 
 private:
     enum State { kVisiting, kDone };
+
+    bool enter(ReferenceTarget* target, std::string& error) {
+        if (state_.size() >= kMaxSceneObjects) {
+            error = "the scene holds more than " + std::to_string(kMaxSceneObjects) + " objects";
+            return false;
+        }
+        state_[target] = kVisiting;
+        return true;
+    }
+
     std::map<ReferenceTarget*, State> state_;
     std::vector<ReferenceTarget*> postOrder_;
 };

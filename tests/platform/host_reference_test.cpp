@@ -93,6 +93,21 @@ TEST(HostReference, DyingTargetClearsDependentSlots) {
     delete a;  // must not touch the deleted target again (ASan)
 }
 
+TEST(HostReference, LongChainsAreDeletedWithoutDeepRecursion) {
+    // Each link orphans the next; deleting them recursively would overflow the stack.
+    constexpr int kLinks = 200000;
+    int deaths = 0;
+    auto* head = new Holder(1, &deaths);
+    Holder* tail = head;
+    for (int i = 1; i < kLinks; ++i) {
+        auto* next = new Holder(1, &deaths);
+        tail->ReplaceReference(0, next);
+        tail = next;
+    }
+    head->DeleteThis();
+    EXPECT_EQ(deaths, kLinks);
+}
+
 TEST(HostReference, RefusesSelfReferenceAndBadSlots) {
     Holder a(1);
     EXPECT_EQ(a.ReplaceReference(0, &a), REF_FAIL);

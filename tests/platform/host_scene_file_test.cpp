@@ -407,6 +407,32 @@ TEST(HostSceneSave, RefusesACycle) {
     b->DeleteReference(0);  // breaks the cycle; the scene then owns a, which owns b
 }
 
+TEST(HostSceneSave, SavesLongChainsAndRefusesTooManyObjects) {
+    auto makeChain = [](int links) {
+        auto* head = new LoopMtl();
+        LoopMtl* tail = head;
+        for (int i = 1; i < links; ++i) {
+            auto* next = new LoopMtl();
+            tail->ReplaceReference(0, next);
+            tail = next;
+        }
+        return head;
+    };
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    {
+        Scene scene;
+        scene.AddMaterial(makeChain(60000));
+        EXPECT_EQ(SaveScene(scene, bytes, error), IO_OK) << error;
+    }
+    {
+        Scene scene;
+        scene.AddMaterial(makeChain(static_cast<int>(kMaxSceneObjects) + 1));
+        EXPECT_EQ(SaveScene(scene, bytes, error), IO_ERROR);
+        EXPECT_NE(error.find("more than 65536 objects"), std::string::npos) << error;
+    }
+}
+
 TEST(HostSceneSave, RefusesABlockWithoutOwnerClass) {
     ParamBlockDesc2 orphan(0, "orphan", 0, nullptr, P_AUTO_CONSTRUCT, 0, 0, "x", TYPE_INT, 0, 0, p_end, p_end);
     auto* mtl = new LoopMtl();
