@@ -16,14 +16,21 @@ function(glitter_add_test_executable name)
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} glitter_test_support GTest::gtest GTest::gtest_main
                           glitter_options)
-    gtest_discover_tests(${name} TEST_FILTER "-*Statistical*:*Image*:*Threads*"
-                         PROPERTIES LABELS quick DISCOVERY_TIMEOUT 60)
-    gtest_discover_tests(${name} TEST_FILTER "*Statistical*" PROPERTIES LABELS statistical
-                         DISCOVERY_TIMEOUT 60)
-    gtest_discover_tests(${name} TEST_FILTER "*Image*" PROPERTIES LABELS image
-                         DISCOVERY_TIMEOUT 60)
-    gtest_discover_tests(${name} TEST_FILTER "*Threads*" PROPERTIES LABELS threads
-                         DISCOVERY_TIMEOUT 60)
+    # Test names carry the executable as a prefix ("flakes_tests.Suite.Case") so presets can
+    # select the tests of the executables they build.
+    foreach(kind quick statistical image threads)
+        if(kind STREQUAL quick)
+            set(filter "-*Statistical*:*Image*:*Threads*")
+        elseif(kind STREQUAL statistical)
+            set(filter "*Statistical*")
+        elseif(kind STREQUAL image)
+            set(filter "*Image*")
+        else()
+            set(filter "*Threads*")
+        endif()
+        gtest_discover_tests(${name} TEST_FILTER "${filter}" TEST_PREFIX "${name}."
+                             PROPERTIES LABELS ${kind} DISCOVERY_TIMEOUT 60)
+    endforeach()
 endfunction()
 
 # Fuzz targets: built with clang's libFuzzer in the `fuzz` preset only, and registered as
