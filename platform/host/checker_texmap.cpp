@@ -18,6 +18,7 @@ public:
 
 struct CheckerTexmapStatics {
     CheckerTexmapClassDesc cd;
+    // clang-format off
     ParamBlockDesc2 pbd{0, u"CheckerTexmap parameters", 0, &cd, P_AUTO_CONSTRUCT, 0,
                         CheckerTexmap::kColor1, u"color1", TYPE_RGBA, P_ANIMATABLE, 0,
                             p_default, Color(0.0f, 0.0f, 0.0f), p_end,
@@ -32,6 +33,7 @@ struct CheckerTexmapStatics {
                         CheckerTexmap::kTiling, u"tiling", TYPE_FLOAT, P_ANIMATABLE, 0,
                             p_default, 1.0f, p_range, 1e-6f, 1e6f, p_end,
                         p_end};
+    // clang-format on
 };
 
 CheckerTexmapStatics& statics() {

@@ -9,7 +9,14 @@ namespace host {
 class CheckerTexmap : public StandardTexmap {
 public:
     static constexpr Class_ID kClassID{0x2b6e1f93, 0x0d4c8a71};
-    enum ParamId : ParamID { kColor1 = 0, kColor2 = 1, kAlpha1 = 2, kAlpha2 = 3, kMapChannel = 4, kTiling = 5 };
+    enum ParamId : ParamID {
+        kColor1 = 0,
+        kColor2 = 1,
+        kAlpha1 = 2,
+        kAlpha2 = 3,
+        kMapChannel = 4,
+        kTiling = 5
+    };
 
     CheckerTexmap();
 

@@ -6,7 +6,8 @@ namespace host {
 
 ClassDesc::~ClassDesc() {
     for (FPInterface* fp : interfaces_) {
-        if (FPInterfaceDesc* desc = fp->GetDesc(); desc != nullptr && desc->cd == this) desc->cd = nullptr;
+        if (FPInterfaceDesc* desc = fp->GetDesc(); desc != nullptr && desc->cd == this)
+            desc->cd = nullptr;
     }
 }
 
@@ -33,7 +34,8 @@ void ClassDesc::AddInterface(FPInterface* fpInterface) {
 }
 
 void ClassDesc::RemoveInterface(FPInterface* fpInterface) {
-    interfaces_.erase(std::remove(interfaces_.begin(), interfaces_.end(), fpInterface), interfaces_.end());
+    interfaces_.erase(std::remove(interfaces_.begin(), interfaces_.end(), fpInterface),
+                      interfaces_.end());
 }
 
 }  // namespace host

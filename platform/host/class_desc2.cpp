@@ -46,7 +46,8 @@ void ClassDesc2::MakeAutoParamBlocks(ReferenceMaker* owner) {
 void ClassDesc2::Reset(ReferenceTarget* owner, bool updateUI, bool callSetHandlers) {
     if (owner == nullptr) return;
     for (ParamBlockDesc2* pbd : descs_) {
-        if (IParamBlock2* block = owner->GetParamBlockByID(pbd->id); block != nullptr && block->GetDesc() == pbd) {
+        if (IParamBlock2* block = owner->GetParamBlockByID(pbd->id);
+            block != nullptr && block->GetDesc() == pbd) {
             block->ResetAll(updateUI, callSetHandlers);
         }
     }

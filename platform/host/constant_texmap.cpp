@@ -16,12 +16,14 @@ public:
 
 struct ConstantTexmapStatics {
     ConstantTexmapClassDesc cd;
+    // clang-format off
     ParamBlockDesc2 pbd{0, u"ConstantTexmap parameters", 0, &cd, P_AUTO_CONSTRUCT, 0,
                         ConstantTexmap::kColor, u"color", TYPE_RGBA, P_ANIMATABLE, 0,
                             p_default, Color(0.5f, 0.5f, 0.5f), p_end,
                         ConstantTexmap::kAlpha, u"alpha", TYPE_FLOAT, P_ANIMATABLE, 0,
                             p_default, 1.0f, p_range, 0.0f, 1.0f, p_end,
                         p_end};
+    // clang-format on
 };
 
 ConstantTexmapStatics& statics() {

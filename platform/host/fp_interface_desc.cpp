@@ -19,9 +19,11 @@ void FPInterfaceDesc::loadDescriptor(Interface_ID id, const char16_t* name, Stri
     const std::string label = "FPInterfaceDesc \"" + WStr(name).toUtf8() + "\": ";
     if (functions.empty() || !std::holds_alternative<ParamTag>(functions.front()) ||
         std::get<ParamTag>(functions.front()) != p_end) {
-        throw std::invalid_argument(label + "this host publishes no functions; the list must be p_end alone");
+        throw std::invalid_argument(
+            label + "this host publishes no functions; the list must be p_end alone");
     }
-    if (functions.size() > 1) throw std::invalid_argument(label + "arguments follow the closing p_end");
+    if (functions.size() > 1)
+        throw std::invalid_argument(label + "arguments follow the closing p_end");
     if (cd != nullptr) cd->RemoveInterface(this);
     ID = id;
     internalName = WStr(name);

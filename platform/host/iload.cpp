@@ -38,7 +38,8 @@ IOResult ILoad::OpenChunk() {
     }
     if (pos_ == end) return IO_END;
     if (end - pos_ < kChunkHeaderSize) return Fail("truncated chunk header");
-    if (Depth() >= kMaxChunkDepth) return Fail("chunks nested deeper than " + std::to_string(kMaxChunkDepth));
+    if (Depth() >= kMaxChunkDepth)
+        return Fail("chunks nested deeper than " + std::to_string(kMaxChunkDepth));
     const std::uint8_t* header = bytes_.data() + pos_;
     const USHORT id = static_cast<USHORT>(header[0] | (header[1] << 8));
     if (header[2] > static_cast<std::uint8_t>(ChunkKind::container)) {
@@ -49,8 +50,8 @@ IOResult ILoad::OpenChunk() {
     for (int i = 0; i < 4; ++i) length |= static_cast<std::uint32_t>(header[4 + i]) << (8 * i);
     const std::size_t left = end - pos_ - kChunkHeaderSize;
     if (length > left) {
-        return Fail("chunk " + hexId(id) + " claims " + std::to_string(length) + " bytes but only " +
-                    std::to_string(left) + " remain");
+        return Fail("chunk " + hexId(id) + " claims " + std::to_string(length) +
+                    " bytes but only " + std::to_string(left) + " remain");
     }
     pos_ += kChunkHeaderSize;
     open_.push_back({pos_, pos_ + length, id, static_cast<ChunkKind>(header[2])});
@@ -66,7 +67,9 @@ IOResult ILoad::CloseChunk() {
 }
 
 USHORT ILoad::CurChunkID() const { return open_.empty() ? 0 : open_.back().id; }
-ChunkKind ILoad::CurChunkType() const { return open_.empty() ? ChunkKind::container : open_.back().kind; }
+ChunkKind ILoad::CurChunkType() const {
+    return open_.empty() ? ChunkKind::container : open_.back().kind;
+}
 ULONG ILoad::CurChunkLength() const {
     return open_.empty() ? 0 : static_cast<ULONG>(open_.back().end - open_.back().begin);
 }

@@ -34,7 +34,8 @@ public:
     ULONG RemainingInChunk() const;
     int Depth() const { return static_cast<int>(open_.size()); }
 
-    /// Reads exactly `nbytes` from the innermost data chunk; fails (reading nothing) if fewer remain.
+    /// Reads exactly `nbytes` from the innermost data chunk; fails (reading nothing) if fewer
+    /// remain.
     IOResult Read(void* buf, ULONG nbytes, ULONG* nread);
     IOResult ReadU8(std::uint8_t& v);
     IOResult ReadU16(std::uint16_t& v);

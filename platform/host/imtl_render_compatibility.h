@@ -15,8 +15,8 @@ public:
     virtual bool IsCompatibleWithRenderer(ClassDesc& rendererClassDesc) = 0;
     /// The browser's icons: an image list and the indices of the inactive, active and disabled
     /// images. False when the class has none.
-    virtual bool GetCustomMtlBrowserIcon(HIMAGELIST& hImageList, int& inactiveIndex, int& activeIndex,
-                                         int& disabledIndex);
+    virtual bool GetCustomMtlBrowserIcon(HIMAGELIST& hImageList, int& inactiveIndex,
+                                         int& activeIndex, int& disabledIndex);
     /// The module whose resources the icons come from.
     virtual HINSTANCE HInstance();
 };

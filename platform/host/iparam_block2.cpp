@@ -53,18 +53,21 @@ std::uint32_t valueSize(ParamType2 type) { return type == TYPE_RGBA ? 12u : 4u; 
 
 IOResult writeValue(ISave* isave, ParamType2 type, const ParamValueRecord& v) {
     switch (type) {
-        case TYPE_FLOAT: return isave->WriteFloat(v.f);
+        case TYPE_FLOAT:
+            return isave->WriteFloat(v.f);
         case TYPE_RGBA:
             isave->WriteFloat(v.c.r);
             isave->WriteFloat(v.c.g);
             return isave->WriteFloat(v.c.b);
-        default: return isave->WriteI32(v.i);
+        default:
+            return isave->WriteI32(v.i);
     }
 }
 
 IOResult readValue(ILoad* iload, ParamType2 type, ParamValueRecord& v) {
     switch (type) {
-        case TYPE_FLOAT: return iload->ReadFloat(v.f);
+        case TYPE_FLOAT:
+            return iload->ReadFloat(v.f);
         case TYPE_RGBA:
             iload->ReadFloat(v.c.r);
             iload->ReadFloat(v.c.g);
@@ -76,7 +79,8 @@ IOResult readValue(ILoad* iload, ParamType2 type, ParamValueRecord& v) {
             v.i = i;
             return result;
         }
-        default: return iload->Fail("a map parameter carries a value chunk");
+        default:
+            return iload->Fail("a map parameter carries a value chunk");
     }
 }
 
@@ -110,7 +114,8 @@ ReferenceMaker* IParamBlock2::GetOwner() const {
     for (int i = 0; i < NumDependents(); ++i) {
         ReferenceMaker* maker = GetDependent(i);
         if (desc_ == nullptr || desc_->cd == nullptr) return maker;
-        if (maker->ClassID() == desc_->cd->ClassID() && maker->SuperClassID() == desc_->cd->SuperClassID()) {
+        if (maker->ClassID() == desc_->cd->ClassID() &&
+            maker->SuperClassID() == desc_->cd->SuperClassID()) {
             return maker;
         }
     }
@@ -168,9 +173,12 @@ ParamValueRecord IParamBlock2::evaluate(const ParamDef& d, TimeValue t, Interval
     const double f = (static_cast<double>(t) - a.t) / (static_cast<double>(b.t) - a.t);
     ParamValueRecord v;
     switch (d.type) {
-        case TYPE_FLOAT: v.f = lerp(a.v.f, b.v.f, f); break;
+        case TYPE_FLOAT:
+            v.f = lerp(a.v.f, b.v.f, f);
+            break;
         case TYPE_RGBA:
-            v.c = Color(lerp(a.v.c.r, b.v.c.r, f), lerp(a.v.c.g, b.v.c.g, f), lerp(a.v.c.b, b.v.c.b, f));
+            v.c = Color(lerp(a.v.c.r, b.v.c.r, f), lerp(a.v.c.g, b.v.c.g, f),
+                        lerp(a.v.c.b, b.v.c.b, f));
             break;
         default: {
             // Both keys are ints inside the range, so the rounded blend is too.
@@ -326,7 +334,8 @@ int IParamBlock2::NumKeys(ParamID id) const {
 
 TimeValue IParamBlock2::GetKeyTime(ParamID id, int i) const {
     const ParamDef* d = def(id, 0);
-    if (d == nullptr || i < 0 || i >= static_cast<int>(slot(*d).keys.size())) return TIME_NegInfinity;
+    if (d == nullptr || i < 0 || i >= static_cast<int>(slot(*d).keys.size()))
+        return TIME_NegInfinity;
     return slot(*d).keys[static_cast<std::size_t>(i)].t;
 }
 
@@ -363,34 +372,43 @@ bool IParamBlock2::Reset(ParamID id) {
     return true;
 }
 
-std::optional<ParamScriptValue> IParamBlock2::GetValueByName(std::u16string_view name, TimeValue t) {
+std::optional<ParamScriptValue> IParamBlock2::GetValueByName(std::u16string_view name,
+                                                             TimeValue t) {
     const int index = desc_ != nullptr ? desc_->NameToIndex(name) : -1;
     if (index < 0) return std::nullopt;
     const ParamDef& d = desc_->params[static_cast<std::size_t>(index)];
     Interval ignored = FOREVER;
     switch (d.type) {
-        case TYPE_BOOL: return ParamScriptValue(evaluate(d, t, ignored).i != 0);
-        case TYPE_INT: return ParamScriptValue(evaluate(d, t, ignored).i);
-        case TYPE_FLOAT: return ParamScriptValue(evaluate(d, t, ignored).f);
-        case TYPE_RGBA: return ParamScriptValue(evaluate(d, t, ignored).c);
-        default: return ParamScriptValue(slot(d).map);
+        case TYPE_BOOL:
+            return ParamScriptValue(evaluate(d, t, ignored).i != 0);
+        case TYPE_INT:
+            return ParamScriptValue(evaluate(d, t, ignored).i);
+        case TYPE_FLOAT:
+            return ParamScriptValue(evaluate(d, t, ignored).f);
+        case TYPE_RGBA:
+            return ParamScriptValue(evaluate(d, t, ignored).c);
+        default:
+            return ParamScriptValue(slot(d).map);
     }
 }
 
-bool IParamBlock2::SetValueByName(std::u16string_view name, TimeValue t, const ParamScriptValue& value) {
+bool IParamBlock2::SetValueByName(std::u16string_view name, TimeValue t,
+                                  const ParamScriptValue& value) {
     const int index = desc_ != nullptr ? desc_->NameToIndex(name) : -1;
     if (index < 0) return false;
     const ParamDef& d = desc_->params[static_cast<std::size_t>(index)];
     switch (d.type) {
         case TYPE_FLOAT:
             if (const auto* f = std::get_if<float>(&value)) return SetValue(d.id, t, *f);
-            if (const auto* i = std::get_if<int>(&value)) return SetValue(d.id, t, static_cast<float>(*i));
+            if (const auto* i = std::get_if<int>(&value))
+                return SetValue(d.id, t, static_cast<float>(*i));
             return false;
         case TYPE_INT:
             if (const auto* i = std::get_if<int>(&value)) return SetValue(d.id, t, *i);
             if (const auto* f = std::get_if<float>(&value)) {
                 // Only whole numbers an int can hold; anything else is not an int value.
-                if (!std::isfinite(*f) || std::trunc(*f) != *f || *f < -2147483648.0f || *f >= 2147483648.0f) {
+                if (!std::isfinite(*f) || std::trunc(*f) != *f || *f < -2147483648.0f ||
+                    *f >= 2147483648.0f) {
                     return false;
                 }
                 return SetValue(d.id, t, static_cast<int>(*f));
@@ -416,7 +434,8 @@ RefTargetHandle IParamBlock2::GetReference(int i) {
 
 void IParamBlock2::SetReference(int i, RefTargetHandle target) {
     if (i < 0 || i >= NumRefs()) return;
-    slots_[static_cast<std::size_t>(mapParams_[static_cast<std::size_t>(i)])].map = dynamic_cast<Texmap*>(target);
+    slots_[static_cast<std::size_t>(mapParams_[static_cast<std::size_t>(i)])].map =
+        dynamic_cast<Texmap*>(target);
 }
 
 bool IParamBlock2::AcceptsReference(int i, RefTargetHandle target) {
@@ -424,12 +443,14 @@ bool IParamBlock2::AcceptsReference(int i, RefTargetHandle target) {
     return target == nullptr || dynamic_cast<Texmap*>(target) != nullptr;
 }
 
-RefResult IParamBlock2::NotifyRefChanged(const Interval&, RefTargetHandle hTarget, PartID&, RefMessage message,
-                                         bool) {
+RefResult IParamBlock2::NotifyRefChanged(const Interval&, RefTargetHandle hTarget, PartID&,
+                                         RefMessage message, bool) {
     if (message == REFMSG_CHANGE) {
         for (int i = 0; i < NumRefs(); ++i) {
             if (GetReference(i) == hTarget) {
-                lastNotify_ = desc_->params[static_cast<std::size_t>(mapParams_[static_cast<std::size_t>(i)])].id;
+                lastNotify_ =
+                    desc_->params[static_cast<std::size_t>(mapParams_[static_cast<std::size_t>(i)])]
+                        .id;
                 break;
             }
         }
@@ -451,7 +472,8 @@ ReferenceTarget* IParamBlock2::Clone(RemapDir& remap) {
 }
 
 IOResult IParamBlock2::Save(ISave* isave) {
-    if (desc_ == nullptr || desc_->cd == nullptr) return isave->Fail("a parameter block without an owner class cannot be saved");
+    if (desc_ == nullptr || desc_->cd == nullptr)
+        return isave->Fail("a parameter block without an owner class cannot be saved");
     isave->BeginChunk(kHeaderChunk);
     isave->WriteU32(desc_->cd->SuperClassID());
     isave->WriteU32(desc_->cd->ClassID().PartA());
@@ -509,7 +531,8 @@ IOResult IParamBlock2::Load(ILoad* iload) {
                 return iload->Fail("no parameter block description " + std::to_string(blockId) +
                                    " is registered for the block's owner class");
             }
-            if (desc_ != nullptr && desc_ != desc) return iload->Fail("the stored block belongs to another description");
+            if (desc_ != nullptr && desc_ != desc)
+                return iload->Fail("the stored block belongs to another description");
             if (desc_ == nullptr) attachDesc(desc);
             seen.assign(desc_->params.size(), false);
         } else if (iload->CurChunkID() == kParamChunk) {
@@ -530,7 +553,8 @@ IOResult IParamBlock2::loadParam(ILoad* iload, std::vector<bool>& seen) {
     std::int32_t id = 0, type = 0;
     iload->ReadI32(id);
     if (iload->ReadI32(type) != IO_OK || iload->CloseChunk() != IO_OK) return IO_ERROR;
-    const int index = id >= SHRT_MIN && id <= SHRT_MAX ? desc_->IDtoIndex(static_cast<ParamID>(id)) : -1;
+    const int index =
+        id >= SHRT_MIN && id <= SHRT_MAX ? desc_->IDtoIndex(static_cast<ParamID>(id)) : -1;
     if (index < 0) return IO_OK;  // a parameter this version no longer has
     const ParamDef& d = desc_->params[static_cast<std::size_t>(index)];
     const std::string label = "parameter '" + d.internalName.toUtf8() + "'";
@@ -544,22 +568,28 @@ IOResult IParamBlock2::loadParam(ILoad* iload, std::vector<bool>& seen) {
     while ((result = iload->OpenChunk()) == IO_OK) {
         if (iload->CurChunkID() == kParamValueChunk) {
             if (readValue(iload, d.type, value) != IO_OK) return IO_ERROR;
-            if (!sanitize(d, value)) return iload->Fail(label + " has a value that is not a number");
+            if (!sanitize(d, value))
+                return iload->Fail(label + " has a value that is not a number");
         } else if (iload->CurChunkID() == kParamKeysChunk) {
             if (!d.IsAnimatable()) return iload->Fail(label + " is not animatable but has keys");
             std::uint32_t count = 0;
             if (iload->ReadU32(count) != IO_OK) return IO_ERROR;
-            if (count > static_cast<std::uint32_t>(kMaxKeys)) return iload->Fail(label + " has too many keys");
+            if (count > static_cast<std::uint32_t>(kMaxKeys))
+                return iload->Fail(label + " has too many keys");
             const std::uint64_t need = static_cast<std::uint64_t>(count) * (4 + valueSize(d.type));
-            if (need != iload->RemainingInChunk()) return iload->Fail(label + ": the key count does not match the chunk length");
+            if (need != iload->RemainingInChunk())
+                return iload->Fail(label + ": the key count does not match the chunk length");
             keys.clear();
             keys.reserve(count);
             for (std::uint32_t k = 0; k < count; ++k) {
                 Key key;
                 key.v = d.defaultValue;
-                if (iload->ReadI32(key.t) != IO_OK || readValue(iload, d.type, key.v) != IO_OK) return IO_ERROR;
-                if (!sanitize(d, key.v)) return iload->Fail(label + " has a key that is not a number");
-                if (!keys.empty() && key.t <= keys.back().t) return iload->Fail(label + " has keys out of time order");
+                if (iload->ReadI32(key.t) != IO_OK || readValue(iload, d.type, key.v) != IO_OK)
+                    return IO_ERROR;
+                if (!sanitize(d, key.v))
+                    return iload->Fail(label + " has a key that is not a number");
+                if (!keys.empty() && key.t <= keys.back().t)
+                    return iload->Fail(label + " has keys out of time order");
                 keys.push_back(key);
             }
         }

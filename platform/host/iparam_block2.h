@@ -46,7 +46,9 @@ public:
     /// such dependent), or null.
     ReferenceMaker* GetOwner() const;
     int NumParams() const { return desc_ != nullptr ? desc_->Count() : 0; }
-    ParamID IndextoID(int index) const { return desc_ != nullptr ? desc_->IndextoID(index) : ParamID(-1); }
+    ParamID IndextoID(int index) const {
+        return desc_ != nullptr ? desc_->IndextoID(index) : ParamID(-1);
+    }
     int IDtoIndex(ParamID id) const { return desc_ != nullptr ? desc_->IDtoIndex(id) : -1; }
 
     /// Reads parameter `id` at t and narrows `ivalid` to the value's validity. Answers false (and

@@ -14,7 +14,8 @@ int ParamDlg::FindSubTexFromHWND(HWND) { return -1; }
 int ParamDlg::FindSubMtlFromHWND(HWND) { return -1; }
 
 void IMtlParams::AddRollupPage(IParamMap2* map) {
-    if (map != nullptr && std::find(rollups_.begin(), rollups_.end(), map) == rollups_.end()) rollups_.push_back(map);
+    if (map != nullptr && std::find(rollups_.begin(), rollups_.end(), map) == rollups_.end())
+        rollups_.push_back(map);
 }
 
 void IMtlParams::DeleteRollupPage(IParamMap2* map) {
@@ -49,10 +50,11 @@ std::vector<ParamID> IParamMap2::ShownParams() const { return order_; }
 
 void IParamMap2::Invalidate(ParamID) { ++invalidations_; }
 
-IParamMap2* CreateMParamMap2(MapID mapId, IParamBlock2* pb, IMtlParams* ip, HINSTANCE hInst, HWND, void*, void*,
-                             DLGTEMPLATE* dlgTemplate, const MCHAR* title, DWORD flags,
-                             ParamMap2UserDlgProc* dlgProc, HWND, int category) {
-    if (pb == nullptr || pb->GetDesc() == nullptr || pb->GetDesc()->GetRollout(mapId) == nullptr) return nullptr;
+IParamMap2* CreateMParamMap2(MapID mapId, IParamBlock2* pb, IMtlParams* ip, HINSTANCE hInst, HWND,
+                             void*, void*, DLGTEMPLATE* dlgTemplate, const MCHAR* title,
+                             DWORD flags, ParamMap2UserDlgProc* dlgProc, HWND, int category) {
+    if (pb == nullptr || pb->GetDesc() == nullptr || pb->GetDesc()->GetRollout(mapId) == nullptr)
+        return nullptr;
     auto* map = new IParamMap2();
     map->mapId_ = mapId;
     map->block_ = pb;
@@ -75,7 +77,8 @@ IParamMap2* CreateMParamMap2(MapID mapId, IParamBlock2* pb, IMtlParams* ip, HINS
     }
     if (ip != nullptr) ip->AddRollupPage(map);
     if (dlgProc != nullptr) {
-        dlgProc->DlgProc(ip != nullptr ? ip->GetTime() : 0, map, map->GetHWnd(), WM_INITDIALOG, 0, 0);
+        dlgProc->DlgProc(ip != nullptr ? ip->GetTime() : 0, map, map->GetHWnd(), WM_INITDIALOG, 0,
+                         0);
     }
     return map;
 }

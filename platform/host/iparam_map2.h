@@ -47,8 +47,9 @@ public:
     int InvalidationCount() const { return invalidations_; }
 
 private:
-    friend IParamMap2* CreateMParamMap2(MapID, IParamBlock2*, IMtlParams*, HINSTANCE, HWND, void*, void*, DLGTEMPLATE*,
-                                        const MCHAR*, DWORD, ParamMap2UserDlgProc*, HWND, int);
+    friend IParamMap2* CreateMParamMap2(MapID, IParamBlock2*, IMtlParams*, HINSTANCE, HWND, void*,
+                                        void*, DLGTEMPLATE*, const MCHAR*, DWORD,
+                                        ParamMap2UserDlgProc*, HWND, int);
     friend void DestroyMParamMap2(IParamMap2*);
     IParamMap2() = default;
     ~IParamMap2();
@@ -72,9 +73,10 @@ private:
 /// (open unless `flags` has APPENDROLL_CLOSED) and sends WM_INITDIALOG to `dlgProc`. Without a
 /// template every parameter of the map gets its controls; with one, only those whose control ids
 /// the template holds. Null when `pb` is null or its description has no such map.
-IParamMap2* CreateMParamMap2(MapID mapId, IParamBlock2* pb, IMtlParams* ip, HINSTANCE hInst, HWND hmedit,
-                             void* texDadMgr, void* mtlDadMgr, DLGTEMPLATE* dlgTemplate, const MCHAR* title,
-                             DWORD flags, ParamMap2UserDlgProc* dlgProc, HWND hOldRollup, int category);
+IParamMap2* CreateMParamMap2(MapID mapId, IParamBlock2* pb, IMtlParams* ip, HINSTANCE hInst,
+                             HWND hmedit, void* texDadMgr, void* mtlDadMgr,
+                             DLGTEMPLATE* dlgTemplate, const MCHAR* title, DWORD flags,
+                             ParamMap2UserDlgProc* dlgProc, HWND hOldRollup, int category);
 /// Removes the rollout from its editor and destroys the map. Null is ignored.
 void DestroyMParamMap2(IParamMap2* map);
 

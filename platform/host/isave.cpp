@@ -27,7 +27,8 @@ IOResult ISave::BeginChunk(USHORT id) {
     if (Depth() >= kMaxChunkDepth) return Fail("chunk " + hexId(id) + " is nested too deep");
     if (!open_.empty()) {
         OpenChunk& parent = open_.back();
-        if (parent.hasData) return Fail("chunk " + hexId(id) + " opened inside data chunk " + hexId(parent.id));
+        if (parent.hasData)
+            return Fail("chunk " + hexId(id) + " opened inside data chunk " + hexId(parent.id));
         parent.hasChunks = true;
     }
     open_.push_back({bytes_.size(), id, false, false});

@@ -17,11 +17,14 @@ ModuleList& moduleList() {
     return list;
 }
 
-char16_t lower(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; }
+char16_t lower(char16_t c) {
+    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
+}
 
 bool sameName(std::u16string_view a, std::u16string_view b) {
     return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) { return lower(x) == lower(y); });
+           std::equal(a.begin(), a.end(), b.begin(),
+                      [](char16_t x, char16_t y) { return lower(x) == lower(y); });
 }
 
 std::atomic<int> commonControlsInits{0};
@@ -45,7 +48,9 @@ HINSTANCE RegisterModule(std::unique_ptr<Module> module) {
     ModuleList& list = moduleList();
     std::lock_guard lock(list.mutex);
     list.modules.erase(std::remove_if(list.modules.begin(), list.modules.end(),
-                                      [&](const std::unique_ptr<Module>& m) { return sameName(m->Name().view(), module->Name().view()); }),
+                                      [&](const std::unique_ptr<Module>& m) {
+                                          return sameName(m->Name().view(), module->Name().view());
+                                      }),
                        list.modules.end());
     list.modules.push_back(std::move(module));
     return list.modules.back().get();
@@ -54,9 +59,10 @@ HINSTANCE RegisterModule(std::unique_ptr<Module> module) {
 void UnregisterModule(HINSTANCE module) {
     ModuleList& list = moduleList();
     std::lock_guard lock(list.mutex);
-    list.modules.erase(std::remove_if(list.modules.begin(), list.modules.end(),
-                                      [&](const std::unique_ptr<Module>& m) { return m.get() == module; }),
-                       list.modules.end());
+    list.modules.erase(
+        std::remove_if(list.modules.begin(), list.modules.end(),
+                       [&](const std::unique_ptr<Module>& m) { return m.get() == module; }),
+        list.modules.end());
 }
 
 HINSTANCE GetModuleHandleW(const char16_t* name) {
@@ -83,7 +89,9 @@ int LoadStringW(HINSTANCE module, UINT id, char16_t* buffer, int bufferMax) {
     return count;
 }
 
-HBITMAP LoadBitmapW(HINSTANCE module, int id) { return module == nullptr ? nullptr : module->FindBitmap(id); }
+HBITMAP LoadBitmapW(HINSTANCE module, int id) {
+    return module == nullptr ? nullptr : module->FindBitmap(id);
+}
 
 void InitCommonControls() { ++commonControlsInits; }
 int CommonControlsInitCount() { return commonControlsInits.load(); }

@@ -37,7 +37,8 @@ ParamArg toParamArg(T&& value) {
     } else if constexpr (std::is_enum_v<D>) {
         return static_cast<std::int64_t>(value);
     } else if constexpr (std::is_integral_v<D>) {
-        static_assert(sizeof(D) <= 4 || std::is_signed_v<D>, "64-bit unsigned arguments are not supported");
+        static_assert(sizeof(D) <= 4 || std::is_signed_v<D>,
+                      "64-bit unsigned arguments are not supported");
         return static_cast<std::int64_t>(value);
     } else if constexpr (std::is_same_v<D, float> || std::is_same_v<D, double>) {
         return value;
@@ -56,7 +57,8 @@ ParamArg toParamArg(T&& value) {
     } else if constexpr (std::is_convertible_v<D, ParamMap2UserDlgProc*>) {
         return static_cast<ParamMap2UserDlgProc*>(value);
     } else {
-        static_assert(detail::kUnsupportedArg<D>, "argument type not accepted in a host description");
+        static_assert(detail::kUnsupportedArg<D>,
+                      "argument type not accepted in a host description");
         return nullptr;
     }
 }

@@ -18,23 +18,35 @@ constexpr int kKnownBlockFlags = P_AUTO_CONSTRUCT | P_AUTO_UI | P_MULTIMAP;
 
 const char* typeName(int type) {
     switch (type) {
-        case TYPE_FLOAT: return "TYPE_FLOAT";
-        case TYPE_INT: return "TYPE_INT";
-        case TYPE_RGBA: return "TYPE_RGBA";
-        case TYPE_BOOL: return "TYPE_BOOL";
-        case TYPE_TEXMAP: return "TYPE_TEXMAP";
-        default: return "an unknown type";
+        case TYPE_FLOAT:
+            return "TYPE_FLOAT";
+        case TYPE_INT:
+            return "TYPE_INT";
+        case TYPE_RGBA:
+            return "TYPE_RGBA";
+        case TYPE_BOOL:
+            return "TYPE_BOOL";
+        case TYPE_TEXMAP:
+            return "TYPE_TEXMAP";
+        default:
+            return "an unknown type";
     }
 }
 
 const char* tagName(ParamTag tag) {
     switch (tag) {
-        case ParamTag::end: return "p_end";
-        case ParamTag::default_value: return "p_default";
-        case ParamTag::range: return "p_range";
-        case ParamTag::ui: return "p_ui";
-        case ParamTag::tooltip: return "p_tooltip";
-        case ParamTag::subtexno: return "p_subtexno";
+        case ParamTag::end:
+            return "p_end";
+        case ParamTag::default_value:
+            return "p_default";
+        case ParamTag::range:
+            return "p_range";
+        case ParamTag::ui:
+            return "p_ui";
+        case ParamTag::tooltip:
+            return "p_tooltip";
+        case ParamTag::subtexno:
+            return "p_subtexno";
     }
     return "an unknown tag";
 }
@@ -130,7 +142,8 @@ public:
         ParamMap2UserDlgProc* proc = nullptr;
         if (const auto* value = std::get_if<ParamMap2UserDlgProc*>(&arg)) {
             proc = *value;
-        } else if (const auto* number = std::get_if<std::int64_t>(&arg); number != nullptr && *number == 0) {
+        } else if (const auto* number = std::get_if<std::int64_t>(&arg);
+                   number != nullptr && *number == 0) {
             proc = nullptr;  // the host's NULL
         } else if (!std::holds_alternative<std::nullptr_t>(arg)) {
             mismatch(what, "a dialog procedure or nullptr", arg);
@@ -160,13 +173,15 @@ void readUI(ArgReader& in, const ParamBlockDesc2& desc, ParamDef& def) {
     if ((desc.flags & P_MULTIMAP) != 0) {
         ui.mapId = static_cast<MapID>(in.readInt("p_ui map id", 0, SHRT_MAX));
         if (desc.GetRollout(ui.mapId) == nullptr) {
-            in.fail("p_ui names map " + std::to_string(ui.mapId) + ", which the block does not declare");
+            in.fail("p_ui names map " + std::to_string(ui.mapId) +
+                    ", which the block does not declare");
         }
     }
     const int control = in.readInt("p_ui control type", 0, INT_MAX);
     auto requireType = [&](bool ok, const char* control_name) {
         if (!ok) {
-            in.fail(std::string(control_name) + " cannot show a " + typeName(def.type) + " parameter");
+            in.fail(std::string(control_name) + " cannot show a " + typeName(def.type) +
+                    " parameter");
         }
     };
     switch (control) {
@@ -207,7 +222,8 @@ void readUI(ArgReader& in, const ParamBlockDesc2& desc, ParamDef& def) {
             ui.controlType = TYPE_INT_COMBOBOX;
             ui.controlIds.push_back(in.readInt("combo box control id", 1, INT_MAX));
             const int count = in.readInt("combo box item count", 1, kMaxComboItems);
-            for (int i = 0; i < count; ++i) ui.comboItems.push_back(in.readInt("combo box item string id"));
+            for (int i = 0; i < count; ++i)
+                ui.comboItems.push_back(in.readInt("combo box item string id"));
             break;
         }
         default:
@@ -225,11 +241,20 @@ void readTaggedItems(ArgReader& in, const ParamBlockDesc2& desc, ParamDef& def) 
         switch (tag) {
             case ParamTag::default_value:
                 switch (def.type) {
-                    case TYPE_FLOAT: def.defaultValue.f = in.readFloat("p_default"); break;
-                    case TYPE_INT: def.defaultValue.i = in.readInt("p_default"); break;
-                    case TYPE_BOOL: def.defaultValue.i = in.readInt("p_default", 0, 1); break;
-                    case TYPE_RGBA: def.defaultValue.c = in.readColor("p_default"); break;
-                    default: in.fail("a TYPE_TEXMAP parameter takes no p_default");
+                    case TYPE_FLOAT:
+                        def.defaultValue.f = in.readFloat("p_default");
+                        break;
+                    case TYPE_INT:
+                        def.defaultValue.i = in.readInt("p_default");
+                        break;
+                    case TYPE_BOOL:
+                        def.defaultValue.i = in.readInt("p_default", 0, 1);
+                        break;
+                    case TYPE_RGBA:
+                        def.defaultValue.c = in.readColor("p_default");
+                        break;
+                    default:
+                        in.fail("a TYPE_TEXMAP parameter takes no p_default");
                 }
                 break;
             case ParamTag::range:
@@ -253,7 +278,8 @@ void readTaggedItems(ArgReader& in, const ParamBlockDesc2& desc, ParamDef& def) 
                 def.tooltip = in.readInt("p_tooltip string id", 1, INT_MAX);
                 break;
             case ParamTag::subtexno:
-                if (def.type != TYPE_TEXMAP) in.fail("p_subtexno is only for TYPE_TEXMAP parameters");
+                if (def.type != TYPE_TEXMAP)
+                    in.fail("p_subtexno is only for TYPE_TEXMAP parameters");
                 def.subTexNo = in.readInt("p_subtexno", 0, INT_MAX);
                 break;
             case ParamTag::end:
@@ -261,9 +287,10 @@ void readTaggedItems(ArgReader& in, const ParamBlockDesc2& desc, ParamDef& def) 
         }
     }
     if (def.hasRange) {
-        const bool inside = def.type == TYPE_FLOAT
-                                ? def.defaultValue.f >= def.rangeLow.f && def.defaultValue.f <= def.rangeHigh.f
-                                : def.defaultValue.i >= def.rangeLow.i && def.defaultValue.i <= def.rangeHigh.i;
+        const bool inside =
+            def.type == TYPE_FLOAT
+                ? def.defaultValue.f >= def.rangeLow.f && def.defaultValue.f <= def.rangeHigh.f
+                : def.defaultValue.i >= def.rangeLow.i && def.defaultValue.i <= def.rangeHigh.i;
         if (!inside) in.fail("the default lies outside p_range");
     }
 }
@@ -299,17 +326,21 @@ void ParamBlockDesc2::parse(const ParamArgList& args) {
         if (cd == nullptr) in.fail("the owner must be a ClassDesc2");
     }
     flags = in.readInt("block flags");
-    if ((flags & ~kKnownBlockFlags) != 0) in.fail("block flags hold bits this host does not support");
-    if ((flags & P_MULTIMAP) != 0 && (flags & P_AUTO_UI) == 0) in.fail("P_MULTIMAP needs P_AUTO_UI");
+    if ((flags & ~kKnownBlockFlags) != 0)
+        in.fail("block flags hold bits this host does not support");
+    if ((flags & P_MULTIMAP) != 0 && (flags & P_AUTO_UI) == 0)
+        in.fail("P_MULTIMAP needs P_AUTO_UI");
     if ((flags & P_AUTO_CONSTRUCT) != 0) refNo = in.readInt("reference number", 0, INT_MAX);
     if ((flags & P_AUTO_UI) != 0) {
-        const int count = (flags & P_MULTIMAP) != 0 ? in.readInt("rollout count", 1, kMaxRollouts) : 1;
+        const int count =
+            (flags & P_MULTIMAP) != 0 ? in.readInt("rollout count", 1, kMaxRollouts) : 1;
         for (int i = 0; i < count; ++i) {
             ParamRollout rollout;
             if ((flags & P_MULTIMAP) != 0) {
                 rollout.mapId = static_cast<MapID>(in.readInt("rollout map id", 0, SHRT_MAX));
                 if (GetRollout(rollout.mapId) != nullptr) {
-                    in.fail("rollout map id " + std::to_string(rollout.mapId) + " is declared twice");
+                    in.fail("rollout map id " + std::to_string(rollout.mapId) +
+                            " is declared twice");
                 }
             }
             rollout.dialogTemplate = in.readInt("rollout dialog template");
@@ -328,7 +359,8 @@ void ParamBlockDesc2::parse(const ParamArgList& args) {
             break;
         }
         ParamDef def;
-        def.id = static_cast<ParamID>(in.readInt("parameter id (or the closing p_end)", 0, SHRT_MAX));
+        def.id =
+            static_cast<ParamID>(in.readInt("parameter id (or the closing p_end)", 0, SHRT_MAX));
         const std::string paramContext = "parameter id " + std::to_string(def.id);
         in.setContext("\"" + internalName.toUtf8() + "\", " + paramContext);
         def.internalName = in.readString("parameter internal name");
@@ -336,20 +368,25 @@ void ParamBlockDesc2::parse(const ParamArgList& args) {
                       "' (id " + std::to_string(def.id) + ")");
         if (def.internalName.isNull()) in.fail("the internal name is empty");
         const int type = in.readInt("parameter type");
-        if (!isSupportedParamType(type)) in.fail("type " + std::to_string(type) + " is not supported by this host");
+        if (!isSupportedParamType(type))
+            in.fail("type " + std::to_string(type) + " is not supported by this host");
         def.type = static_cast<ParamType2>(type);
         def.flags = in.readInt("parameter flags");
-        if ((def.flags & ~P_ANIMATABLE) != 0) in.fail("parameter flags hold bits this host does not support");
-        if (def.IsAnimatable() && def.type == TYPE_TEXMAP) in.fail("a TYPE_TEXMAP parameter cannot be animatable");
+        if ((def.flags & ~P_ANIMATABLE) != 0)
+            in.fail("parameter flags hold bits this host does not support");
+        if (def.IsAnimatable() && def.type == TYPE_TEXMAP)
+            in.fail("a TYPE_TEXMAP parameter cannot be animatable");
         def.localNameRes = in.readInt("localized name resource");
         readTaggedItems(in, *this, def);
 
         if (GetParamDefByID(def.id) != nullptr) in.fail("the parameter id is declared twice");
-        if (NameToIndex(def.internalName.view()) >= 0) in.fail("the internal name is declared twice");
+        if (NameToIndex(def.internalName.view()) >= 0)
+            in.fail("the internal name is declared twice");
         if (def.ui) {
             for (int control : def.ui->controlIds) {
                 if (!controlIds.insert(control).second) {
-                    in.fail("control id " + std::to_string(control) + " is used twice in the block");
+                    in.fail("control id " + std::to_string(control) +
+                            " is used twice in the block");
                 }
             }
         }

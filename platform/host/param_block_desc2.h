@@ -58,7 +58,9 @@ public:
     int NameToIndex(std::u16string_view name) const;
     /// The parameter `pid`; null when there is none.
     const ParamDef* GetParamDefByID(ParamID pid) const;
-    const ParamDef& GetParamDef(int index) const { return params.at(static_cast<std::size_t>(index)); }
+    const ParamDef& GetParamDef(int index) const {
+        return params.at(static_cast<std::size_t>(index));
+    }
     /// The rollout with this map id, or null.
     const ParamRollout* GetRollout(MapID mapId) const;
 

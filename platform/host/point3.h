@@ -16,7 +16,9 @@ struct Point3 {
     friend constexpr Point3 operator-(const Point3& a, const Point3& b) {
         return {a.x - b.x, a.y - b.y, a.z - b.z};
     }
-    friend constexpr Point3 operator*(const Point3& a, float s) { return {a.x * s, a.y * s, a.z * s}; }
+    friend constexpr Point3 operator*(const Point3& a, float s) {
+        return {a.x * s, a.y * s, a.z * s};
+    }
     friend constexpr bool operator==(const Point3&, const Point3&) = default;
 };
 

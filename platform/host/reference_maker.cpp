@@ -23,7 +23,8 @@ thread_local std::vector<ReferenceTarget*>* orphans = nullptr;
 
 void deleteOrphan(ReferenceTarget* target) {
     if (orphans != nullptr) {
-        if (std::find(orphans->begin(), orphans->end(), target) == orphans->end()) orphans->push_back(target);
+        if (std::find(orphans->begin(), orphans->end(), target) == orphans->end())
+            orphans->push_back(target);
         return;
     }
     std::vector<ReferenceTarget*> queue{target};

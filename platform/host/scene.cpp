@@ -5,7 +5,8 @@
 namespace host {
 
 int Scene::AddMaterial(MtlBase* mtl) {
-    if (mtl == nullptr || std::find(entries_.begin(), entries_.end(), mtl) != entries_.end()) return -1;
+    if (mtl == nullptr || std::find(entries_.begin(), entries_.end(), mtl) != entries_.end())
+        return -1;
     entries_.push_back(nullptr);
     const int index = NumMaterials() - 1;
     if (ReplaceReference(index, mtl) != REF_SUCCEED) {
@@ -33,7 +34,8 @@ MtlBase* Scene::GetMaterial(int i) const {
 RefTargetHandle Scene::GetReference(int i) { return GetMaterial(i); }
 
 bool Scene::AcceptsReference(int i, RefTargetHandle target) {
-    return i >= 0 && i < NumMaterials() && (target == nullptr || dynamic_cast<MtlBase*>(target) != nullptr);
+    return i >= 0 && i < NumMaterials() &&
+           (target == nullptr || dynamic_cast<MtlBase*>(target) != nullptr);
 }
 
 void Scene::SetReference(int i, RefTargetHandle target) {

@@ -27,8 +27,9 @@ constexpr std::uintmax_t kMaxSceneFileBytes = std::uintmax_t{1} << 30;
 
 std::string describeClass(SClass_ID super, Class_ID id) {
     char text[80];
-    std::snprintf(text, sizeof text, "super class 0x%x, class (0x%08x, 0x%08x)", static_cast<unsigned>(super),
-                  static_cast<unsigned>(id.PartA()), static_cast<unsigned>(id.PartB()));
+    std::snprintf(text, sizeof text, "super class 0x%x, class (0x%08x, 0x%08x)",
+                  static_cast<unsigned>(super), static_cast<unsigned>(id.PartA()),
+                  static_cast<unsigned>(id.PartB()));
     return text;
 }
 
@@ -70,7 +71,9 @@ public:
         return true;
     }
 
-    std::vector<ReferenceTarget*> objects() const { return {postOrder_.rbegin(), postOrder_.rend()}; }
+    std::vector<ReferenceTarget*> objects() const {
+        return {postOrder_.rbegin(), postOrder_.rend()};
+    }
 
 private:
     enum State { kVisiting, kDone };
@@ -96,7 +99,8 @@ struct LoadedObject {
 // Owns the objects made while loading until the scene takes them, so a failure leaks nothing.
 class LoadSession {
 public:
-    LoadSession(std::span<const std::uint8_t> bytes, const ClassDirectory& classes) : in_(bytes, &classes), classes_(classes) {}
+    LoadSession(std::span<const std::uint8_t> bytes, const ClassDirectory& classes)
+        : in_(bytes, &classes), classes_(classes) {}
     ~LoadSession() {
         if (!wired_) {
             for (LoadedObject& o : objects_) o.object->DeleteThis();
@@ -138,9 +142,12 @@ private:
         if (sawObjects_ || sawRoots_) return in_.Fail("the scene header is not the first chunk");
         sawHeader_ = true;
         std::uint32_t version = 0;
-        if (in_.ReadU32(version) != IO_OK || in_.ReadU32(declaredObjects_) != IO_OK) return IO_ERROR;
-        if (version != kSceneFormatVersion) return in_.Fail("unsupported scene format version " + std::to_string(version));
-        if (declaredObjects_ > kMaxSceneObjects) return in_.Fail("the scene declares too many objects");
+        if (in_.ReadU32(version) != IO_OK || in_.ReadU32(declaredObjects_) != IO_OK)
+            return IO_ERROR;
+        if (version != kSceneFormatVersion)
+            return in_.Fail("unsupported scene format version " + std::to_string(version));
+        if (declaredObjects_ > kMaxSceneObjects)
+            return in_.Fail("the scene declares too many objects");
         return IO_OK;
     }
 
@@ -151,13 +158,15 @@ private:
         IOResult r = IO_OK;
         while ((r = in_.OpenChunk()) == IO_OK) {
             if (in_.CurChunkID() == kObjectChunk) {
-                if (objects_.size() >= declaredObjects_) return in_.Fail("more objects than the header declares");
+                if (objects_.size() >= declaredObjects_)
+                    return in_.Fail("more objects than the header declares");
                 if (readObject() != IO_OK) return IO_ERROR;
             }
             if (in_.CloseChunk() != IO_OK) return IO_ERROR;
         }
         if (r != IO_END) return IO_ERROR;
-        if (objects_.size() != declaredObjects_) return in_.Fail("fewer objects than the header declares");
+        if (objects_.size() != declaredObjects_)
+            return in_.Fail("fewer objects than the header declares");
         return IO_OK;
     }
 
@@ -165,14 +174,17 @@ private:
         const std::size_t index = objects_.size();
         const std::string label = "object " + std::to_string(index);
         // Class.
-        if (in_.OpenChunk() != IO_OK || in_.CurChunkID() != kClassChunk) return in_.Fail(label + " does not start with its class");
+        if (in_.OpenChunk() != IO_OK || in_.CurChunkID() != kClassChunk)
+            return in_.Fail(label + " does not start with its class");
         std::uint32_t super = 0, a = 0, b = 0;
         in_.ReadU32(super);
         in_.ReadU32(a);
         if (in_.ReadU32(b) != IO_OK || in_.CloseChunk() != IO_OK) return IO_ERROR;
         const Class_ID classId(a, b);
         ClassDesc* cd = classes_.Find(super, classId);
-        if (cd == nullptr) return in_.Fail(label + " has an unknown class (" + describeClass(super, classId) + ")");
+        if (cd == nullptr)
+            return in_.Fail(label + " has an unknown class (" + describeClass(super, classId) +
+                            ")");
         ReferenceTarget* object = cd->Create(true);
         if (object == nullptr) return in_.Fail(label + ": its class created nothing");
         objects_.push_back({object, {}});
@@ -180,7 +192,8 @@ private:
             return in_.Fail(label + ": its class created an object of another class");
         }
         // References.
-        if (in_.OpenChunk() != IO_OK || in_.CurChunkID() != kRefsChunk) return in_.Fail(label + " has no reference list");
+        if (in_.OpenChunk() != IO_OK || in_.CurChunkID() != kRefsChunk)
+            return in_.Fail(label + " has no reference list");
         std::uint32_t count = 0;
         if (in_.ReadU32(count) != IO_OK) return IO_ERROR;
         if (count > kMaxObjectRefs) return in_.Fail(label + " has too many references");
@@ -191,21 +204,26 @@ private:
         refs.resize(count);
         for (std::int32_t& ref : refs) {
             if (in_.ReadI32(ref) != IO_OK) return IO_ERROR;
-            // Forward references only: the table is in dependency order, which also rules out cycles.
-            if (ref != -1 && (ref <= static_cast<std::int32_t>(index) || static_cast<std::uint32_t>(ref) >= declaredObjects_)) {
-                return in_.Fail(label + " references object " + std::to_string(ref) + ", which is not after it");
+            // Forward references only: the table is in dependency order, which also rules out
+            // cycles.
+            if (ref != -1 && (ref <= static_cast<std::int32_t>(index) ||
+                              static_cast<std::uint32_t>(ref) >= declaredObjects_)) {
+                return in_.Fail(label + " references object " + std::to_string(ref) +
+                                ", which is not after it");
             }
         }
         if (in_.CloseChunk() != IO_OK) return IO_ERROR;
         // The object's own data.
-        if (in_.OpenChunk() != IO_OK || in_.CurChunkID() != kDataChunk) return in_.Fail(label + " has no data chunk");
+        if (in_.OpenChunk() != IO_OK || in_.CurChunkID() != kDataChunk)
+            return in_.Fail(label + " has no data chunk");
         const int depth = in_.Depth();
-        if (object->Load(&in_) != IO_OK || in_.Failed()) return in_.Fail(label + " could not load its data");
+        if (object->Load(&in_) != IO_OK || in_.Failed())
+            return in_.Fail(label + " could not load its data");
         if (in_.Depth() != depth) return in_.Fail(label + " left a chunk open while loading");
         if (in_.CloseChunk() != IO_OK) return IO_ERROR;
         if (object->NumRefs() != static_cast<int>(count)) {
-            return in_.Fail(label + " stores " + std::to_string(count) + " references but its class has " +
-                            std::to_string(object->NumRefs()));
+            return in_.Fail(label + " stores " + std::to_string(count) +
+                            " references but its class has " + std::to_string(object->NumRefs()));
         }
         return IO_OK;
     }
@@ -217,11 +235,14 @@ private:
         std::uint32_t count = 0;
         if (in_.ReadU32(count) != IO_OK) return IO_ERROR;
         if (count > declaredObjects_) return in_.Fail("more roots than objects");
-        if (std::uint64_t{count} * 4 != in_.RemainingInChunk()) return in_.Fail("the root count does not match the chunk length");
+        if (std::uint64_t{count} * 4 != in_.RemainingInChunk())
+            return in_.Fail("the root count does not match the chunk length");
         roots_.resize(count);
         for (std::uint32_t& root : roots_) {
             if (in_.ReadU32(root) != IO_OK) return IO_ERROR;
-            if (root >= declaredObjects_) return in_.Fail("a root names object " + std::to_string(root) + ", which does not exist");
+            if (root >= declaredObjects_)
+                return in_.Fail("a root names object " + std::to_string(root) +
+                                ", which does not exist");
         }
         return IO_OK;
     }
@@ -230,10 +251,12 @@ private:
     IOResult validateReferences() {
         std::vector<bool> isRoot(objects_.size(), false);
         for (std::uint32_t root : roots_) {
-            if (isRoot[root]) return in_.Fail("object " + std::to_string(root) + " is listed twice as a root");
+            if (isRoot[root])
+                return in_.Fail("object " + std::to_string(root) + " is listed twice as a root");
             isRoot[root] = true;
             if (dynamic_cast<MtlBase*>(objects_[root].object) == nullptr) {
-                return in_.Fail("root object " + std::to_string(root) + " is not a material or map");
+                return in_.Fail("root object " + std::to_string(root) +
+                                " is not a material or map");
             }
         }
         for (std::size_t i = 0; i < objects_.size(); ++i) {
@@ -242,15 +265,20 @@ private:
                 const std::int32_t ref = objects_[i].refs[slot];
                 if (ref == -1) continue;
                 ReferenceTarget* target = objects_[static_cast<std::size_t>(ref)].object;
-                const std::string label = "object " + std::to_string(i) + " reference " + std::to_string(slot);
+                const std::string label =
+                    "object " + std::to_string(i) + " reference " + std::to_string(slot);
                 // A slot the constructor filled keeps its class (and a block its description).
-                if (ReferenceTarget* built = object->GetReference(static_cast<int>(slot)); built != nullptr) {
-                    if (built->SuperClassID() != target->SuperClassID() || built->ClassID() != target->ClassID()) {
+                if (ReferenceTarget* built = object->GetReference(static_cast<int>(slot));
+                    built != nullptr) {
+                    if (built->SuperClassID() != target->SuperClassID() ||
+                        built->ClassID() != target->ClassID()) {
                         return in_.Fail(label + " holds an object of the wrong class");
                     }
                     auto* builtBlock = dynamic_cast<IParamBlock2*>(built);
                     auto* loadedBlock = dynamic_cast<IParamBlock2*>(target);
-                    if (builtBlock != nullptr && (loadedBlock == nullptr || builtBlock->GetDesc() != loadedBlock->GetDesc())) {
+                    if (builtBlock != nullptr &&
+                        (loadedBlock == nullptr ||
+                         builtBlock->GetDesc() != loadedBlock->GetDesc())) {
                         return in_.Fail(label + " holds a parameter block of another description");
                     }
                 }
@@ -267,11 +295,14 @@ private:
         for (LoadedObject& o : objects_) {
             for (std::size_t slot = 0; slot < o.refs.size(); ++slot) {
                 if (o.refs[slot] != -1) {
-                    o.object->ReplaceReference(static_cast<int>(slot), objects_[static_cast<std::size_t>(o.refs[slot])].object);
+                    o.object->ReplaceReference(
+                        static_cast<int>(slot),
+                        objects_[static_cast<std::size_t>(o.refs[slot])].object);
                 }
             }
         }
-        for (std::uint32_t root : roots_) result.AddMaterial(dynamic_cast<MtlBase*>(objects_[root].object));
+        for (std::uint32_t root : roots_)
+            result.AddMaterial(dynamic_cast<MtlBase*>(objects_[root].object));
         // Objects that nothing references are not part of the scene. Collect them first:
         // deleting one releases its references, which may delete objects later in the table.
         std::vector<ReferenceTarget*> unreferenced;
@@ -301,7 +332,8 @@ IOResult SaveScene(Scene& scene, std::vector<std::uint8_t>& bytes, std::string& 
     }
     const std::vector<ReferenceTarget*> objects = order.objects();
     std::map<ReferenceTarget*, std::int32_t> indexOf;
-    for (std::size_t i = 0; i < objects.size(); ++i) indexOf[objects[i]] = static_cast<std::int32_t>(i);
+    for (std::size_t i = 0; i < objects.size(); ++i)
+        indexOf[objects[i]] = static_cast<std::int32_t>(i);
 
     ISave out(std::vector<std::uint8_t>(kSceneMagic.begin(), kSceneMagic.end()));
     out.BeginChunk(kHeaderChunk);
@@ -311,7 +343,8 @@ IOResult SaveScene(Scene& scene, std::vector<std::uint8_t>& bytes, std::string& 
     out.BeginChunk(kObjectsChunk);
     for (std::size_t i = 0; i < objects.size() && !out.Failed(); ++i) {
         ReferenceTarget* object = objects[i];
-        if (object->NumRefs() < 0 || static_cast<std::uint32_t>(object->NumRefs()) > kMaxObjectRefs) {
+        if (object->NumRefs() < 0 ||
+            static_cast<std::uint32_t>(object->NumRefs()) > kMaxObjectRefs) {
             out.Fail("object " + std::to_string(i) + " has too many references");
             break;
         }
@@ -330,15 +363,18 @@ IOResult SaveScene(Scene& scene, std::vector<std::uint8_t>& bytes, std::string& 
         out.EndChunk();
         out.BeginChunk(kDataChunk);
         const int depth = out.Depth();
-        if (object->Save(&out) != IO_OK) out.Fail("object " + std::to_string(i) + " could not save its data");
-        if (!out.Failed() && out.Depth() != depth) out.Fail("object " + std::to_string(i) + " left a chunk open");
+        if (object->Save(&out) != IO_OK)
+            out.Fail("object " + std::to_string(i) + " could not save its data");
+        if (!out.Failed() && out.Depth() != depth)
+            out.Fail("object " + std::to_string(i) + " left a chunk open");
         out.EndChunk();
         out.EndChunk();
     }
     out.EndChunk();
     out.BeginChunk(kRootsChunk);
     out.WriteU32(static_cast<std::uint32_t>(scene.NumMaterials()));
-    for (int i = 0; i < scene.NumMaterials(); ++i) out.WriteU32(static_cast<std::uint32_t>(indexOf.at(scene.GetMaterial(i))));
+    for (int i = 0; i < scene.NumMaterials(); ++i)
+        out.WriteU32(static_cast<std::uint32_t>(indexOf.at(scene.GetMaterial(i))));
     out.EndChunk();
     if (out.Failed()) {
         error = out.ErrorMessage();
@@ -350,7 +386,8 @@ IOResult SaveScene(Scene& scene, std::vector<std::uint8_t>& bytes, std::string& 
 
 IOResult LoadScene(std::span<const std::uint8_t> bytes, const ClassDirectory& classes, Scene& scene,
                    std::string& error) {
-    if (bytes.size() < kSceneMagic.size() || !std::equal(kSceneMagic.begin(), kSceneMagic.end(), bytes.begin())) {
+    if (bytes.size() < kSceneMagic.size() ||
+        !std::equal(kSceneMagic.begin(), kSceneMagic.end(), bytes.begin())) {
         error = "not a stored scene (wrong magic)";
         return IO_ERROR;
     }
@@ -371,7 +408,8 @@ IOResult SaveSceneFile(Scene& scene, const std::filesystem::path& path, std::str
     std::vector<std::uint8_t> bytes;
     if (SaveScene(scene, bytes, error) != IO_OK) return IO_ERROR;
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    file.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     if (!file) {
         error = "cannot write " + path.string();
         return IO_ERROR;
@@ -379,8 +417,8 @@ IOResult SaveSceneFile(Scene& scene, const std::filesystem::path& path, std::str
     return IO_OK;
 }
 
-IOResult LoadSceneFile(const std::filesystem::path& path, const ClassDirectory& classes, Scene& scene,
-                       std::string& error) {
+IOResult LoadSceneFile(const std::filesystem::path& path, const ClassDirectory& classes,
+                       Scene& scene, std::string& error) {
     std::error_code ec;
     const std::uintmax_t size = std::filesystem::file_size(path, ec);
     if (ec) {

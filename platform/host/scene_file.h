@@ -29,7 +29,7 @@ IOResult LoadScene(std::span<const std::uint8_t> bytes, const ClassDirectory& cl
                    std::string& error);
 
 IOResult SaveSceneFile(Scene& scene, const std::filesystem::path& path, std::string& error);
-IOResult LoadSceneFile(const std::filesystem::path& path, const ClassDirectory& classes, Scene& scene,
-                       std::string& error);
+IOResult LoadSceneFile(const std::filesystem::path& path, const ClassDirectory& classes,
+                       Scene& scene, std::string& error);
 
 }  // namespace host

@@ -14,7 +14,8 @@ Point3 ShadeContext::DUVW(int channel) {
 
 void ShadeContext::DPdUVW(Point3 dP[3], int channel) {
     const auto it = channels_.find(channel);
-    for (int i = 0; i < 3; ++i) dP[i] = it == channels_.end() ? Point3() : it->second.dpduvw[static_cast<std::size_t>(i)];
+    for (int i = 0; i < 3; ++i)
+        dP[i] = it == channels_.end() ? Point3() : it->second.dpduvw[static_cast<std::size_t>(i)];
 }
 
 void ShadeContext::SetUVW(int channel, const Point3& uvw, const Point3& duvw) {

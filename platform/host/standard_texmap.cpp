@@ -42,7 +42,8 @@ IParamBlock2* StandardTexmap::GetParamBlockByID(BlockID id) {
 bool StandardTexmap::AcceptsReference(int i, RefTargetHandle target) {
     if (i != 0) return false;
     auto* block = dynamic_cast<IParamBlock2*>(target);
-    return target == nullptr || (block != nullptr && block->GetDesc() != nullptr && block->GetDesc()->cd == classDesc());
+    return target == nullptr ||
+           (block != nullptr && block->GetDesc() != nullptr && block->GetDesc()->cd == classDesc());
 }
 
 void StandardTexmap::SetReference(int i, RefTargetHandle target) {
@@ -50,7 +51,8 @@ void StandardTexmap::SetReference(int i, RefTargetHandle target) {
     ivalid_.SetEmpty();
 }
 
-RefResult StandardTexmap::NotifyRefChanged(const Interval&, RefTargetHandle, PartID&, RefMessage message, bool) {
+RefResult StandardTexmap::NotifyRefChanged(const Interval&, RefTargetHandle, PartID&,
+                                           RefMessage message, bool) {
     if (message == REFMSG_CHANGE) ivalid_.SetEmpty();
     return REF_SUCCEED;
 }

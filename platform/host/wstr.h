@@ -11,9 +11,10 @@ namespace host {
 class WStr {
 public:
     WStr() = default;
-    WStr(const char16_t* text) : text_(text != nullptr ? text : u"") {}  // NOLINT: host strings convert
-    WStr(std::u16string text) : text_(std::move(text)) {}              // NOLINT
-    WStr(std::u16string_view text) : text_(text) {}                    // NOLINT
+    WStr(const char16_t* text)
+        : text_(text != nullptr ? text : u"") {}           // NOLINT: host strings convert
+    WStr(std::u16string text) : text_(std::move(text)) {}  // NOLINT
+    WStr(std::u16string_view text) : text_(text) {}        // NOLINT
 
     /// UTF-8 to UTF-16; malformed bytes become U+FFFD.
     static WStr fromUtf8(std::string_view utf8);

@@ -1,7 +1,7 @@
 // The chunk writer and reader under the scene format: kinds, bounds and sticky errors.
-#include <cmath>
-
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 #include "platform/host/iload.h"
 #include "platform/host/isave.h"
@@ -95,7 +95,8 @@ TEST(HostChunkIO, ReaderStaysInsideItsChunk) {
         std::uint32_t v = 99;
         EXPECT_EQ(in.ReadU32(v), IO_ERROR) << "only two bytes in the chunk";
         EXPECT_EQ(v, 99u);
-        EXPECT_NE(in.ErrorMessage().find("ends 2 bytes short"), std::string::npos) << in.ErrorMessage();
+        EXPECT_NE(in.ErrorMessage().find("ends 2 bytes short"), std::string::npos)
+            << in.ErrorMessage();
         EXPECT_EQ(in.CloseChunk(), IO_ERROR) << "errors are sticky";
     }
     {

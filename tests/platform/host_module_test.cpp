@@ -8,7 +8,9 @@ namespace host {
 namespace {
 
 Bitmap solid(int w, int h, int bpp) {
-    return Bitmap{w, h, bpp, std::vector<std::uint8_t>(static_cast<std::size_t>(w * h * (bpp == 24 ? 3 : 1)), 0x7f)};
+    return Bitmap{
+        w, h, bpp,
+        std::vector<std::uint8_t>(static_cast<std::size_t>(w * h * (bpp == 24 ? 3 : 1)), 0x7f)};
 }
 
 TEST(HostModule, RegisteredModulesAreFoundByNameWithoutCase) {
@@ -53,8 +55,10 @@ TEST(HostIconList, CutsBitmapsIntoIconsWithMasks) {
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(ImageList_Add(list, LoadBitmapW(handle, 101), LoadBitmapW(handle, 102)), 0);
     EXPECT_EQ(ImageList_GetImageCount(list), 3);
-    EXPECT_EQ(ImageList_Add(list, LoadBitmapW(handle, 103), LoadBitmapW(handle, 102)), -1) << "not whole images";
-    EXPECT_EQ(ImageList_Add(list, LoadBitmapW(handle, 104), LoadBitmapW(handle, 102)), -1) << "wrong height";
+    EXPECT_EQ(ImageList_Add(list, LoadBitmapW(handle, 103), LoadBitmapW(handle, 102)), -1)
+        << "not whole images";
+    EXPECT_EQ(ImageList_Add(list, LoadBitmapW(handle, 104), LoadBitmapW(handle, 102)), -1)
+        << "wrong height";
     EXPECT_EQ(ImageList_Add(list, LoadBitmapW(handle, 101), nullptr), -1) << "the list needs masks";
     EXPECT_EQ(ImageList_Add(list, LoadBitmapW(handle, 101), LoadBitmapW(handle, 102)), 3);
     EXPECT_EQ(ImageList_GetImageCount(list), 6);

@@ -1,8 +1,8 @@
 // Block descriptions built from the host's argument list: what a sound list gives, and a clear
 // refusal of each kind of malformed list.
-#include <string>
-
 #include <gtest/gtest.h>
+
+#include <string>
 
 #include "platform/host/class_desc2.h"
 #include "platform/host/imtl_render_compatibility.h"
@@ -73,9 +73,7 @@ TEST(HostParamBlockDesc, SoundListGivesEveryField) {
 TEST(HostParamBlockDesc, RegistersWithItsOwnerForItsLifetime) {
     OwnerDesc owner;
     {
-        ParamBlockDesc2 pbd(3, "scoped", 0, &owner, 0,
-                            0, "x", TYPE_FLOAT, 0, 0, p_end,
-                            p_end);
+        ParamBlockDesc2 pbd(3, "scoped", 0, &owner, 0, 0, "x", TYPE_FLOAT, 0, 0, p_end, p_end);
         EXPECT_EQ(owner.GetParamBlockDescByID(3), &pbd);
         EXPECT_EQ(pbd.refNo, 0);
         EXPECT_TRUE(pbd.rollouts.empty());
@@ -98,37 +96,52 @@ TEST(HostParamBlockDesc, RefusesMalformedLists) {
     NullProc proc;
     constexpr int ui = P_AUTO_UI | P_MULTIMAP;
     expectRefused("the list ends", 0, "b", 0, &owner, 0, 0, "x", TYPE_FLOAT, 0, 0, p_end);
-    expectRefused("p_default must be a float", 0, "b", 0, &owner, 0, 0, "x", TYPE_FLOAT, 0, 0, p_default, 1, p_end, p_end);
-    expectRefused("p_default must be an integer", 0, "b", 0, &owner, 0, 0, "x", TYPE_INT, 0, 0, p_default, 1.0f, p_end, p_end);
-    expectRefused("p_default must be a Color", 0, "b", 0, &owner, 0, 0, "x", TYPE_RGBA, 0, 0, p_default, 1.0f, p_end, p_end);
-    expectRefused("outside p_range", 0, "b", 0, &owner, 0, 0, "x", TYPE_FLOAT, 0, 0, p_default, 5.0f, p_range, 0.0f, 1.0f, p_end, p_end);
-    expectRefused("low is above high", 0, "b", 0, &owner, 0, 0, "x", TYPE_INT, 0, 0, p_range, 5, 1, p_end, p_end);
-    expectRefused("not a finite", 0, "b", 0, &owner, 0, 0, "x", TYPE_FLOAT, 0, 0, p_default, 1e300, p_end, p_end);
+    expectRefused("p_default must be a float", 0, "b", 0, &owner, 0, 0, "x", TYPE_FLOAT, 0, 0,
+                  p_default, 1, p_end, p_end);
+    expectRefused("p_default must be an integer", 0, "b", 0, &owner, 0, 0, "x", TYPE_INT, 0, 0,
+                  p_default, 1.0f, p_end, p_end);
+    expectRefused("p_default must be a Color", 0, "b", 0, &owner, 0, 0, "x", TYPE_RGBA, 0, 0,
+                  p_default, 1.0f, p_end, p_end);
+    expectRefused("outside p_range", 0, "b", 0, &owner, 0, 0, "x", TYPE_FLOAT, 0, 0, p_default,
+                  5.0f, p_range, 0.0f, 1.0f, p_end, p_end);
+    expectRefused("low is above high", 0, "b", 0, &owner, 0, 0, "x", TYPE_INT, 0, 0, p_range, 5, 1,
+                  p_end, p_end);
+    expectRefused("not a finite", 0, "b", 0, &owner, 0, 0, "x", TYPE_FLOAT, 0, 0, p_default, 1e300,
+                  p_end, p_end);
     expectRefused("type 3 is not supported", 0, "b", 0, &owner, 0, 0, "x", 3, 0, 0, p_end, p_end);
-    expectRefused("cannot be animatable", 0, "b", 0, &owner, 0, 0, "m", TYPE_TEXMAP, P_ANIMATABLE, 0, p_end, p_end);
-    expectRefused("parameter id is declared twice", 0, "b", 0, &owner, 0, 0, "x", TYPE_INT, 0, 0, p_end, 0, "y", TYPE_INT, 0, 0, p_end, p_end);
-    expectRefused("internal name is declared twice", 0, "b", 0, &owner, 0, 0, "x", TYPE_INT, 0, 0, p_end, 1, "x", TYPE_INT, 0, 0, p_end, p_end);
-    expectRefused("p_default is given twice", 0, "b", 0, &owner, 0, 0, "x", TYPE_INT, 0, 0, p_default, 1, p_default, 2, p_end, p_end);
+    expectRefused("cannot be animatable", 0, "b", 0, &owner, 0, 0, "m", TYPE_TEXMAP, P_ANIMATABLE,
+                  0, p_end, p_end);
+    expectRefused("parameter id is declared twice", 0, "b", 0, &owner, 0, 0, "x", TYPE_INT, 0, 0,
+                  p_end, 0, "y", TYPE_INT, 0, 0, p_end, p_end);
+    expectRefused("internal name is declared twice", 0, "b", 0, &owner, 0, 0, "x", TYPE_INT, 0, 0,
+                  p_end, 1, "x", TYPE_INT, 0, 0, p_end, p_end);
+    expectRefused("p_default is given twice", 0, "b", 0, &owner, 0, 0, "x", TYPE_INT, 0, 0,
+                  p_default, 1, p_default, 2, p_end, p_end);
     expectRefused("arguments follow", 0, "b", 0, &owner, 0, p_end, 5);
-    expectRefused("needs a block with P_AUTO_UI", 0, "b", 0, &owner, 0, 0, "x", TYPE_BOOL, 0, 0, p_ui, TYPE_SINGLECHEKBOX, 100, p_end, p_end);
+    expectRefused("needs a block with P_AUTO_UI", 0, "b", 0, &owner, 0, 0, "x", TYPE_BOOL, 0, 0,
+                  p_ui, TYPE_SINGLECHEKBOX, 100, p_end, p_end);
     expectRefused("P_MULTIMAP needs P_AUTO_UI", 0, "b", 0, &owner, P_MULTIMAP, p_end);
-    expectRefused("does not declare", 0, "b", 0, &owner, ui, 1, 0, 0, 6, 0, 0, nullptr,
-                  0, "x", TYPE_BOOL, 0, 0, p_ui, 4, TYPE_SINGLECHEKBOX, 100, p_end, p_end);
-    expectRefused("cannot show a TYPE_FLOAT", 0, "b", 0, &owner, ui, 1, 0, 0, 6, 0, 0, &proc,
-                  0, "x", TYPE_FLOAT, 0, 0, p_ui, 0, TYPE_COLORSWATCH, 100, p_end, p_end);
-    expectRefused("edit type 0 does not suit", 0, "b", 0, &owner, ui, 1, 0, 0, 6, 0, 0, nullptr,
-                  0, "x", TYPE_FLOAT, 0, 0, p_ui, 0, TYPE_SPINNER, EDITTYPE_INT, 100, 101, 1.0f, p_end, p_end);
+    expectRefused("does not declare", 0, "b", 0, &owner, ui, 1, 0, 0, 6, 0, 0, nullptr, 0, "x",
+                  TYPE_BOOL, 0, 0, p_ui, 4, TYPE_SINGLECHEKBOX, 100, p_end, p_end);
+    expectRefused("cannot show a TYPE_FLOAT", 0, "b", 0, &owner, ui, 1, 0, 0, 6, 0, 0, &proc, 0,
+                  "x", TYPE_FLOAT, 0, 0, p_ui, 0, TYPE_COLORSWATCH, 100, p_end, p_end);
+    expectRefused("edit type 0 does not suit", 0, "b", 0, &owner, ui, 1, 0, 0, 6, 0, 0, nullptr, 0,
+                  "x", TYPE_FLOAT, 0, 0, p_ui, 0, TYPE_SPINNER, EDITTYPE_INT, 100, 101, 1.0f, p_end,
+                  p_end);
     expectRefused("control id 100 is used twice", 0, "b", 0, &owner, ui, 1, 0, 0, 6, 0, 0, nullptr,
-                  0, "x", TYPE_BOOL, 0, 0, p_ui, 0, TYPE_SINGLECHEKBOX, 100, p_end,
-                  1, "y", TYPE_BOOL, 0, 0, p_ui, 0, TYPE_SINGLECHEKBOX, 100, p_end, p_end);
-    expectRefused("control type 7 is not supported", 0, "b", 0, &owner, ui, 1, 0, 0, 6, 0, 0, nullptr,
-                  0, "x", TYPE_BOOL, 0, 0, p_ui, 0, 7, 100, p_end, p_end);
-    expectRefused("rollout map id 0 is declared twice", 0, "b", 0, &owner, ui, 2, 0, 0, 6, 0, 0, nullptr, 0, 0, 7, 0, 0, nullptr, p_end);
-    expectRefused("must be a dialog procedure", 0, "b", 0, &owner, ui, 1, 0, 0, 6, 0, 0, "proc", p_end);
+                  0, "x", TYPE_BOOL, 0, 0, p_ui, 0, TYPE_SINGLECHEKBOX, 100, p_end, 1, "y",
+                  TYPE_BOOL, 0, 0, p_ui, 0, TYPE_SINGLECHEKBOX, 100, p_end, p_end);
+    expectRefused("control type 7 is not supported", 0, "b", 0, &owner, ui, 1, 0, 0, 6, 0, 0,
+                  nullptr, 0, "x", TYPE_BOOL, 0, 0, p_ui, 0, 7, 100, p_end, p_end);
+    expectRefused("rollout map id 0 is declared twice", 0, "b", 0, &owner, ui, 2, 0, 0, 6, 0, 0,
+                  nullptr, 0, 0, 7, 0, 0, nullptr, p_end);
+    expectRefused("must be a dialog procedure", 0, "b", 0, &owner, ui, 1, 0, 0, 6, 0, 0, "proc",
+                  p_end);
     PlainDesc plain;
     expectRefused("the owner must be a ClassDesc2", 0, "b", 0, &plain, 0, p_end);
     expectRefused("owner class descriptor must be", 0, "b", 0, 5, 0, p_end);
-    expectRefused("p_subtexno is only for TYPE_TEXMAP", 0, "b", 0, &owner, 0, 0, "x", TYPE_INT, 0, 0, p_subtexno, 0, p_end, p_end);
+    expectRefused("p_subtexno is only for TYPE_TEXMAP", 0, "b", 0, &owner, 0, 0, "x", TYPE_INT, 0,
+                  0, p_subtexno, 0, p_end, p_end);
     expectRefused("must be a tag", 0, "b", 0, &owner, 0, 0, "x", TYPE_INT, 0, 0, 5, p_end, p_end);
     expectRefused("block flags hold bits", 0, "b", 0, &owner, 0x100, p_end);
     EXPECT_EQ(owner.NumParamBlockDescs(), 0) << "a refused description registers nowhere";
@@ -136,22 +149,26 @@ TEST(HostParamBlockDesc, RefusesMalformedLists) {
 
 class CompatInterface : public IMtlRender_Compatibility_MtlBase {
 public:
-    bool IsCompatibleWithRenderer(ClassDesc& renderer) override { return renderer.ClassID() == Class_ID(9, 9); }
+    bool IsCompatibleWithRenderer(ClassDesc& renderer) override {
+        return renderer.ClassID() == Class_ID(9, 9);
+    }
 };
 
 TEST(HostInterfaceDesc, LoadDescriptorRegistersTheStaticInterface) {
     OwnerDesc owner;
     CompatInterface compat;
-    compat.LoadDescriptor(IMTLRENDER_COMPATIBILITY_MTLBASE_INTERFACEID, u"IMtlRender_Compability_MtlBase", 0, &owner, 0,
-                          p_end);
+    compat.LoadDescriptor(IMTLRENDER_COMPATIBILITY_MTLBASE_INTERFACEID,
+                          u"IMtlRender_Compability_MtlBase", 0, &owner, 0, p_end);
     EXPECT_EQ(owner.GetInterface(IMTLRENDER_COMPATIBILITY_MTLBASE_INTERFACEID), &compat);
     EXPECT_EQ(Get_IMtlRender_Compability_MtlBase(owner), &compat);
     EXPECT_EQ(compat.GetID(), IMTLRENDER_COMPATIBILITY_MTLBASE_INTERFACEID);
     EXPECT_EQ(compat.internalName, u"IMtlRender_Compability_MtlBase");
     EXPECT_EQ(owner.GetInterface(Interface_ID(1, 1)), nullptr);
     CompatInterface other;
-    EXPECT_THROW(other.LoadDescriptor(Interface_ID(2, 2), u"x", 0, &owner, 0, 1, p_end), std::invalid_argument);
-    EXPECT_THROW(other.LoadDescriptor(Interface_ID(2, 2), u"x", 0, &owner, 0), std::invalid_argument);
+    EXPECT_THROW(other.LoadDescriptor(Interface_ID(2, 2), u"x", 0, &owner, 0, 1, p_end),
+                 std::invalid_argument);
+    EXPECT_THROW(other.LoadDescriptor(Interface_ID(2, 2), u"x", 0, &owner, 0),
+                 std::invalid_argument);
     EXPECT_EQ(owner.NumInterfaces(), 1);
 }
 

@@ -1,9 +1,9 @@
 // Parameter blocks: defaults, ranges, non-finite values, keys and validity, notifications,
 // scripting by name and reset.
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <limits>
-
-#include <gtest/gtest.h>
 
 #include "platform/host/checker_texmap.h"
 #include "platform/host/constant_texmap.h"
@@ -152,7 +152,8 @@ TEST_F(HostParamBlock, SettingAnAnimatedParameterSetsAKey) {
     EXPECT_EQ(pb().GetKeyTime(TestMtl::kGloss, 1), 5);
     EXPECT_TRUE(pb().DeleteKeys(TestMtl::kGloss, 5));
     EXPECT_FALSE(pb().IsAnimated(TestMtl::kGloss));
-    EXPECT_EQ(pb().GetFloat(TestMtl::kGloss, 1000), 9.0f) << "keeps the value it had at the given time";
+    EXPECT_EQ(pb().GetFloat(TestMtl::kGloss, 1000), 9.0f)
+        << "keeps the value it had at the given time";
     EXPECT_FALSE(pb().SetKey(TestMtl::kScale, 0, 1.0f)) << "not animatable";
     EXPECT_FALSE(pb().SetKey(TestMtl::kMode, 0, 1));
 }
@@ -182,7 +183,8 @@ TEST_F(HostParamBlock, MapParameterIsAReferenceAndItsChangesReachTheOwner) {
     EXPECT_EQ(mtl->lastChangedTarget, mtl->pblock);
     EXPECT_EQ(pb().LastNotifyParamID(), TestMtl::kMap) << "the block names the map's parameter";
     EXPECT_TRUE(pb().SetValue(TestMtl::kMap, 0, static_cast<Texmap*>(nullptr)));
-    EXPECT_EQ(pb().GetTexmap(TestMtl::kMap), nullptr);  // and the orphaned map deleted itself (ASan)
+    EXPECT_EQ(pb().GetTexmap(TestMtl::kMap),
+              nullptr);  // and the orphaned map deleted itself (ASan)
 }
 
 TEST_F(HostParamBlock, ScriptingByInternalName) {
@@ -193,7 +195,8 @@ TEST_F(HostParamBlock, ScriptingByInternalName) {
     EXPECT_TRUE(pb().SetValueByName(u"count", 0, ParamScriptValue(30.0f)));
     EXPECT_EQ(pb().GetInt(TestMtl::kCount), 30);
     EXPECT_FALSE(pb().SetValueByName(u"count", 0, ParamScriptValue(30.5f)));
-    EXPECT_FALSE(pb().SetValueByName(u"count", 0, ParamScriptValue(std::numeric_limits<float>::quiet_NaN())));
+    EXPECT_FALSE(pb().SetValueByName(u"count", 0,
+                                     ParamScriptValue(std::numeric_limits<float>::quiet_NaN())));
     EXPECT_FALSE(pb().SetValueByName(u"count", 0, ParamScriptValue(3e9f)));
     EXPECT_TRUE(pb().SetValueByName(u"enabled", 0, ParamScriptValue(false)));
     EXPECT_FALSE(pb().SetValueByName(u"tint", 0, ParamScriptValue(1.0f)));

@@ -20,7 +20,8 @@ public:
         lastWindow = hWnd;
         lastMessage = msg;
         // Disable a control while initialising, as plug-ins do.
-        if (msg == WM_INITDIALOG && map->GetParamBlock()->GetOwner() != nullptr) map->Enable(TestMtl::kCount, false);
+        if (msg == WM_INITDIALOG && map->GetParamBlock()->GetOwner() != nullptr)
+            map->Enable(TestMtl::kCount, false);
         return 0;
     }
     void DeleteThis() override {}
@@ -41,10 +42,12 @@ protected:
 
 TEST_F(HostParamMap, ShowsTheParametersOfItsMapAndInitialisesTheProcedure) {
     editor.SetTime(40);
-    IParamMap2* basic = CreateMParamMap2(0, mtl->pblock, &editor, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                         u"Basic", 0, &proc, nullptr, ROLLUP_CAT_STANDARD);
+    IParamMap2* basic =
+        CreateMParamMap2(0, mtl->pblock, &editor, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         u"Basic", 0, &proc, nullptr, ROLLUP_CAT_STANDARD);
     ASSERT_NE(basic, nullptr);
-    EXPECT_EQ(basic->ShownParams(), (std::vector<ParamID>{TestMtl::kGloss, TestMtl::kCount, TestMtl::kTint, TestMtl::kMap}));
+    EXPECT_EQ(basic->ShownParams(), (std::vector<ParamID>{TestMtl::kGloss, TestMtl::kCount,
+                                                          TestMtl::kTint, TestMtl::kMap}));
     EXPECT_EQ(proc.lastMessage, WM_INITDIALOG);
     EXPECT_EQ(proc.lastMap, basic);
     EXPECT_EQ(proc.lastWindow, basic->GetHWnd());
@@ -58,8 +61,9 @@ TEST_F(HostParamMap, ShowsTheParametersOfItsMapAndInitialisesTheProcedure) {
     EXPECT_EQ(basic->GetCategory(), ROLLUP_CAT_STANDARD);
     EXPECT_EQ(basic->GetTitle(), u"Basic");
 
-    IParamMap2* other = CreateMParamMap2(1, mtl->pblock, &editor, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                         u"Other", APPENDROLL_CLOSED, nullptr, nullptr, ROLLUP_CAT_STANDARD);
+    IParamMap2* other =
+        CreateMParamMap2(1, mtl->pblock, &editor, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         u"Other", APPENDROLL_CLOSED, nullptr, nullptr, ROLLUP_CAT_STANDARD);
     ASSERT_NE(other, nullptr);
     EXPECT_FALSE(other->IsRollupOpen());
     EXPECT_EQ(other->ShownParams(), (std::vector<ParamID>{TestMtl::kEnabled, TestMtl::kMode}));
@@ -80,15 +84,15 @@ TEST_F(HostParamMap, TemplateLimitsTheControlsAndBadMapsAreRefused) {
         control.kind = id == 201 ? DialogControlKind::spinner : DialogControlKind::editBox;
         dialog.controls.push_back(control);
     }
-    IParamMap2* map = CreateMParamMap2(0, mtl->pblock, &editor, nullptr, nullptr, nullptr, nullptr, &dialog, u"t", 0,
-                                       nullptr, nullptr, ROLLUP_CAT_STANDARD);
+    IParamMap2* map = CreateMParamMap2(0, mtl->pblock, &editor, nullptr, nullptr, nullptr, nullptr,
+                                       &dialog, u"t", 0, nullptr, nullptr, ROLLUP_CAT_STANDARD);
     ASSERT_NE(map, nullptr);
     EXPECT_EQ(map->ShownParams(), (std::vector<ParamID>{TestMtl::kGloss}));
-    EXPECT_EQ(CreateMParamMap2(5, mtl->pblock, &editor, nullptr, nullptr, nullptr, nullptr, nullptr, u"t", 0, nullptr,
-                               nullptr, 0),
+    EXPECT_EQ(CreateMParamMap2(5, mtl->pblock, &editor, nullptr, nullptr, nullptr, nullptr, nullptr,
+                               u"t", 0, nullptr, nullptr, 0),
               nullptr);
-    EXPECT_EQ(CreateMParamMap2(0, nullptr, &editor, nullptr, nullptr, nullptr, nullptr, nullptr, u"t", 0, nullptr,
-                               nullptr, 0),
+    EXPECT_EQ(CreateMParamMap2(0, nullptr, &editor, nullptr, nullptr, nullptr, nullptr, nullptr,
+                               u"t", 0, nullptr, nullptr, 0),
               nullptr);
 
     auto* other = new TestMtl();

@@ -14,13 +14,15 @@ using testing::TestMtl;
 
 class Holder : public ReferenceTarget {
 public:
-    explicit Holder(int slots, int* deaths = nullptr) : slots_(static_cast<std::size_t>(slots)), deaths_(deaths) {}
+    explicit Holder(int slots, int* deaths = nullptr)
+        : slots_(static_cast<std::size_t>(slots)), deaths_(deaths) {}
     ~Holder() override {
         if (deaths_ != nullptr) ++*deaths_;
     }
     int NumRefs() override { return static_cast<int>(slots_.size()); }
     RefTargetHandle GetReference(int i) override { return slots_[static_cast<std::size_t>(i)]; }
-    RefResult NotifyRefChanged(const Interval&, RefTargetHandle hTarget, PartID&, RefMessage message, bool) override {
+    RefResult NotifyRefChanged(const Interval&, RefTargetHandle hTarget, PartID&,
+                               RefMessage message, bool) override {
         messages.push_back(message);
         targets.push_back(hTarget);
         return answer;
@@ -30,7 +32,9 @@ public:
     RefResult answer = REF_SUCCEED;
 
 protected:
-    void SetReference(int i, RefTargetHandle target) override { slots_[static_cast<std::size_t>(i)] = target; }
+    void SetReference(int i, RefTargetHandle target) override {
+        slots_[static_cast<std::size_t>(i)] = target;
+    }
 
 private:
     std::vector<RefTargetHandle> slots_;
@@ -129,7 +133,8 @@ TEST(HostReference, ChangesPropagateNamingTheDirectTarget) {
     EXPECT_EQ(top->targets[0], middle) << "each level hears from the target it references";
     middle->answer = REF_DONTCARE;
     leaf->NotifyDependents(FOREVER, PART_ALL, REFMSG_CHANGE);
-    EXPECT_EQ(top->targets.size(), 1u) << "a dependent that does not answer REF_SUCCEED stops propagation";
+    EXPECT_EQ(top->targets.size(), 1u)
+        << "a dependent that does not answer REF_SUCCEED stops propagation";
     delete top;
 }
 

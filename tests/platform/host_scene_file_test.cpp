@@ -1,11 +1,11 @@
 // Stored scenes: a full round trip, and a refusal (with the scene untouched and nothing left
 // behind) for every kind of damaged or hostile file.
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <limits>
-
-#include <gtest/gtest.h>
 
 #include "platform/host/checker_texmap.h"
 #include "platform/host/constant_texmap.h"
@@ -23,12 +23,14 @@ using Bytes = std::vector<std::uint8_t>;
 
 std::uint32_t readU32(const Bytes& b, std::size_t pos) {
     std::uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(b.at(pos + static_cast<std::size_t>(i))) << (8 * i);
+    for (int i = 0; i < 4; ++i)
+        v |= static_cast<std::uint32_t>(b.at(pos + static_cast<std::size_t>(i))) << (8 * i);
     return v;
 }
 
 void writeU32(Bytes& b, std::size_t pos, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) b.at(pos + static_cast<std::size_t>(i)) = static_cast<std::uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        b.at(pos + static_cast<std::size_t>(i)) = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 struct RawChunk {
@@ -42,7 +44,8 @@ struct RawChunk {
 std::vector<RawChunk> children(const Bytes& b, std::size_t begin, std::size_t end) {
     std::vector<RawChunk> out;
     for (std::size_t pos = begin; pos + 8 <= end;) {
-        RawChunk c{pos, static_cast<std::uint16_t>(b[pos] | (b[pos + 1] << 8)), readU32(b, pos + 4)};
+        RawChunk c{pos, static_cast<std::uint16_t>(b[pos] | (b[pos + 1] << 8)),
+                   readU32(b, pos + 4)};
         out.push_back(c);
         pos = c.end();
     }
@@ -149,7 +152,8 @@ TEST_F(HostSceneFile, RoundTripKeepsValuesKeysMapsAndNames) {
             EXPECT_EQ(x, y) << "param " << id << " t " << t;
             EXPECT_EQ(a, b);
         }
-        EXPECT_EQ(expected->pblock->GetColor(TestMtl::kTint, t), first->pblock->GetColor(TestMtl::kTint, t));
+        EXPECT_EQ(expected->pblock->GetColor(TestMtl::kTint, t),
+                  first->pblock->GetColor(TestMtl::kTint, t));
     }
     EXPECT_EQ(first->pblock->NumKeys(TestMtl::kCount), 2);
     EXPECT_EQ(first->pblock->GetKeyTime(TestMtl::kCount, 1), 2222);
@@ -229,9 +233,14 @@ TEST_F(HostSceneFile, RefusesNestingTooDeep) {
     EXPECT_NE(out.ErrorMessage().find("nested too deep"), std::string::npos);
     Bytes hostile(kSceneMagic.begin(), kSceneMagic.end());
     auto header = [](std::uint16_t id, std::uint32_t length) {
-        return Bytes{static_cast<std::uint8_t>(id), static_cast<std::uint8_t>(id >> 8), 1, 0,
-                     static_cast<std::uint8_t>(length), static_cast<std::uint8_t>(length >> 8),
-                     static_cast<std::uint8_t>(length >> 16), static_cast<std::uint8_t>(length >> 24)};
+        return Bytes{static_cast<std::uint8_t>(id),
+                     static_cast<std::uint8_t>(id >> 8),
+                     1,
+                     0,
+                     static_cast<std::uint8_t>(length),
+                     static_cast<std::uint8_t>(length >> 8),
+                     static_cast<std::uint8_t>(length >> 16),
+                     static_cast<std::uint8_t>(length >> 24)};
     };
     const int levels = 10000;
     for (int i = 0; i < levels; ++i) {
@@ -310,7 +319,8 @@ TEST_F(HostSceneFile, RefusesUnsoundValues) {
     Scene loaded;
     std::string error;
     ASSERT_EQ(LoadScene(damaged, testing::testClassDirectory(), loaded, error), IO_OK) << error;
-    EXPECT_EQ(static_cast<TestMtl*>(loaded.GetMaterial(0))->pblock->GetFloat(TestMtl::kGloss), 10.0f);
+    EXPECT_EQ(static_cast<TestMtl*>(loaded.GetMaterial(0))->pblock->GetFloat(TestMtl::kGloss),
+              10.0f);
 }
 
 TEST_F(HostSceneFile, RefusesReferencesThatBreakTheGraph) {
@@ -375,7 +385,8 @@ TEST_F(HostSceneFile, SkipsChunksItDoesNotKnowAndDropsUnreferencedObjects) {
     const RawChunk& roots = child(top, 0x0007);
     Bytes fewer = bytes;
     writeU32(fewer, roots.payload(), 2);
-    fewer.erase(fewer.begin() + static_cast<std::ptrdiff_t>(roots.payload() + 12), fewer.begin() + static_cast<std::ptrdiff_t>(roots.payload() + 16));
+    fewer.erase(fewer.begin() + static_cast<std::ptrdiff_t>(roots.payload() + 12),
+                fewer.begin() + static_cast<std::ptrdiff_t>(roots.payload() + 16));
     writeU32(fewer, roots.header + 4, roots.length - 4);
     Scene partial;
     ASSERT_EQ(LoadScene(fewer, testing::testClassDirectory(), partial, error), IO_OK) << error;
@@ -434,7 +445,8 @@ TEST(HostSceneSave, SavesLongChainsAndRefusesTooManyObjects) {
 }
 
 TEST(HostSceneSave, RefusesABlockWithoutOwnerClass) {
-    ParamBlockDesc2 orphan(0, "orphan", 0, nullptr, P_AUTO_CONSTRUCT, 0, 0, "x", TYPE_INT, 0, 0, p_end, p_end);
+    ParamBlockDesc2 orphan(0, "orphan", 0, nullptr, P_AUTO_CONSTRUCT, 0, 0, "x", TYPE_INT, 0, 0,
+                           p_end, p_end);
     auto* mtl = new LoopMtl();
     mtl->ReplaceReference(0, CreateParameterBlock2(&orphan, mtl));
     Scene scene;

@@ -32,14 +32,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (scene.NumMaterials() != 0) fail("a refused load changed the scene", error);
         } else {
             std::vector<std::uint8_t> first;
-            if (SaveScene(scene, first, error) != IO_OK) fail("a loaded scene does not save", error);
+            if (SaveScene(scene, first, error) != IO_OK)
+                fail("a loaded scene does not save", error);
             Scene again;
-            if (LoadScene(first, classes, again, error) != IO_OK) fail("a re-saved scene does not load", error);
+            if (LoadScene(first, classes, again, error) != IO_OK)
+                fail("a re-saved scene does not load", error);
             std::vector<std::uint8_t> second;
-            if (SaveScene(again, second, error) != IO_OK) fail("a reloaded scene does not save", error);
+            if (SaveScene(again, second, error) != IO_OK)
+                fail("a reloaded scene does not save", error);
             if (second != first) fail("save, load, save changed the bytes", "");
         }
     }
-    if (testing::TestMtl::live != live) fail("materials outlived their scene", std::to_string(testing::TestMtl::live - live));
+    if (testing::TestMtl::live != live)
+        fail("materials outlived their scene", std::to_string(testing::TestMtl::live - live));
     return 0;
 }

@@ -31,7 +31,8 @@ int main(int argc, char** argv) {
         Scene single;
         auto* mtl = new testing::TestMtl();
         mtl->SetName(u"single");
-        mtl->pblock->SetValue(testing::TestMtl::kMap, 0, static_cast<Texmap*>(new ConstantTexmap()));
+        mtl->pblock->SetValue(testing::TestMtl::kMap, 0,
+                              static_cast<Texmap*>(new ConstantTexmap()));
         single.AddMaterial(mtl);
         ok = SaveSceneFile(single, folder / "single.glsc", error) == IO_OK && ok;
     }

@@ -22,6 +22,7 @@ public:
 
 struct Statics {
     TestMtlClassDesc cd;
+    // clang-format off
     ParamBlockDesc2 pbd{
         0, u"TestMtl parameters", 0, &cd, P_AUTO_CONSTRUCT | P_AUTO_UI | P_MULTIMAP, 0,
         2,
@@ -43,6 +44,7 @@ struct Statics {
         TestMtl::kMode, u"mode", TYPE_INT, 0, 0,
             p_default, 0, p_range, 0, 1, p_ui, 1, TYPE_INT_COMBOBOX, 207, 2, 20, 21, p_end,
         p_end};
+    // clang-format on
 };
 
 Statics& statics() {
@@ -67,7 +69,8 @@ void TestMtl::SetReference(int i, RefTargetHandle target) {
     if (i == 0) pblock = dynamic_cast<IParamBlock2*>(target);
 }
 
-RefResult TestMtl::NotifyRefChanged(const Interval&, RefTargetHandle hTarget, PartID&, RefMessage message, bool) {
+RefResult TestMtl::NotifyRefChanged(const Interval&, RefTargetHandle hTarget, PartID&,
+                                    RefMessage message, bool) {
     if (message == REFMSG_CHANGE) {
         ++changeMessages;
         lastChangedTarget = hTarget;

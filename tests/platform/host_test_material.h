@@ -31,7 +31,9 @@ public:
     RefTargetHandle GetReference(int i) override { return i == 0 ? pblock : nullptr; }
     int NumParamBlocks() override { return 1; }
     IParamBlock2* GetParamBlock(int) override { return pblock; }
-    IParamBlock2* GetParamBlockByID(BlockID id) override { return pblock != nullptr && pblock->ID() == id ? pblock : nullptr; }
+    IParamBlock2* GetParamBlockByID(BlockID id) override {
+        return pblock != nullptr && pblock->ID() == id ? pblock : nullptr;
+    }
     RefResult NotifyRefChanged(const Interval& changeInt, RefTargetHandle hTarget, PartID& partID,
                                RefMessage message, bool propagate) override;
     ReferenceTarget* Clone(RemapDir& remap) override;

@@ -1,8 +1,8 @@
 // The host's own maps: colours at a shading context, validity of their cached values, and
 // their editing through the parameter block.
-#include <limits>
-
 #include <gtest/gtest.h>
+
+#include <limits>
 
 #include "platform/host/checker_texmap.h"
 #include "platform/host/class_directory.h"
@@ -68,7 +68,8 @@ TEST(HostTexmap, CheckerAlternatesOverTheChosenChannel) {
     Interval valid = FOREVER;
     map.Update(0, valid);
     EXPECT_EQ(map.GetMapChannel(), 2);
-    EXPECT_EQ(evalAt(map, 2, 0.75f, 0.25f), AColor(1.0f, 1.0f, 1.0f, 0.5f)) << "tiling 2: u 0.75 is in cell 1";
+    EXPECT_EQ(evalAt(map, 2, 0.75f, 0.25f), AColor(1.0f, 1.0f, 1.0f, 0.5f))
+        << "tiling 2: u 0.75 is in cell 1";
     EXPECT_EQ(evalAt(map, 2, 0.25f, 0.25f), black);
     EXPECT_EQ(evalAt(map, 1, 1.25f, 0.25f), black) << "channel 1 is no longer read";
 }
@@ -103,7 +104,8 @@ TEST(HostTexmap, DirectoryKnowsTheHostClasses) {
     EXPECT_NE(classes.Find(TEXMAP_CLASS_ID, CheckerTexmap::kClassID), nullptr);
     EXPECT_NE(classes.Find(TEXMAP_CLASS_ID, ConstantTexmap::kClassID), nullptr);
     EXPECT_NE(classes.Find(PARAMETER_BLOCK2_CLASS_ID, kParamBlock2ClassID), nullptr);
-    EXPECT_EQ(classes.Find(MATERIAL_CLASS_ID, CheckerTexmap::kClassID), nullptr) << "super class matters";
+    EXPECT_EQ(classes.Find(MATERIAL_CLASS_ID, CheckerTexmap::kClassID), nullptr)
+        << "super class matters";
     EXPECT_FALSE(classes.Add(GetCheckerTexmapDesc())) << "a class is listed once";
 }
 
