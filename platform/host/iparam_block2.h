@@ -1,13 +1,5 @@
-// A parameter block: the values of one block description for one owner, per time. Animatable
-// parameters can carry keys; reads at a time narrow a validity interval; every value is kept
-// inside its description's range; map parameters are the block's references.
-//
-// Keys: with keys, a parameter's value comes from them alone. Float and colour keys are
-// interpolated linearly, int keys linearly and rounded to nearest, bool keys hold until the next
-// key. Before the first key the first key's value holds, after the last the last's. A read's
-// validity is the span over which the value cannot change: from -infinity up to the first key,
-// from the last key on to +infinity, the stretch between two bool keys, and the instant itself
-// between two float/int/colour keys. A parameter without keys is valid forever.
+// A parameter block: the values of one block description for one owner, per time, kept inside
+// the description's ranges; map parameters are the block's references.
 #pragma once
 
 #include <optional>
@@ -27,6 +19,12 @@ inline constexpr Class_ID kParamBlock2ClassID{0x00000082, 0x00000000};
 /// A parameter value as scripting sees it: bool, int, float, colour or map.
 using ParamScriptValue = std::variant<bool, int, float, Color, Texmap*>;
 
+/// Keys: with keys, a parameter's value comes from them alone. Float and colour keys are
+/// interpolated linearly, int keys linearly and rounded to nearest, bool keys hold until the next
+/// key. Before the first key the first key's value holds, after the last the last's. A read's
+/// validity is the span over which the value cannot change: from -infinity up to the first key,
+/// from the last key on to +infinity, the stretch between two bool keys, and the instant itself
+/// between two float/int/colour keys. A parameter without keys is valid forever.
 class IParamBlock2 : public ReferenceTarget {
 public:
     /// Most keys one parameter may carry.
