@@ -10,7 +10,9 @@ inline constexpr Interface_ID IMATERIAL_BROWSER_ENTRY_INFO_INTERFACE{0x5e19378b,
 
 class IMaterialBrowserEntryInfo : public FPInterface {
 public:
-    Interface_ID GetID() override { return IMATERIAL_BROWSER_ENTRY_INFO_INTERFACE; }
+    /// IMATERIAL_BROWSER_ENTRY_INFO_INTERFACE. Out of line, so the class's type information lives
+    /// in the host layer alone.
+    Interface_ID GetID() override;
 
     /// Slot 1: the entry's name, or null for the class name.
     virtual const MCHAR* GetEntryName() const = 0;
