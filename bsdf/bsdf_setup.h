@@ -6,14 +6,13 @@
 
 #include <cstdint>
 
+#include "bsdf/cached_parameter_values.h"
 #include "bsdf/discrete_microfacet_bsdf.h"
 #include "bsdf/flake_material_view.h"
 #include "flakes/flake_footprint.h"
 #include "platform/renderer/kuvo_context.h"
 
 namespace glitter {
-
-inline constexpr int kMappingTriplanar = 1;
 
 struct TriplanarCoords {
     FlakeUV uv;  // the point's 2-D coordinates

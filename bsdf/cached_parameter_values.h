@@ -13,6 +13,10 @@ class Texmap;
 
 namespace glitter {
 
+/// `mapping_type` values: flakes placed in a map channel's UVW, or projected from object XYZ.
+inline constexpr int kMappingExplicitUVW = 0;
+inline constexpr int kMappingTriplanar = 1;
+
 struct CachedParameterValues {
     float hilight_glossiness = 0.9f;
     KuvoUtils::Color reflection_filter{1.0f, 1.0f, 1.0f};

@@ -5,6 +5,7 @@
 
 #include <array>
 
+#include "bsdf/cached_parameter_values.h"
 #include "platform/host/class_desc2.h"
 #include "platform/host/param_block_desc2.h"
 #include "plugin/control_id_counter.h"
@@ -47,10 +48,6 @@ enum StochasticFlakesRollout : host::MapID {
     kRolloutColoredFlakes = 1,
     kRolloutAdvanced = 2,
 };
-
-/// `mapping_type` values.
-inline constexpr int kMappingExplicitUVW = 0;
-inline constexpr int kMappingTriplanar = 1;
 
 /// The dialog control ids of one parameter: for a spinner its edit box and its spinner, for
 /// other controls the control alone (`spinner` 0). Zero for a parameter without controls.
