@@ -1,0 +1,547 @@
+// The material's host face: identity and sub-objects, the cache written by Update with its
+// validity, reset, clone and stored scenes, and what other renderers and the viewport see.
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include <gtest/gtest.h>
+
+#include "platform/host/constant_texmap.h"
+#include "platform/host/iload.h"
+#include "platform/host/isave.h"
+#include "platform/host/remap_dir.h"
+#include "platform/host/scene_file.h"
+#include "platform/renderer_host/kuvo_shade_context.h"
+#include "plugin/stochastic_flakes_params.h"
+#include "tests/bsdf/bsdf_test_support.h"
+#include "tests/plugin/plugin_test_support.h"
+
+namespace glitter {
+namespace {
+
+using namespace host;
+using test::MaterialHandle;
+using test::TestRenderer;
+
+constexpr float kInf = std::numeric_limits<float>::infinity();
+
+TEST(StochasticFlakesMtl, IdentityAndSubObjects) {
+    MaterialHandle m;
+    MSTR name;
+    m->GetClassName(name);
+    EXPECT_EQ(name, u"KuvoStochasticFlakesMtl");
+    EXPECT_EQ(m->ClassID(), Class_ID(0x6113692d, 0x4e1d1282));
+    EXPECT_EQ(m->SuperClassID(), 0xc00u);
+    EXPECT_TRUE(m->IsSubClassOf(Class_ID(0x6113692d, 0x4e1d1282)));
+    EXPECT_FALSE(m->IsSubClassOf(ConstantTexmap::kClassID));
+
+    ASSERT_NE(m->pblock, nullptr);
+    EXPECT_EQ(m->pblock->GetOwner(), m.get());
+    EXPECT_EQ(m->NumRefs(), 1);
+    EXPECT_EQ(m->GetReference(0), m->pblock);
+    EXPECT_EQ(m->GetReference(1), nullptr);
+    EXPECT_EQ(m->NumParamBlocks(), 1);
+    EXPECT_EQ(m->GetParamBlock(3), m->pblock);
+    EXPECT_EQ(m->GetParamBlockByID(0), m->pblock);
+    EXPECT_EQ(m->GetParamBlockByID(1), nullptr);
+
+    EXPECT_EQ(m->NumSubs(), 2);
+    EXPECT_EQ(m->SubAnim(0), m->pblock);
+    EXPECT_EQ(m->SubAnimName(0), u"Params");
+    EXPECT_EQ(m->SubAnimName(1), u"Reflection filter map");
+    EXPECT_EQ(m->SubAnim(1), nullptr) << "no map yet";
+    EXPECT_EQ(m->SubAnim(-1), nullptr);
+
+    auto* map = new ConstantTexmap();
+    m->SetSubTexmap(0, map);
+    EXPECT_EQ(m.pb().GetTexmap(kReflectionMap), map);
+    EXPECT_EQ(m->SubAnim(1), map);
+    EXPECT_EQ(m->GetSubTexmap(5), map) << "any index answers the one map";
+    auto* other = new ConstantTexmap();
+    m->SetSubTexmap(1, other);
+    EXPECT_EQ(m->GetSubTexmap(0), map) << "only slot 0 can be set";
+    other->DeleteThis();
+    EXPECT_EQ(m->NumSubTexmaps(), 1);
+    EXPECT_EQ(m->SubTexmapOn(0), 1);
+    EXPECT_EQ(m->GetSubTexmapSlotName(7), u"Reflection filter map");
+    EXPECT_EQ(m->GetRefTarget(), m.get());
+    EXPECT_FALSE(m->SetDlgThing(nullptr));
+    EXPECT_EQ(m->LocalRequirements(0), 0u);
+
+    // A block of another description cannot take the material's slot.
+    ConstantTexmap foreign;
+    EXPECT_FALSE(m->AcceptsReference(0, foreign.pblock));
+    EXPECT_FALSE(m->AcceptsReference(1, nullptr));
+    EXPECT_TRUE(m->AcceptsReference(0, m->pblock));
+}
+
+TEST(StochasticFlakesMtl, InterfaceQueries) {
+    MaterialHandle m;
+    void* face = m->GetInterface(ULONG(0x13072005));
+    ASSERT_NE(face, nullptr);
+    EXPECT_EQ(face, static_cast<KuvoUtils::KuvoRenderMtl*>(m.get()));
+    EXPECT_NE(face, static_cast<void*>(static_cast<Animatable*>(m.get()))) << "the second base, not the first";
+    EXPECT_EQ(m->GetInterface(ULONG(0x13072006)), nullptr);
+    EXPECT_EQ(m->GetInterface(ULONG(0)), nullptr);
+    EXPECT_EQ(m->GetInterface(Interface_ID(0x13072005, 0)), nullptr);
+}
+
+TEST(StochasticFlakesMtl, ViewportAndOtherRenderersSeeFixedAnswers) {
+    MaterialHandle m;
+    EXPECT_EQ(m->GetAmbient(), Color(0, 0, 0));
+    EXPECT_EQ(m->GetDiffuse(1, true), Color(0.5f, 0.5f, 0.5f));
+    EXPECT_EQ(m->GetSpecular(), Color(0, 0, 0));
+    EXPECT_EQ(m->GetShininess(), 0.0f);
+    EXPECT_EQ(m->GetShinStr(), 0.0f);
+    EXPECT_EQ(m->GetXParency(), 0.0f);
+    EXPECT_TRUE(m->GetSelfIllumColorOn());
+    EXPECT_EQ(m->GetSelfIllum(), 0.0f);
+    EXPECT_EQ(m->GetSelfIllumColor(), Color(0, 0, 0));
+    EXPECT_EQ(m->GetPixelSampler(), nullptr);
+    EXPECT_EQ(m->WireSize(), 0.0f);
+    m->SetDiffuse(Color(1, 0, 0), 0);
+    EXPECT_EQ(m->GetDiffuse(), Color(0.5f, 0.5f, 0.5f));
+    EXPECT_FALSE(m->SupportsShaders());
+    EXPECT_FALSE(m->SupportsRenderElements());
+    EXPECT_EQ(m->NumSubMtls(), 0);
+    EXPECT_EQ(m->GetSubMtl(0), nullptr);
+    EXPECT_EQ(m->VPDisplaySubMtl(), -1);
+    EXPECT_TRUE(m->GetSubMtlSlotName(0).isNull());
+    ShadeContext sc;
+    EXPECT_EQ(m->EvalDisplacement(sc), 0.0f);
+    EXPECT_EQ(m->DisplacementValidity(0), FOREVER);
+    Color c(1, 1, 1);
+    EXPECT_FALSE(m->EvalColorStdChannel(sc, 0, c));
+    EXPECT_FALSE(m->IsOutputConst(sc, 0));
+}
+
+class RecordingShading : public KuvoUtils::KuvoInterface {
+public:
+    void shadeMaterial(KuvoUtils::KuvoRenderMtl& material, int gbufferId) override {
+        ++calls;
+        last = &material;
+        lastGbuf = gbufferId;
+    }
+    int calls = 0;
+    KuvoUtils::KuvoRenderMtl* last = nullptr;
+    int lastGbuf = -1;
+};
+
+TEST(StochasticFlakesMtl, ShadeIsOpaqueBlackOutsideTheProductionRenderer) {
+    MaterialHandle m;
+    ShadeContext sc;
+    sc.out.c = Color(1, 2, 3);
+    sc.out.t = Color(1, 1, 1);
+    sc.out.gbufId = 9;
+    m->Shade(sc);
+    EXPECT_EQ(sc.out.c, Color(0, 0, 0));
+    EXPECT_EQ(sc.out.t, Color(0, 0, 0)) << "opaque";
+    EXPECT_EQ(sc.out.gbufId, 9) << "a zero G-buffer id is not written";
+    m->SetGBufID(4);
+    m->Shade(sc);
+    EXPECT_EQ(sc.out.gbufId, 4);
+
+    // A context that only claims the renderer's class id carries no shading interface: black.
+    ShadeContext impostor;
+    impostor.SetClassID(KuvoUtils::KuvoShadeContext::kClassID);
+    impostor.out.c = Color(1, 1, 1);
+    m->Shade(impostor);
+    EXPECT_EQ(impostor.out.c, Color(0, 0, 0));
+}
+
+TEST(StochasticFlakesMtl, ShadeHandsTheRenderersContextsToItsShading) {
+    MaterialHandle m;
+    m->SetGBufID(12);
+    RecordingShading shading;
+    KuvoUtils::KuvoShadeContext sc(shading);
+    EXPECT_EQ(sc.ClassID(), Class_ID(0x777f469e, 0x4b0675f2));
+    sc.out.c = Color(0.25f, 0.5f, 0.75f);
+    m->Shade(sc);
+    EXPECT_EQ(shading.calls, 1);
+    EXPECT_EQ(shading.last, &m.face());
+    EXPECT_EQ(shading.lastGbuf, 12);
+    EXPECT_EQ(sc.out.c, Color(0.25f, 0.5f, 0.75f)) << "the renderer writes the result, not the material";
+}
+
+TEST(StochasticFlakesMtl, UpdateCachesEveryParameter) {
+    MaterialHandle m;
+    Interval valid = FOREVER;
+    m->Update(0, valid);
+    EXPECT_EQ(valid, FOREVER) << "nothing animated, no map";
+    const CachedParameterValues defaults;
+    const CachedParameterValues& c = m->cachedValues();
+    EXPECT_EQ(std::memcmp(&c, &defaults, sizeof(c)), 0) << "the cache starts at the block's defaults";
+
+    IParamBlock2& pb = m.pb();
+    pb.SetValue(kHilightGlossiness, 0, 0.75f);
+    pb.SetValue(kReflectionFilter, 0, Color(0.1f, 0.2f, 0.3f));
+    pb.SetValue(kReflectionMapOn, 0, 0);
+    pb.SetValue(kReflectionMapMult, 0, 50.0f);
+    pb.SetValue(kSubdivs, 0, 3);
+    pb.SetValue(kNumFlakes, 0, 1234);
+    pb.SetValue(kBlurAngle, 0, 7.5f);
+    pb.SetValue(kFlakeScale, 0, 2.5f);
+    pb.SetValue(kEnableFlakes, 0, 0);
+    pb.SetValue(kEnableFlakesInMtlEditor, 0, 1);
+    pb.SetValue(kTextureSubdivs, 0, 15);
+    pb.SetValue(kMappingType, 0, kMappingTriplanar);
+    pb.SetValue(kMapChannel, 0, 4);
+    pb.SetValue(kRandomHue, 0, 1);
+    pb.SetValue(kRandomSaturation, 0, 1);
+    pb.SetValue(kSaturation, 0, 0.25f);
+    pb.SetValue(kRandomLightness, 0, 1);
+    pb.SetValue(kLightness, 0, 0.125f);
+    pb.SetValue(kBlendMin, 0, 40.0f);
+    pb.SetValue(kBlendMax, 0, 80.0f);
+    EXPECT_TRUE(m->validity().Empty()) << "every change empties the cache's validity";
+    m->Update(0, valid);
+    EXPECT_EQ(c.hilight_glossiness, 0.75f);
+    EXPECT_EQ(c.reflection_filter.r, 0.1f);
+    EXPECT_EQ(c.reflection_filter.b, 0.3f);
+    EXPECT_EQ(c.reflection_map_on, 0);
+    EXPECT_EQ(c.reflection_map_mult, 0.5f) << "percent to fraction";
+    EXPECT_EQ(c.subdivs, 3);
+    EXPECT_EQ(c.num_flakes, 1234);
+    EXPECT_EQ(c.blur_angle, 7.5f);
+    EXPECT_EQ(c.flake_scale, 2.5f);
+    EXPECT_EQ(c.enable_flakes, 0);
+    EXPECT_EQ(c.enable_flakes_in_mtl_editor, 1);
+    EXPECT_EQ(c.texture_subdivs, 15);
+    EXPECT_EQ(c.mapping_type, kMappingTriplanar);
+    EXPECT_EQ(c.map_channel, 4);
+    EXPECT_EQ(c.random_hue, 1);
+    EXPECT_EQ(c.random_saturation, 1);
+    EXPECT_EQ(c.saturation, 0.25f);
+    EXPECT_EQ(c.random_lightness, 1);
+    EXPECT_EQ(c.lightness, 0.125f);
+    EXPECT_EQ(c.blend_min, 40.0f);
+    EXPECT_EQ(c.blend_max, 80.0f);
+
+    // Updating again within the validity reads nothing new: the multiplier is not scaled twice.
+    m->Update(0, valid);
+    EXPECT_EQ(c.reflection_map_mult, 0.5f);
+}
+
+TEST(StochasticFlakesMtl, ValidityFollowsKeysAndTheMap) {
+    MaterialHandle m;
+    IParamBlock2& pb = m.pb();
+    ASSERT_TRUE(pb.SetKey(kHilightGlossiness, 0, 0.2f));
+    ASSERT_TRUE(pb.SetKey(kHilightGlossiness, 1000, 0.8f));
+    Interval paramValid = FOREVER;
+    float g = 0.0f;
+    pb.GetValue(kHilightGlossiness, 500, g, paramValid);
+    const Interval v500 = m->Validity(500);
+    EXPECT_FALSE(v500.Empty());
+    EXPECT_GE(v500.Start(), paramValid.Start());
+    EXPECT_LE(v500.End(), paramValid.End());
+    EXPECT_FLOAT_EQ(m->cachedValues().hilight_glossiness, 0.5f);
+    EXPECT_EQ(m->Validity(-50), Interval(TIME_NegInfinity, 0));
+    EXPECT_EQ(m->Validity(2000), Interval(1000, TIME_PosInfinity));
+    EXPECT_FLOAT_EQ(m->cachedValues().hilight_glossiness, 0.8f);
+
+    // A bool key holds until the next one.
+    ASSERT_TRUE(pb.SetKey(kEnableFlakes, 0, 1));
+    ASSERT_TRUE(pb.SetKey(kEnableFlakes, 1000, 0));
+    pb.DeleteKeys(kHilightGlossiness, 0);
+    EXPECT_EQ(m->Validity(500), Interval(TIME_NegInfinity, 999)) << "the first key holds before it";
+    EXPECT_EQ(m->cachedValues().enable_flakes, 1);
+    m->Validity(1000);
+    EXPECT_EQ(m->cachedValues().enable_flakes, 0);
+    pb.DeleteKeys(kEnableFlakes, 0);
+    EXPECT_EQ(m->Validity(500), FOREVER);
+
+    // The map's own animation narrows the material's validity, and its changes reach the cache.
+    auto* map = new ConstantTexmap();
+    map->pblock->SetKey(ConstantTexmap::kColor, 0, Color(0, 0, 0));
+    map->pblock->SetKey(ConstantTexmap::kColor, 100, Color(1, 1, 1));
+    pb.SetValue(kReflectionMap, 0, static_cast<Texmap*>(map));
+    EXPECT_EQ(m->Validity(200), Interval(100, TIME_PosInfinity));
+    EXPECT_EQ(m->cachedValues().reflection_map, map);
+    EXPECT_EQ(m->Validity(50), Interval(50, 50));
+    map->pblock->DeleteKeys(ConstantTexmap::kColor, 0);
+    EXPECT_TRUE(m->validity().Empty()) << "a change inside the map empties the cache's validity";
+    EXPECT_EQ(m->Validity(50), FOREVER);
+
+    // The caller's interval is intersected, not replaced.
+    Interval narrow(10, 20);
+    m->Update(15, narrow);
+    EXPECT_EQ(narrow, Interval(10, 20));
+}
+
+// Taking the map out of the block deletes it; the cache must not keep pointing at it, even if
+// the render starts without another Update.
+TEST(StochasticFlakesMtl, RemovedMapLeavesTheCache) {
+    MaterialHandle m;
+    auto* map = new ConstantTexmap();
+    map->pblock->SetValue(ConstantTexmap::kColor, 0, Color(0, 1, 0));
+    m->SetSubTexmap(0, map);
+    m->Validity(0);
+    ASSERT_EQ(m->cachedValues().reflection_map, map);
+    m->SetSubTexmap(0, nullptr);  // the map's last reference: it deletes itself
+    EXPECT_EQ(m->cachedValues().reflection_map, nullptr);
+
+    TestRenderer r(1);
+    m.face().prepareRender(0, &r.instance);
+    test::TestContext c;
+    c.uvw = {0.5f, 0.5f, 0};
+    c.dPdx = {1e-3f, 0, 0};
+    c.dPdy = {0, 1e-3f, 0};
+    ShadeContext hostContext;
+    c.hostContext = &hostContext;
+    KuvoUtils::BSDFSampler* bsdf = m.face().acquireBSDF(c, 0);
+    ASSERT_NE(bsdf, nullptr);
+    m.face().releaseBSDF(c, bsdf);
+    m.face().finishRender();
+}
+
+TEST(StochasticFlakesMtl, ResetRestoresTheDefaults) {
+    MaterialHandle m;
+    IParamBlock2& pb = m.pb();
+    pb.SetValue(kNumFlakes, 0, 5);
+    pb.SetKey(kBlurAngle, 0, 1.0f);
+    pb.SetKey(kBlurAngle, 100, 9.0f);
+    m->SetSubTexmap(0, new ConstantTexmap());
+    m->Validity(0);
+    m->Reset();
+    EXPECT_TRUE(m->validity().Empty());
+    MaterialHandle fresh;
+    EXPECT_TRUE(test::sameParams(pb, fresh.pb(), 50));
+    EXPECT_EQ(pb.NumKeys(kBlurAngle), 0);
+    EXPECT_EQ(m->GetSubTexmap(0), nullptr);
+}
+
+// A material with something in every kind of slot: values, keys, a map, a name.
+void dressUp(StochasticFlakesMtl& m) {
+    IParamBlock2& pb = *m.pblock;
+    m.SetName(u"Disco ball");
+    m.SetGBufID(3);
+    pb.SetValue(kNumFlakes, 0, 777);
+    pb.SetValue(kMappingType, 0, kMappingTriplanar);
+    pb.SetValue(kEnableFlakesInMtlEditor, 0, 1);
+    pb.SetValue(kReflectionFilter, 0, Color(0.5f, 0.25f, 1.0f));
+    pb.SetKey(kFlakeScale, 0, 0.5f);
+    pb.SetKey(kFlakeScale, 480, 4.0f);
+    pb.SetKey(kRandomHue, 0, 0);
+    pb.SetKey(kRandomHue, 160, 1);
+    pb.SetKey(kReflectionFilter, 320, Color(1, 0, 0));
+    auto* map = new ConstantTexmap();
+    map->pblock->SetKey(ConstantTexmap::kColor, 0, Color(0.2f, 0.3f, 0.4f));
+    map->pblock->SetKey(ConstantTexmap::kColor, 200, Color(0.9f, 0.8f, 0.7f));
+    pb.SetValue(kReflectionMap, 0, static_cast<Texmap*>(map));
+}
+
+void expectSameMaterial(StochasticFlakesMtl& a, StochasticFlakesMtl& b) {
+    EXPECT_EQ(a.GetName(), b.GetName());
+    EXPECT_EQ(a.GetGBufID(), b.GetGBufID());
+    for (TimeValue t : {-100, 0, 80, 160, 240, 320, 480, 1000}) EXPECT_TRUE(test::sameParams(*a.pblock, *b.pblock, t));
+    auto* ma = dynamic_cast<ConstantTexmap*>(a.GetSubTexmap(0));
+    auto* mb = dynamic_cast<ConstantTexmap*>(b.GetSubTexmap(0));
+    ASSERT_TRUE(ma && mb);
+    EXPECT_TRUE(test::sameParams(*ma->pblock, *mb->pblock, 100));
+    EXPECT_EQ(mb->pblock->NumKeys(ConstantTexmap::kColor), 2);
+}
+
+TEST(StochasticFlakesMtl, CloneKeepsEveryValueAndOwnsItsOwnBlock) {
+    MaterialHandle m;
+    dressUp(*m);
+    m->Validity(0);
+    RemapDir remap;
+    MaterialHandle copy(dynamic_cast<StochasticFlakesMtl*>(remap.CloneRef(m.get())));
+    ASSERT_NE(copy.get(), nullptr);
+    ASSERT_NE(copy->pblock, m->pblock);
+    EXPECT_EQ(copy->pblock->GetOwner(), copy.get());
+    EXPECT_NE(copy->GetSubTexmap(0), m->GetSubTexmap(0)) << "the map is cloned with the block";
+    EXPECT_TRUE(copy->validity().Empty());
+    expectSameMaterial(*m, *copy);
+
+    copy->pblock->SetValue(kNumFlakes, 0, 1);
+    EXPECT_EQ(m->pblock->GetInt(kNumFlakes), 777) << "the copy's changes stay in the copy";
+    copy->Validity(0);
+    EXPECT_EQ(copy->cachedValues().num_flakes, 1);
+    EXPECT_EQ(copy->cachedValues().reflection_map, copy->GetSubTexmap(0));
+}
+
+// The scene owns what it holds: a material handed to it is deleted with it.
+std::vector<std::uint8_t> saveScene(Scene& scene) {
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    EXPECT_EQ(SaveScene(scene, bytes, error), IO_OK) << error;
+    return bytes;
+}
+
+StochasticFlakesMtl* addMaterial(Scene& scene) {
+    auto* m = static_cast<StochasticFlakesMtl*>(GetStochasticFlakesMtlDesc()->Create(false));
+    scene.AddMaterial(m);
+    return m;
+}
+
+ClassDirectory pluginClasses() {
+    ClassDirectory classes;
+    classes.Add(GetStochasticFlakesMtlDesc());
+    return classes;
+}
+
+TEST(StochasticFlakesMtl, SceneRoundTripKeepsValuesKeysAndName) {
+    Scene scene;
+    StochasticFlakesMtl* m = addMaterial(scene);
+    dressUp(*m);
+    const std::vector<std::uint8_t> bytes = saveScene(scene);
+
+    Scene loaded;
+    std::string error;
+    ASSERT_EQ(LoadScene(bytes, pluginClasses(), loaded, error), IO_OK) << error;
+    ASSERT_EQ(loaded.NumMaterials(), 1);
+    auto* back = dynamic_cast<StochasticFlakesMtl*>(loaded.GetMaterial(0));
+    ASSERT_NE(back, nullptr);
+    expectSameMaterial(*m, *back);
+    EXPECT_EQ(back->pblock->GetOwner(), back);
+    back->Validity(160);
+    EXPECT_EQ(back->cachedValues().random_hue, 1);
+    EXPECT_EQ(back->cachedValues().num_flakes, 777);
+}
+
+// Chunk walking over the stored-scene format (docs/scene-format.md), to plant hostile values.
+struct ChunkRef {
+    std::size_t payload;  // offset of the payload
+    std::uint32_t length;
+};
+
+std::uint32_t readU32(const std::vector<std::uint8_t>& b, std::size_t at) {
+    return std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8 | std::uint32_t(b[at + 2]) << 16 |
+           std::uint32_t(b[at + 3]) << 24;
+}
+
+// Every value chunk (0x0012) of the parameter with this id, anywhere in the file.
+void findValueChunks(const std::vector<std::uint8_t>& b, std::size_t begin, std::size_t end, int paramId,
+                     std::vector<ChunkRef>& out) {
+    std::size_t at = begin;
+    bool matchingHead = false;
+    while (at + 8 <= end) {
+        const int id = b[at] | b[at + 1] << 8;
+        const bool container = b[at + 2] == 1;
+        const std::uint32_t len = readU32(b, at + 4);
+        const std::size_t payload = at + 8;
+        if (id == 0x0011 && len >= 4) matchingHead = static_cast<int>(readU32(b, payload)) == paramId;
+        if (id == 0x0012 && matchingHead) out.push_back({payload, len});
+        if (container) findValueChunks(b, payload, payload + len, paramId, out);
+        at = payload + len;
+    }
+}
+
+void plant(std::vector<std::uint8_t>& bytes, int paramId, std::uint32_t bits) {
+    std::vector<ChunkRef> found;
+    findValueChunks(bytes, 8, bytes.size(), paramId, found);
+    ASSERT_EQ(found.size(), 1u) << "parameter " << paramId;
+    ASSERT_EQ(found[0].length, 4u);
+    for (int i = 0; i < 4; ++i) bytes[found[0].payload + static_cast<std::size_t>(i)] = std::uint8_t(bits >> (8 * i));
+}
+
+std::uint32_t bitsOf(float f) {
+    std::uint32_t u = 0;
+    std::memcpy(&u, &f, 4);
+    return u;
+}
+
+TEST(StochasticFlakesMtl, HostileStoredValuesLoadInsideTheRanges) {
+    Scene scene;
+    addMaterial(scene);
+    std::vector<std::uint8_t> bytes = saveScene(scene);
+    plant(bytes, kHilightGlossiness, bitsOf(-5.0f));
+    plant(bytes, kFlakeScale, bitsOf(kInf));
+    plant(bytes, kSaturation, bitsOf(-kInf));
+    plant(bytes, kBlendMax, bitsOf(1e30f));
+    plant(bytes, kBlendMin, bitsOf(1e-30f));
+    plant(bytes, kReflectionMapMult, bitsOf(250.0f));
+    plant(bytes, kNumFlakes, std::uint32_t(-7));
+    plant(bytes, kTextureSubdivs, 99u);
+    plant(bytes, kMapChannel, 0u);
+    plant(bytes, kMappingType, 5u);
+    plant(bytes, kSubdivs, 0x7fffffffu);
+    plant(bytes, kEnableFlakes, 7u);
+
+    Scene loaded;
+    std::string error;
+    ASSERT_EQ(LoadScene(bytes, pluginClasses(), loaded, error), IO_OK) << error;
+    auto* back = dynamic_cast<StochasticFlakesMtl*>(loaded.GetMaterial(0));
+    ASSERT_NE(back, nullptr);
+    back->Validity(0);
+    const CachedParameterValues& c = back->cachedValues();
+    EXPECT_EQ(c.hilight_glossiness, 0.0f);
+    EXPECT_EQ(c.flake_scale, 1e9f);
+    EXPECT_EQ(c.saturation, 0.0f);
+    EXPECT_EQ(c.blend_max, 10000.0f);
+    EXPECT_EQ(c.blend_min, 1e-30f);
+    EXPECT_EQ(c.reflection_map_mult, 1.0f);
+    EXPECT_EQ(c.num_flakes, 1);
+    EXPECT_EQ(c.texture_subdivs, 22);
+    EXPECT_EQ(c.map_channel, 1);
+    EXPECT_EQ(c.mapping_type, 1);
+    EXPECT_EQ(c.subdivs, 1000);
+    EXPECT_EQ(c.enable_flakes, 1);
+
+    // The extreme corner of what the ranges allow still renders.
+    TestRenderer r(1);
+    KuvoUtils::KuvoRenderMtl& face = *static_cast<KuvoUtils::KuvoRenderMtl*>(back->GetInterface(ULONG(0x13072005)));
+    face.prepareRender(0, &r.instance);
+    face.attachLog(0, &r.instance);
+    test::TestContext ctx;
+    for (float side : {1e-6f, 1e-3f, 1.0f}) {
+        ctx.dPdx = {side, 0, 0};
+        ctx.dPdy = {0, side, 0};
+        KuvoUtils::BSDFSampler* bsdf = face.acquireBSDF(ctx, 0);
+        ASSERT_NE(bsdf, nullptr);
+        const KuvoUtils::Color light = bsdf->getBRDF(0)->evalLight(ctx, {0, 0.6f, 0.8f}, {1, 1, 1}, 0, 1.0f, 0);
+        EXPECT_TRUE(std::isfinite(light.r) && std::isfinite(light.g) && std::isfinite(light.b));
+        face.releaseBSDF(ctx, bsdf);
+    }
+    face.detachLog();
+    face.finishRender();
+
+    // A NaN is no value at all: the host refuses the file and the scene stays as it was.
+    plant(bytes, kBlurAngle, bitsOf(std::numeric_limits<float>::quiet_NaN()));
+    EXPECT_EQ(LoadScene(bytes, pluginClasses(), loaded, error), IO_ERROR);
+    EXPECT_EQ(loaded.GetMaterial(0), back);
+}
+
+TEST(StochasticFlakesMtl, LoadSkipsForeignChunksAndReportsTheFirstFailure) {
+    ISave save;
+    save.BeginChunk(0x1234);
+    save.WriteI32(42);
+    save.EndChunk();
+    save.BeginChunk(0x4000);
+    MaterialHandle source;
+    source->SetName(u"Named");
+    source->SetGBufID(6);
+    source->MtlBase::Save(&save);
+    save.EndChunk();
+    ASSERT_FALSE(save.Failed());
+    MaterialHandle m;
+    ILoad load(save.Bytes());
+    EXPECT_EQ(m->Load(&load), IO_OK);
+    EXPECT_EQ(m->GetName(), u"Named");
+    EXPECT_EQ(m->GetGBufID(), 6);
+
+    // Material data with a name of an odd byte count: the failure comes back, not success.
+    ISave bad;
+    bad.BeginChunk(0x4000);
+    bad.BeginChunk(0x0100);
+    bad.WriteU8(0x41);
+    bad.EndChunk();
+    bad.EndChunk();
+    MaterialHandle other;
+    ILoad badLoad(bad.Bytes());
+    EXPECT_EQ(other->Load(&badLoad), IO_ERROR);
+
+    // Saving writes exactly one chunk, 0x4000, around the MtlBase data.
+    ISave out;
+    EXPECT_EQ(source->Save(&out), IO_OK);
+    EXPECT_EQ(out.Depth(), 0);
+    ILoad in(out.Bytes());
+    ASSERT_EQ(in.OpenChunk(), IO_OK);
+    EXPECT_EQ(in.CurChunkID(), 0x4000);
+    in.CloseChunk();
+    EXPECT_EQ(in.OpenChunk(), IO_END);
+}
+
+}  // namespace
+}  // namespace glitter
