@@ -103,6 +103,10 @@ void warnIfFlakeScaleTooBig(const FlakeMaterialView& material, const FlakeFootpr
           footprint.boundsMax.v - footprint.boundsMin.v >= 1.0f)) {
         return;
     }
+    // Render threads can get here together: only the one that raises the flag prints.
+    if (material.scaleWarningShown->exchange(1, std::memory_order_relaxed) != 0) {
+        return;
+    }
     // The name goes through a stack buffer; a name too long for it is cut at a whole character.
     char name[512];
     if (material.name == nullptr || material.name[0] == u'\0') {
@@ -115,7 +119,6 @@ void warnIfFlakeScaleTooBig(const FlakeMaterialView& material, const FlakeFootpr
         "%s :: Stochastic flakes scale is too big! Reduce the flake scale and compensate by "
         "increasing the number of flakes.",
         name);
-    material.scaleWarningShown->store(1, std::memory_order_relaxed);
 }
 
 Color reflectionFilterAt(const CachedParameterValues& values,
