@@ -1,0 +1,299 @@
+// The material editor's rollouts: templates generated from the block, the three maps of the
+// parameter dialog, and the enabling rules after every governing change.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "platform/host/imtl_params.h"
+#include "platform/renderer_host/pb2_template_generator.h"
+#include "plugin/rollout_rules.h"
+#include "plugin/skel_mtl_dlg_proc.h"
+#include "plugin/skel_mtl_param_dlg.h"
+#include "plugin/stochastic_flakes_params.h"
+#include "tests/plugin/plugin_test_support.h"
+
+namespace glitter {
+namespace {
+
+using namespace host;
+using KuvoUtils::Pb2TemplateGenerator;
+using test::MaterialHandle;
+
+struct TemplateDeleter {
+    void operator()(DLGTEMPLATE* t) const { Pb2TemplateGenerator::ReleaseDlgTemplate(t); }
+};
+using TemplatePtr = std::unique_ptr<DLGTEMPLATE, TemplateDeleter>;
+
+std::set<int> controlIdsOfMap(const ParamBlockDesc2& desc, MapID mapId) {
+    std::set<int> ids;
+    for (const ParamDef& d : desc.params) {
+        if (d.ui && d.ui->mapId == mapId) ids.insert(d.ui->controlIds.begin(), d.ui->controlIds.end());
+    }
+    return ids;
+}
+
+bool overlap(const DialogControl& a, const DialogControl& b) {
+    return a.x < b.x + b.cx && b.x < a.x + a.cx && a.y < b.y + b.cy && b.y < a.y + a.cy;
+}
+
+TEST(Pb2TemplateGenerator, EachRolloutHoldsExactlyItsControls) {
+    MaterialHandle m;
+    const ParamBlockDesc2& desc = *m->pblock->GetDesc();
+    for (MapID mapId : {0, 1, 2}) {
+        TemplatePtr t(Pb2TemplateGenerator::GenerateTemplate(mapId, m->pblock, u"Caption", 217));
+        ASSERT_NE(t, nullptr);
+        EXPECT_EQ(t->caption, u"Caption");
+        EXPECT_EQ(t->width, 217);
+        std::set<int> ids;
+        for (const DialogControl& c : t->controls) {
+            if (c.kind == DialogControlKind::label) continue;
+            EXPECT_TRUE(ids.insert(c.id).second) << "control id " << c.id << " twice";
+        }
+        EXPECT_EQ(ids, controlIdsOfMap(desc, mapId)) << "map " << mapId;
+        for (std::size_t i = 0; i < t->controls.size(); ++i) {
+            const DialogControl& c = t->controls[i];
+            EXPECT_GE(c.x, 0);
+            EXPECT_GE(c.y, 0);
+            EXPECT_LE(c.x + c.cx, t->width) << "control " << c.id << " inside the rollout";
+            EXPECT_LE(c.y + c.cy, t->height);
+            for (std::size_t j = i + 1; j < t->controls.size(); ++j) {
+                EXPECT_FALSE(overlap(c, t->controls[j])) << "controls " << c.id << " and " << t->controls[j].id;
+            }
+        }
+    }
+}
+
+TEST(Pb2TemplateGenerator, ControlKindsLabelsAndComboItems) {
+    MaterialHandle m;
+    TemplatePtr basic(Pb2TemplateGenerator::GenerateTemplate(0, m->pblock, u"", 217));
+    const ParamBlockDesc2& desc = *m->pblock->GetDesc();
+    auto controlOf = [&](ParamID id, std::size_t which = 0) {
+        return basic->Find(desc.GetParamDefByID(id)->ui->controlIds.at(which));
+    };
+    ASSERT_NE(controlOf(kMappingType), nullptr);
+    EXPECT_EQ(controlOf(kMappingType)->kind, DialogControlKind::comboBox);
+    EXPECT_EQ(controlOf(kMappingType)->text, u"Explicit UVW channel\nTriplanar from Object XYZ");
+    EXPECT_EQ(controlOf(kNumFlakes, 0)->kind, DialogControlKind::editBox);
+    EXPECT_EQ(controlOf(kNumFlakes, 1)->kind, DialogControlKind::spinner);
+    EXPECT_EQ(controlOf(kEnableFlakes)->kind, DialogControlKind::checkBox);
+    EXPECT_EQ(controlOf(kReflectionFilter)->kind, DialogControlKind::colorSwatch);
+    EXPECT_EQ(controlOf(kReflectionMap)->kind, DialogControlKind::mapButton);
+    const auto label = std::find_if(basic->controls.begin(), basic->controls.end(), [](const DialogControl& c) {
+        return c.kind == DialogControlKind::label && c.text == u"Hilight glossiness:";
+    });
+    EXPECT_NE(label, basic->controls.end());
+
+    // Too narrow a width is widened so a row still fits; unknown maps and blocks give nothing.
+    TemplatePtr narrow(Pb2TemplateGenerator::GenerateTemplate(2, m->pblock, u"", 10));
+    EXPECT_EQ(narrow->width, Pb2TemplateGenerator::kMinWidth);
+    for (const DialogControl& c : narrow->controls) EXPECT_LE(c.x + c.cx, narrow->width);
+    EXPECT_EQ(Pb2TemplateGenerator::GenerateTemplate(3, m->pblock, u"", 217), nullptr);
+    EXPECT_EQ(Pb2TemplateGenerator::GenerateTemplate(0, nullptr, u"", 217), nullptr);
+    Pb2TemplateGenerator::ReleaseDlgTemplate(nullptr);
+}
+
+// The parameter dialog of an open material editor, deleted at scope end.
+struct Editor {
+    IMtlParams imp;
+    SkelMtlParamDlg* dlg = nullptr;
+    explicit Editor(StochasticFlakesMtl* m) { dlg = static_cast<SkelMtlParamDlg*>(m->CreateParamDlg(nullptr, &imp)); }
+    ~Editor() {
+        if (dlg != nullptr) dlg->DeleteThis();
+    }
+    IParamMap2& map(MapID id) const { return *dlg->GetMap(id); }
+};
+
+TEST(SkelMtlParamDlg, ThreeRolloutsGeneratedFromTheBlock) {
+    MaterialHandle m;
+    Editor e(m.get());
+    ASSERT_EQ(e.imp.NumRollups(), 3);
+    const char16_t* titles[] = {u"Basic parameters", u"Colored flakes parameters", u"Advanced parameters"};
+    for (int i = 0; i < 3; ++i) {
+        IParamMap2* map = e.imp.GetRollup(i);
+        ASSERT_EQ(map, e.dlg->GetMap(static_cast<MapID>(i)));
+        EXPECT_EQ(map->GetTitle(), titles[i]);
+        EXPECT_EQ(map->GetCategory(), 4000);
+        EXPECT_EQ(map->GetParamBlock(), m->pblock);
+        EXPECT_EQ(map->GetUserDlgProc(), &SkelMtlDlgProc::instance());
+        // Every parameter of the rollout got its controls from the generated template.
+        std::vector<ParamID> expected;
+        for (const ParamDef& d : m->pblock->GetDesc()->params) {
+            if (d.ui && d.ui->mapId == i) expected.push_back(d.id);
+        }
+        EXPECT_EQ(map->ShownParams(), expected);
+    }
+    EXPECT_TRUE(e.map(0).IsRollupOpen());
+    EXPECT_TRUE(e.map(1).IsRollupOpen());
+    EXPECT_FALSE(e.map(2).IsRollupOpen()) << "advanced parameters start closed";
+    EXPECT_EQ(e.map(2).GetRollupFlags(), APPENDROLL_CLOSED);
+    EXPECT_EQ(e.dlg->ClassID(), StochasticFlakesMtl::kClassID);
+    EXPECT_EQ(e.dlg->GetThing(), m.get());
+    EXPECT_EQ(m->paramDlg(), e.dlg);
+    EXPECT_EQ(e.dlg->GetMap(3), nullptr);
+    EXPECT_EQ(e.dlg->FindSubTexFromHWND(nullptr), -1);
+    EXPECT_EQ(e.dlg->FindSubMtlFromHWND(nullptr), -1);
+    e.dlg->DeleteThis();
+    e.dlg = nullptr;
+    EXPECT_EQ(e.imp.NumRollups(), 0);
+    EXPECT_EQ(m->paramDlg(), nullptr);
+}
+
+// The enabling rules written out independently of the code, for every switch combination.
+struct Switches {
+    bool flakes, triplanar, hue, saturation, lightness;
+};
+
+void setSwitches(IParamBlock2& pb, const Switches& s) {
+    pb.SetValue(kEnableFlakes, 0, s.flakes ? 1 : 0);
+    pb.SetValue(kMappingType, 0, s.triplanar ? kMappingTriplanar : kMappingExplicitUVW);
+    pb.SetValue(kRandomHue, 0, s.hue ? 1 : 0);
+    pb.SetValue(kRandomSaturation, 0, s.saturation ? 1 : 0);
+    pb.SetValue(kRandomLightness, 0, s.lightness ? 1 : 0);
+}
+
+void expectRules(const Editor& e, const Switches& s) {
+    const bool f = s.flakes;
+    const std::pair<ParamID, bool> basic[] = {
+        {kHilightGlossiness, true}, {kSubdivs, true}, {kReflectionFilter, true}, {kReflectionMap, true},
+        {kReflectionMapOn, true}, {kReflectionMapMult, true}, {kNumFlakes, f}, {kBlurAngle, f},
+        {kMappingType, f}, {kFlakeScale, f}, {kMapChannel, f && !s.triplanar}, {kEnableFlakes, true},
+    };
+    for (const auto& [id, on] : basic) EXPECT_EQ(e.map(0).IsEnabled(id), on) << "basic parameter " << id;
+    const std::pair<ParamID, bool> colored[] = {
+        {kRandomHue, f}, {kRandomSaturation, f && s.hue}, {kRandomLightness, f && s.hue},
+        {kSaturation, f && s.hue && !s.saturation}, {kLightness, f && s.hue && !s.lightness},
+    };
+    for (const auto& [id, on] : colored) EXPECT_EQ(e.map(1).IsEnabled(id), on) << "colored parameter " << id;
+    for (ParamID id : {kTextureSubdivs, kBlendMin, kBlendMax}) EXPECT_EQ(e.map(2).IsEnabled(id), f) << id;
+}
+
+TEST(SkelMtlParamDlg, RulesHoldForEverySwitchCombination) {
+    for (int bits = 0; bits < 32; ++bits) {
+        const Switches s{(bits & 1) != 0, (bits & 2) != 0, (bits & 4) != 0, (bits & 8) != 0, (bits & 16) != 0};
+        SCOPED_TRACE(testing::Message() << "switches " << bits);
+        // Set before the editor opens: the rules run when the rollouts are initialised.
+        MaterialHandle before;
+        setSwitches(before.pb(), s);
+        Editor opened(before.get());
+        expectRules(opened, s);
+        // Set while the editor is open: the change notifications re-apply them.
+        MaterialHandle after;
+        Editor open(after.get());
+        setSwitches(after.pb(), s);
+        expectRules(open, s);
+        setSwitches(after.pb(), Switches{true, false, true, false, false});
+        expectRules(open, Switches{true, false, true, false, false});
+    }
+}
+
+TEST(SkelMtlParamDlg, AChangeRefreshesOnlyTheRolloutsItGoverns) {
+    MaterialHandle m;
+    Editor e(m.get());
+    // Spoil one control per rollout, so a refresh shows by setting it right again.
+    auto spoil = [&] {
+        e.map(0).Enable(kNumFlakes, false);
+        e.map(1).Enable(kRandomHue, false);
+        e.map(2).Enable(kBlendMin, false);
+    };
+    auto refreshed = [&] {
+        return std::array<bool, 3>{e.map(0).IsEnabled(kNumFlakes), e.map(1).IsEnabled(kRandomHue),
+                                   e.map(2).IsEnabled(kBlendMin)};
+    };
+    spoil();
+    m.pb().SetValue(kRandomHue, 0, 1);
+    EXPECT_EQ(refreshed(), (std::array<bool, 3>{false, true, false}));
+    spoil();
+    m.pb().SetValue(kRandomLightness, 0, 1);
+    EXPECT_EQ(refreshed(), (std::array<bool, 3>{false, true, false}));
+    spoil();
+    m.pb().SetValue(kMappingType, 0, 1);
+    EXPECT_EQ(refreshed(), (std::array<bool, 3>{true, false, false}));
+    spoil();
+    m.pb().SetValue(kNumFlakes, 0, 5);
+    EXPECT_EQ(refreshed(), (std::array<bool, 3>{false, false, false})) << "not a switch";
+    spoil();
+    m.pb().SetValue(kEnableFlakes, 0, 1);
+    EXPECT_EQ(refreshed(), (std::array<bool, 3>{true, true, true})) << "the closed rollout too";
+
+    // Every block change asks the class descriptor to redraw that parameter's controls.
+    const int before = GetStochasticFlakesMtlDesc()->UIInvalidations();
+    m.pb().SetValue(kSaturation, 0, 0.5f);
+    EXPECT_EQ(GetStochasticFlakesMtlDesc()->UIInvalidations(), before + 1);
+    EXPECT_EQ(GetStochasticFlakesMtlDesc()->LastInvalidatedParam(), kSaturation);
+}
+
+TEST(SkelMtlParamDlg, AnAnimatedSwitchCountsAtTimeZero) {
+    MaterialHandle m;
+    m.pb().SetKey(kEnableFlakes, 0, 0);
+    m.pb().SetKey(kEnableFlakes, 1000, 1);
+    Editor e(m.get());
+    e.imp.SetTime(2000);
+    m.pb().SetValue(kRandomHue, 0, 1);
+    EXPECT_FALSE(e.map(0).IsEnabled(kNumFlakes)) << "off at time 0, whatever the editor's time";
+    EXPECT_FALSE(e.map(1).IsEnabled(kRandomHue));
+    m.pb().SetKey(kEnableFlakes, 0, 1);
+    EXPECT_TRUE(e.map(2).IsEnabled(kTextureSubdivs));
+}
+
+TEST(SkelMtlParamDlg, MovingToAnotherMaterialShowsItsStates) {
+    MaterialHandle on;
+    MaterialHandle off;
+    off.pb().SetValue(kEnableFlakes, 0, 0);
+    Editor e(on.get());
+    ASSERT_TRUE(e.map(0).IsEnabled(kNumFlakes));
+    e.dlg->SetThing(off.get());
+    EXPECT_EQ(e.dlg->GetThing(), off.get());
+    EXPECT_EQ(e.map(0).GetParamBlock(), off->pblock);
+    EXPECT_FALSE(e.map(0).IsEnabled(kNumFlakes)) << "the rules of the new material's switches";
+    EXPECT_FALSE(e.map(2).IsEnabled(kBlendMax));
+    EXPECT_EQ(off->paramDlg(), e.dlg);
+    EXPECT_EQ(on->paramDlg(), nullptr);
+    // Changes of the old material no longer reach the dialog; the new one's do.
+    on.pb().SetValue(kEnableFlakes, 0, 0);
+    off.pb().SetValue(kEnableFlakes, 0, 1);
+    EXPECT_TRUE(e.map(0).IsEnabled(kNumFlakes));
+
+    // Something that is not this material is ignored.
+    MaterialHandle third;
+    e.dlg->SetThing(nullptr);
+    e.dlg->SetThing(third->pblock);
+    EXPECT_EQ(e.dlg->GetThing(), off.get());
+}
+
+TEST(SkelMtlParamDlg, MaterialDeletedBeforeItsDialog) {
+    auto* m = static_cast<StochasticFlakesMtl*>(GetStochasticFlakesMtlDesc()->Create(false));
+    Editor e(m);
+    m->DeleteThis();
+    EXPECT_EQ(e.dlg->GetThing(), nullptr);
+}
+
+TEST(SkelMtlDlgProc, InitialisesOnlyMapsOfOwnedBlocks) {
+    MaterialHandle m;
+    m.pb().SetValue(kEnableFlakes, 0, 0);
+    SkelMtlDlgProc& proc = SkelMtlDlgProc::instance();
+    IMtlParams imp;
+    // A map created without the procedure keeps every control enabled until the procedure runs.
+    IParamMap2* map = CreateMParamMap2(0, m->pblock, &imp, nullptr, nullptr, nullptr, nullptr, nullptr, u"",
+                                       0, nullptr, nullptr, ROLLUP_CAT_STANDARD);
+    ASSERT_TRUE(map->IsEnabled(kNumFlakes));
+    EXPECT_EQ(proc.DlgProc(0, map, map->GetHWnd(), WM_INITDIALOG + 1, 0, 0), 0);
+    EXPECT_TRUE(map->IsEnabled(kNumFlakes)) << "other messages change nothing";
+    EXPECT_EQ(proc.DlgProc(0, map, map->GetHWnd(), WM_INITDIALOG, 0, 0), 0) << "false to every message";
+    EXPECT_FALSE(map->IsEnabled(kNumFlakes));
+    DestroyMParamMap2(map);
+
+    // A block without an owner is left alone.
+    IParamBlock2* orphan = CreateParameterBlock2(GetStochasticFlakesParamBlockDesc(), nullptr);
+    orphan->SetValue(kEnableFlakes, 0, 0);
+    IParamMap2* orphanMap = CreateMParamMap2(0, orphan, &imp, nullptr, nullptr, nullptr, nullptr, nullptr, u"",
+                                             0, &proc, nullptr, ROLLUP_CAT_STANDARD);
+    EXPECT_TRUE(orphanMap->IsEnabled(kNumFlakes));
+    DestroyMParamMap2(orphanMap);
+    orphan->DeleteThis();
+    EXPECT_EQ(proc.DlgProc(0, nullptr, nullptr, WM_INITDIALOG, 0, 0), 0);
+    applyRolloutRules(nullptr);
+}
+
+}  // namespace
+}  // namespace glitter
