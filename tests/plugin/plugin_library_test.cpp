@@ -1,0 +1,312 @@
+// The built plug-in library, loaded with dlopen as a host program loads it. This program links
+// the host layer whole and exports it (glitter_plugin_host_program) and no plug-in code, so
+// everything the plug-in does here crosses the library boundary: creation, parameters by name,
+// a rendered BSDF, the renderer's Shade hand-over, stored scenes, the editor, the browser entry
+// reading this program's module list. Also checks the library's dynamic symbol table.
+#include <dlfcn.h>
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "platform/host/class_desc2.h"
+#include "platform/host/imaterial_browser_entry_info.h"
+#include "platform/host/imtl_params.h"
+#include "platform/host/imtl_render_compatibility.h"
+#include "platform/host/iparam_map2.h"
+#include "platform/host/mtl.h"
+#include "platform/host/param_dlg.h"
+#include "platform/host/scene_file.h"
+#include "platform/renderer/brdf_sampler.h"
+#include "platform/renderer/capturing_render_log.h"
+#include "platform/renderer/kuvo_render_mtl.h"
+#include "platform/renderer/renderer_info.h"
+#include "platform/renderer/renderer_instance.h"
+#include "platform/renderer_host/kuvo_shade_context.h"
+#include "plugin/plugin_library_abi.h"
+
+namespace glitter {
+namespace {
+
+using namespace host;
+
+constexpr const char* kLibraryPath = GLITTER_PLUGIN_DLT;
+
+struct Library {
+    void* handle = nullptr;
+    LibDescriptionFn description = nullptr;
+    LibNumberClassesFn numberClasses = nullptr;
+    LibClassDescFn classDesc = nullptr;
+    LibVersionFn version = nullptr;
+
+    Library() {
+        handle = dlopen(kLibraryPath, RTLD_NOW | RTLD_LOCAL);
+        if (handle == nullptr) {
+            ADD_FAILURE() << "dlopen: " << dlerror();
+            return;
+        }
+        description = reinterpret_cast<LibDescriptionFn>(dlsym(handle, kLibDescriptionSymbol));
+        numberClasses = reinterpret_cast<LibNumberClassesFn>(dlsym(handle, kLibNumberClassesSymbol));
+        classDesc = reinterpret_cast<LibClassDescFn>(dlsym(handle, kLibClassDescSymbol));
+        version = reinterpret_cast<LibVersionFn>(dlsym(handle, kLibVersionSymbol));
+    }
+    ~Library() {
+        if (handle != nullptr) dlclose(handle);
+    }
+    bool complete() const { return description && numberClasses && classDesc && version; }
+};
+
+class PluginLibrary : public ::testing::Test {
+protected:
+    void SetUp() override {
+        lib = std::make_unique<Library>();
+        ASSERT_TRUE(lib->complete());
+        cd = lib->classDesc(0);
+        ASSERT_NE(cd, nullptr);
+    }
+    void TearDown() override { lib.reset(); }
+
+    Mtl* create() {
+        auto* m = dynamic_cast<Mtl*>(cd->Create(false));
+        EXPECT_NE(m, nullptr);
+        return m;
+    }
+
+    std::unique_ptr<Library> lib;
+    ClassDesc* cd = nullptr;
+};
+
+TEST_F(PluginLibrary, EntryPoints) {
+    EXPECT_EQ(std::u16string_view(lib->description()), u"KuvoStochasticFlakesMtl material");
+    EXPECT_EQ(lib->numberClasses(), 1);
+    EXPECT_EQ(lib->version(), 0x42042C00u);
+    EXPECT_EQ(lib->classDesc(1), nullptr);
+    EXPECT_EQ(lib->classDesc(-1), nullptr);
+    EXPECT_EQ(std::u16string_view(cd->ClassName()), u"KuvoStochasticFlakesMtl");
+    EXPECT_EQ(cd->ClassID(), Class_ID(0x6113692d, 0x4e1d1282));
+    EXPECT_EQ(cd->SuperClassID(), MATERIAL_CLASS_ID);
+    EXPECT_NE(dynamic_cast<ClassDesc2*>(cd), nullptr) << "a ClassDesc2 for this program too";
+}
+
+// The library registered its resources in this program's module list, not in a copy of its own.
+TEST_F(PluginLibrary, ResourcesLiveInTheProgramsModuleList) {
+    const HINSTANCE module = GetModuleHandleW(u"kuvostochasticflakesmtl2015.dlt");
+    ASSERT_NE(module, nullptr);
+    EXPECT_EQ(cd->HInstance(), module);
+    EXPECT_EQ(MaxSDK::GetResourceStringAsMSTR(module, 6), u"Basic parameters");
+    EXPECT_EQ(MaxSDK::GetResourceStringAsMSTR(module, 21), u"Triplanar from Object XYZ");
+    EXPECT_GE(CommonControlsInitCount(), 1);
+
+    IMtlRender_Compatibility_MtlBase* compat = Get_IMtlRender_Compability_MtlBase(*cd);
+    ASSERT_NE(compat, nullptr);
+    HIMAGELIST icons = nullptr;
+    int inactive = -1, active = -1, disabled = -1;
+    ASSERT_TRUE(compat->GetCustomMtlBrowserIcon(icons, inactive, active, disabled));
+    EXPECT_EQ(ImageList_GetImageCount(icons), 3);
+
+    auto* entry = dynamic_cast<IMaterialBrowserEntryInfo*>(cd->GetInterface(IMATERIAL_BROWSER_ENTRY_INFO_INTERFACE));
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(std::u16string_view(entry->GetEntryCategory()), u"Materials\\Kuvo");
+    auto sme = std::make_unique<Module>(u"sme.gup");
+    sme->AddString(432, u"Materiales");
+    const HINSTANCE smeHandle = RegisterModule(std::move(sme));
+    EXPECT_EQ(std::u16string_view(entry->GetEntryCategory()), u"Materiales\\Kuvo") << "sees this program's modules";
+    UnregisterModule(smeHandle);
+}
+
+class TestContext : public KuvoUtils::KuvoContext {
+public:
+    KuvoUtils::Vector uvw;
+    KuvoUtils::RenderThreadData thread;
+    TestContext() {
+        threadData = &thread;
+        setRayDir({0, 0, -1});
+        shadingNormal = geometricNormal = {0, 0, 1};
+    }
+    KuvoUtils::Vector getUVWCoords(int) const override { return uvw; }
+    KuvoUtils::UVWBasis getUVWBasis(int) const override { return {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}; }
+};
+
+class RecordingShading : public KuvoUtils::KuvoInterface {
+public:
+    void shadeMaterial(KuvoUtils::KuvoRenderMtl& material, int gbufferId) override {
+        last = &material;
+        lastGbuf = gbufferId;
+    }
+    KuvoUtils::KuvoRenderMtl* last = nullptr;
+    int lastGbuf = -1;
+};
+
+TEST_F(PluginLibrary, CreatesSetsAndRendersAMaterial) {
+    for (bool randomHue : {false, true}) {
+        Mtl* m = create();
+        ASSERT_NE(m, nullptr);
+        m->SetName(u"Sparkle");
+        IParamBlock2* pb = m->GetParamBlock(0);
+        ASSERT_NE(pb, nullptr);
+        EXPECT_TRUE(pb->SetValueByName(u"num_flakes", 0, 100));
+        EXPECT_TRUE(pb->SetValueByName(u"random_hue", 0, randomHue));
+        EXPECT_TRUE(pb->SetValueByName(u"blur_angle", 0, 6.0f));
+        EXPECT_TRUE(pb->SetValueByName(u"enable_flakes_in_mtl_editor", 0, true));
+        EXPECT_EQ(pb->GetValueByName(u"num_flakes", 0), ParamScriptValue(100));
+        EXPECT_EQ(m->Validity(0), FOREVER);
+
+        auto* face = static_cast<KuvoUtils::KuvoRenderMtl*>(m->GetInterface(ULONG(KuvoUtils::KuvoRenderMtl::kInterfaceId)));
+        ASSERT_NE(face, nullptr);
+        KuvoUtils::CapturingRenderLog log;
+        KuvoUtils::RendererInfo info;
+        info.threadCount = 2;
+        info.log = &log;
+        KuvoUtils::RendererInstance renderer{&info};
+        face->prepareRender(0, &renderer);
+        face->attachLog(0, &renderer);
+        TestContext c;
+        c.thread.threadIndex = 1;
+        c.uvw = {0.3f, 0.7f, 0};
+        c.dPdx = {0.2f, 0, 0};
+        c.dPdy = {0, 0.2f, 0};
+        KuvoUtils::BSDFSampler* bsdf = face->acquireBSDF(c, 0);
+        ASSERT_NE(bsdf, nullptr);
+        KuvoUtils::BRDFSampler* brdf = bsdf->getBRDF(0);
+        ASSERT_NE(brdf, nullptr);
+        const KuvoUtils::Color l = brdf->evalLight(c, {0.2f, 0.1f, 0.97f}, {1, 1, 1}, 0, 1.0f, 0);
+        EXPECT_TRUE(std::isfinite(l.r) && l.r >= 0.0f && std::isfinite(l.g) && std::isfinite(l.b));
+        face->releaseBSDF(c, bsdf);
+        EXPECT_EQ(face->acquireBSDF(c, 0), bsdf) << "the pool of thread 1 gave it back";
+        face->releaseBSDF(c, bsdf);
+        // A footprint of whole cells: the warning reaches this program's log with the name.
+        c.dPdx = {2.0f, 0, 0};
+        c.dPdy = {0, 2.0f, 0};
+        face->releaseBSDF(c, face->acquireBSDF(c, 0));
+        face->detachLog();
+        face->finishRender();
+        ASSERT_EQ(log.count(KuvoUtils::RenderLog::Level::warning), 1u);
+        EXPECT_EQ(log.entries()[0].message.rfind("Sparkle :: Stochastic flakes scale is too big!", 0), 0u);
+
+        // The renderer's host shade context, made by this program's copy of the renderer host
+        // plug-in, is recognised inside the library.
+        RecordingShading shading;
+        KuvoUtils::KuvoShadeContext ksc(shading);
+        m->SetGBufID(5);
+        m->Shade(ksc);
+        EXPECT_EQ(shading.last, face);
+        EXPECT_EQ(shading.lastGbuf, 5);
+        ShadeContext other;
+        other.out.c = Color(1, 1, 1);
+        m->Shade(other);
+        EXPECT_EQ(other.out.c, Color(0, 0, 0));
+        m->DeleteThis();
+    }
+}
+
+TEST_F(PluginLibrary, StoredScenesAndTheEditor) {
+    ClassDirectory classes;
+    ASSERT_TRUE(classes.Add(cd));
+    std::vector<std::uint8_t> bytes;
+    {
+        Scene scene;
+        Mtl* m = create();
+        scene.AddMaterial(m);
+        m->SetName(u"Stored");
+        m->GetParamBlock(0)->SetValueByName(u"texture_subdivs", 0, 17);
+        m->GetParamBlock(0)->SetKey(4, 0, 1.0f);  // blur_angle
+        m->GetParamBlock(0)->SetKey(4, 100, 2.0f);
+        std::string error;
+        ASSERT_EQ(SaveScene(scene, bytes, error), IO_OK) << error;
+    }
+    Scene loaded;
+    std::string error;
+    ASSERT_EQ(LoadScene(bytes, classes, loaded, error), IO_OK) << error;
+    auto* m = dynamic_cast<Mtl*>(loaded.GetMaterial(0));
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->GetName(), u"Stored");
+    EXPECT_EQ(m->GetParamBlock(0)->GetValueByName(u"texture_subdivs", 0), ParamScriptValue(17));
+    EXPECT_EQ(m->GetParamBlock(0)->NumKeys(4), 2);
+
+    IMtlParams imp;
+    ParamDlg* dlg = m->CreateParamDlg(nullptr, &imp);
+    ASSERT_NE(dlg, nullptr);
+    ASSERT_EQ(imp.NumRollups(), 3);
+    EXPECT_TRUE(imp.GetRollup(0)->IsEnabled(3));  // num_flakes
+    m->GetParamBlock(0)->SetValueByName(u"enable_flakes", 0, false);
+    EXPECT_FALSE(imp.GetRollup(0)->IsEnabled(3));
+    EXPECT_FALSE(imp.GetRollup(2)->IsRollupOpen());
+    dlg->DeleteThis();
+    EXPECT_EQ(imp.NumRollups(), 0);
+    loaded.Clear();
+}
+
+// Unloading takes the library's module out of the list; loading again puts it back and
+// initialises the common controls once more.
+TEST(PluginLibraryLoad, UnloadAndReload) {
+    ASSERT_EQ(GetModuleHandleW(u"kuvostochasticflakesmtl2015.dlt"), nullptr);
+    const int inits = CommonControlsInitCount();
+    for (int round = 0; round < 2; ++round) {
+        {
+            Library lib;
+            ASSERT_TRUE(lib.complete());
+            EXPECT_NE(GetModuleHandleW(u"kuvostochasticflakesmtl2015.dlt"), nullptr);
+            EXPECT_EQ(CommonControlsInitCount(), inits + round + 1);
+            Animatable* m = lib.classDesc(0)->Create(false);
+            m->DeleteThis();
+        }
+        EXPECT_EQ(GetModuleHandleW(u"kuvostochasticflakesmtl2015.dlt"), nullptr) << "round " << round;
+    }
+}
+
+std::string run(const std::string& command) {
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return out;
+    char buffer[4096];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
+    EXPECT_EQ(pclose(pipe), 0) << command;
+    return out;
+}
+
+// The dynamic symbol table holds the four entry points and nothing else. (With GCC and binutils
+// the toolchain adds no defined dynamic symbol of its own, so none is allowed.)
+TEST(PluginLibraryExports, OnlyTheFourEntryPoints) {
+    const std::string out = run(std::string(GLITTER_NM) + " -D --defined-only " + kLibraryPath);
+    std::set<std::string> names;
+    std::istringstream lines(out);
+    std::string address, type, name;
+    while (lines >> address >> type >> name) names.insert(name);
+    EXPECT_EQ(names, (std::set<std::string>{"LibClassDesc", "LibDescription", "LibNumberClasses", "LibVersion"}));
+}
+
+// What the library leaves undefined comes from the host layer (resolved against the loading
+// program) or from the C, C++ and sanitizer runtimes; nothing of the project's other layers.
+TEST(PluginLibraryExports, UndefinedSymbolsAreHostOrRuntime) {
+    const std::string out = run(std::string(GLITTER_NM) + " -DC --undefined-only " + kLibraryPath);
+    std::istringstream lines(out);
+    std::string line;
+    int hostSymbols = 0;
+    const char* hostPrefixes[] = {"host::", "MaxSDK::", "typeinfo for host::", "vtable for host::"};
+    const char* runtimePrefixes[] = {"__asan", "__ubsan", "__tsan", "__sanitizer", "__lsan"};
+    while (std::getline(lines, line)) {
+        const std::size_t start = line.find_first_not_of(' ');
+        if (start == std::string::npos) continue;
+        const char kind = line[start];
+        const std::string name = line.substr(line.find(' ', start) + 1);
+        if (kind == 'w' || kind == 'v' || name.find('@') != std::string::npos) continue;
+        bool allowed = false;
+        for (const char* p : hostPrefixes) {
+            if (name.rfind(p, 0) == 0) {
+                allowed = true;
+                ++hostSymbols;
+            }
+        }
+        for (const char* p : runtimePrefixes) allowed = allowed || name.rfind(p, 0) == 0;
+        EXPECT_TRUE(allowed) << "unexpected undefined symbol: " << name;
+    }
+    EXPECT_GT(hostSymbols, 20) << "the host layer is resolved against the program, not linked in";
+}
+
+}  // namespace
+}  // namespace glitter
