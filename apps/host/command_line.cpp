@@ -199,7 +199,6 @@ std::string helpText(Command command) {
 CommandLine parseCommandLine(const std::vector<std::string>& args) {
     CommandLine cl;
     if (args.empty()) throw UsageError("no command given");
-    std::size_t i = 0;
     const std::string& first = args[0];
     if (first == "--help" || first == "-h") {
         cl.showHelp = true;
@@ -224,7 +223,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     const Allowed allowed = allowedFor(cl.command);
     bool pluginGiven = false;
 
-    for (i = 1; i < args.size(); ++i) {
+    for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
             cl.showHelp = true;

@@ -47,6 +47,7 @@ TEST(HostCliCommandLine, ReadsOptionsEditsAndThePlugin) {
     EXPECT_TRUE(help.showHelp);
     EXPECT_EQ(help.command, Command::edit);
     EXPECT_TRUE(parseCommandLine({"classes"}).pluginPath.empty());
+    EXPECT_EQ(parseCommandLine({"classes", "--plugin=x.dlt"}).pluginPath, "x.dlt");
 }
 
 TEST(HostCliCommandLine, RefusesWhatACommandCannotUse) {
@@ -60,6 +61,8 @@ TEST(HostCliCommandLine, RefusesWhatACommandCannotUse) {
     EXPECT_NE(usageErrorOf({"classes", "--set", "a=1"}).find("classes does not take --set"),
               std::string::npos);
     EXPECT_NE(usageErrorOf({"show", "--out", "x"}).find("show does not take --out"),
+              std::string::npos);
+    EXPECT_NE(usageErrorOf({"classes", "a.dlt", "--plugin", "b.dlt"}).find("given twice"),
               std::string::npos);
     EXPECT_NE(usageErrorOf({"show", "--fast", "1"}).find("unknown option '--fast'"),
               std::string::npos);
