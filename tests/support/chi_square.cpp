@@ -225,6 +225,7 @@ class CellIntegrator {
                 if (accept) {
                     out.probability[rect.cell] += fine;
                     out.error += std::fabs(fine - rect.value);
+                    out.errorSquares += (fine - rect.value) * (fine - rect.value);
                     continue;
                 }
                 for (uint64_t q = 0; q < 4; ++q) {
@@ -571,16 +572,21 @@ CellIntegrals integrateCells(const DirectionDensity& density, const ChiSquareOpt
 }
 
 PooledStatistic pooledChiSquare(const std::vector<double>& observed,
-                                const std::vector<double>& expected, double minExpected) {
+                                const std::vector<double>& expected, double minExpected,
+                                const std::vector<double>& extraVariance) {
     std::vector<size_t> order(expected.size());
     std::iota(order.begin(), order.end(), size_t(0));
     std::stable_sort(order.begin(), order.end(),
                      [&](size_t a, size_t b) { return expected[a] < expected[b]; });
+    const auto variance = [&](size_t i) {
+        return expected[i] + (i < extraVariance.size() ? extraVariance[i] : 0.0);
+    };
 
     PooledStatistic result;
     int cells = 0;
     double pooledObserved = 0.0;
     double pooledExpected = 0.0;
+    double pooledVariance = 0.0;
     for (const size_t i : order) {
         if (expected[i] <= 0.0 && observed[i] == 0.0) {
             continue;
@@ -589,17 +595,18 @@ PooledStatistic pooledChiSquare(const std::vector<double>& observed,
         if (expected[i] < minExpected || poolOpen) {
             pooledObserved += observed[i];
             pooledExpected += expected[i];
+            pooledVariance += variance(i);
             ++result.pooledCells;
             continue;
         }
         const double difference = observed[i] - expected[i];
-        result.statistic += difference * difference / expected[i];
+        result.statistic += difference * difference / variance(i);
         ++cells;
     }
     if (result.pooledCells > 0) {
         if (pooledExpected >= minExpected) {
             const double difference = pooledObserved - pooledExpected;
-            result.statistic += difference * difference / pooledExpected;
+            result.statistic += difference * difference / pooledVariance;
             ++cells;
         } else {
             result.poolIgnored = true;
@@ -747,12 +754,20 @@ ChiSquareResult chiSquareTest(const DirectionSampler& sampler, const DirectionDe
 
     std::vector<double> categoryObserved = observed;
     std::vector<double> categoryExpected = expected;
+    std::vector<double> extraVariance;
     if (options.testRejectedFraction) {
+        // The expected rejections carry the error of the whole integral, which adds up over
+        // all cells although it is negligible in each: it widens the rejected cell's variance
+        // (rect errors taken as independent), or a density that integrates to 1 would fail
+        // whenever the integral came out a few parts in a million short.
+        const double integralSpread = samples * std::sqrt(integrals.errorSquares);
         categoryObserved.push_back(double(result.rejectedCount));
         categoryExpected.push_back(expectedRejected);
+        extraVariance.assign(cellCount, 0.0);
+        extraVariance.push_back(integralSpread * integralSpread);
     }
-    const detail::PooledStatistic pooled =
-        detail::pooledChiSquare(categoryObserved, categoryExpected, options.minExpectedCount);
+    const detail::PooledStatistic pooled = detail::pooledChiSquare(
+        categoryObserved, categoryExpected, options.minExpectedCount, extraVariance);
     result.statistic = pooled.statistic;
     result.degreesOfFreedom = pooled.degreesOfFreedom;
     if (pooled.degreesOfFreedom < 1) {
