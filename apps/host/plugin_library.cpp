@@ -7,19 +7,12 @@
 
 #include "apps/host/cli_error.h"
 #include "platform/host/wstr.h"
+#include "plugin/plugin_library_abi.h"
 
 namespace glitter::hostcli {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The four entry points, with the plug-in's C linkage.
-using LibDescriptionFn = const host::MCHAR* (*)();
-using LibNumberClassesFn = int (*)();
-using LibClassDescFn = host::ClassDesc* (*)(int);
-using LibVersionFn = host::ULONG (*)();
-
-constexpr char kLibraryFileName[] = "kuvostochasticflakesmtl2015.dlt";
 
 host::ULONG releaseAndApi(host::ULONG version) { return version & 0xffffff00u; }
 
@@ -61,11 +54,11 @@ PluginLibrary::PluginLibrary(const std::string& path) : path_(path) {
             return symbol;
         };
         // dlsym answers void*; POSIX guarantees the round trip to a function pointer.
-        const auto libDescription = reinterpret_cast<LibDescriptionFn>(find("LibDescription"));
+        const auto libDescription = reinterpret_cast<LibDescriptionFn>(find(kLibDescriptionSymbol));
         const auto libNumberClasses =
-            reinterpret_cast<LibNumberClassesFn>(find("LibNumberClasses"));
-        const auto libClassDesc = reinterpret_cast<LibClassDescFn>(find("LibClassDesc"));
-        const auto libVersion = reinterpret_cast<LibVersionFn>(find("LibVersion"));
+            reinterpret_cast<LibNumberClassesFn>(find(kLibNumberClassesSymbol));
+        const auto libClassDesc = reinterpret_cast<LibClassDescFn>(find(kLibClassDescSymbol));
+        const auto libVersion = reinterpret_cast<LibVersionFn>(find(kLibVersionSymbol));
 
         version_ = libVersion();
         if (releaseAndApi(version_) != releaseAndApi(kHostVersion)) {
@@ -100,7 +93,7 @@ std::string defaultPluginPath() {
     std::error_code ec;
     const fs::path program = fs::read_symlink("/proc/self/exe", ec);
     if (!ec) {
-        const fs::path beside = program.parent_path() / kLibraryFileName;
+        const fs::path beside = program.parent_path() / kPluginLibraryFileName;
         if (fs::is_regular_file(beside, ec)) return beside.string();
     }
 #ifdef GLITTER_BUILT_PLUGIN
