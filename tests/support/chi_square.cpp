@@ -73,7 +73,7 @@ double gammaSeries(double a, double x) {
         ap += 1.0;
         term *= x / ap;
         sum += term;
-        if (std::fabs(term) < std::fabs(sum) * 1e-16) {
+        if (std::fabs(term) <= std::fabs(sum) * std::numeric_limits<double>::epsilon()) {
             break;
         }
     }
@@ -101,7 +101,7 @@ double gammaContinuedFraction(double a, double x) {
         d = 1.0 / d;
         const double delta = d * c;
         h *= delta;
-        if (std::fabs(delta - 1.0) < 1e-16) {
+        if (std::fabs(delta - 1.0) <= std::numeric_limits<double>::epsilon()) {
             break;
         }
     }

@@ -347,6 +347,16 @@ TEST(ChiSquareTest, RejectsInvalidInput) {
         [](const double*) { return 0.25 / kPi; }, o);
     EXPECT_NE(r.message.find("not a finite unit vector"), std::string::npos) << r.message;
 
+    // Ten samples cannot fill enough cells for a statistic.
+    ChiSquareOptions few = o;
+    few.sampleCount = 10;
+    few.dumpDirectory = failureFolder().string();
+    r = chiSquareTest(
+        uniformSphere, [](const double*) { return 0.25 / kPi; }, few);
+    EXPECT_FALSE(r.passed);
+    EXPECT_NE(r.message.find("Too few cells"), std::string::npos) << r.message;
+    removeFailureFolder();
+
     // A density that goes negative or NaN is not silently clipped.
     r = chiSquareTest(
         uniformSphere, [](const double* d) { return d[2] < -0.5 ? -1.0 : 0.3; }, o);
