@@ -16,7 +16,8 @@ struct CommandInfo {
 };
 
 constexpr const char kPluginHelp[] =
-    "  PLUGIN             the plug-in library (default: the one built beside this program)\n";
+    "  PLUGIN             the plug-in library (default: the one beside this program, else this "
+    "build's)\n";
 constexpr const char kEditHelp[] =
     "  --set NAME=VALUE   set a parameter at --time (on a parameter with keys: the key there)\n"
     "  --key NAME@T=VALUE set a key at time T (animatable parameters only)\n"
@@ -29,8 +30,8 @@ const std::array<CommandInfo, 5> kCommands{{
      "Lists the library's classes: name, class id, super class, category, whether users may\n"
      "create it, its material browser category and icons, and the renderers it works with.\n"},
     {Command::show, "show",
-     "Usage: glitter-host show [PLUGIN] [--scene FILE] [--material M] [--time T] [--param "
-     "NAME]...\n"
+     "Usage: glitter-host show [PLUGIN] [--scene FILE | --class NAME] [--material M] [--time T]\n"
+     "                         [--param NAME]...\n"
      "                         [--set NAME=VALUE]... [--key NAME@T=VALUE]... [--unkey NAME]...\n"
      "Shows every parameter of a material with its value at time T, its range, the span of\n"
      "time over which the value holds, and its keys. Without --scene: a new material.\n"
@@ -58,7 +59,8 @@ const std::array<CommandInfo, 5> kCommands{{
      "  --material M       the scene's material named M, or its number (1 = first) in the scene\n"
      "  --name N           rename the material\n"},
     {Command::rollouts, "rollouts",
-     "Usage: glitter-host rollouts [PLUGIN] [--scene FILE] [--material M] [--time T]\n"
+     "Usage: glitter-host rollouts [PLUGIN] [--scene FILE | --class NAME] [--material M]\n"
+     "                             [--time T]\n"
      "                             [--set NAME=VALUE]... [--key NAME@T=VALUE]... [--unkey "
      "NAME]...\n"
      "Opens the material's parameter dialog in the headless editor and prints each rollout\n"
@@ -81,7 +83,7 @@ constexpr const char kOverview[] =
     "  rollouts   show the material editor's rollouts and which controls are enabled\n"
     "  help       this text, or `help COMMAND`\n"
     "\n"
-    "PLUGIN is the plug-in library (default: the one built beside this program).\n"
+    "PLUGIN is the plug-in library (default: beside this program, or this build's).\n"
     "Run `glitter-host COMMAND --help` for a command's options.\n"
     "Exit status: 0 done, 1 refused (bad plug-in, parameter, value or file), 2 bad usage.\n";
 
