@@ -16,8 +16,7 @@ struct CommandInfo {
 };
 
 constexpr const char kPluginHelp[] =
-    "  PLUGIN             the plug-in library (default: the one beside this program, else this "
-    "build's)\n";
+    "  PLUGIN             the plug-in library (default: beside this program, or this build's)\n";
 constexpr const char kEditHelp[] =
     "  --set NAME=VALUE   set a parameter at --time (on a parameter with keys: the key there)\n"
     "  --key NAME@T=VALUE set a key at time T (animatable parameters only)\n"
