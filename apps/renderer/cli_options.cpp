@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "plugin/plugin_library_abi.h"
+
 namespace glitter::renderer {
 
 namespace {
@@ -19,8 +21,8 @@ int parseInt(const std::string& option, const std::string& text, int lowest, int
     const char* end = text.data() + text.size();
     const auto [ptr, error] = std::from_chars(text.data(), end, value);
     if (error != std::errc() || ptr != end || value < lowest || value > highest) {
-        throw UsageError(option + " takes a whole number from " + std::to_string(lowest) +
-                         " to " + std::to_string(highest) + ", not '" + text + "'");
+        throw UsageError(option + " takes a whole number from " + std::to_string(lowest) + " to " +
+                         std::to_string(highest) + ", not '" + text + "'");
     }
     return value;
 }
@@ -90,6 +92,22 @@ CliOptions parseCommandLine(const std::vector<std::string>& args) {
             }
         } else if (name == "--frames") {
             options.frames = parseInt(name, takeValue(), 1, kMaxFrames);
+        } else if (name == "--plugin") {
+            options.plugin = takeValue();
+            if (options.plugin.empty()) {
+                throw UsageError("--plugin needs a library file or 'builtin'");
+            }
+        } else if (name == "--material") {
+            options.material.materialFile = takeValue();
+            if (options.material.materialFile.empty()) {
+                throw UsageError("--material needs a file");
+            }
+        } else if (name == "--set") {
+            try {
+                options.material.settings.push_back(parseParameterSetting(takeValue()));
+            } catch (const SettingError& e) {
+                throw UsageError(e.what());
+            }
         } else if (name == "--scene") {
             options.scene = takeValue();
             if (options.scene.empty()) {
@@ -107,6 +125,22 @@ CliOptions parseCommandLine(const std::vector<std::string>& args) {
     return options;
 }
 
+void resolvePluginPath(CliOptions& options) {
+    MaterialSource& material = options.material;
+    if (options.plugin == kBuiltinPlugin) {
+        if (!material.materialFile.empty() || !material.settings.empty()) {
+            throw UsageError("--material and --set need the plug-in, not --plugin builtin");
+        }
+        material.pluginPath.clear();
+        return;
+    }
+    material.pluginPath = options.plugin.empty() ? defaultPluginPath() : options.plugin;
+    if (material.pluginPath.empty()) {
+        throw UsageError(std::string("the material plug-in library ") + kPluginLibraryFileName +
+                         " is neither beside the program nor in its build; give --plugin PATH");
+    }
+}
+
 std::string frameOutputPath(const std::string& output, int frame, int frameCount) {
     if (frameCount <= 1) {
         return output;
@@ -120,24 +154,36 @@ std::string frameOutputPath(const std::string& output, int frame, int frameCount
 
 std::string helpText() {
     return "Usage: glitter_render [options]\n"
-           "Renders a material with the glitter renderer.\n"
+           "Renders the glitter material plug-in with the glitter renderer.\n"
            "\n"
            "Options:\n"
-           "  --scene default|FILE.obj  the built-in sphere on a ground plane, or an OBJ mesh\n"
-           "                            standing on it (default: default)\n"
+           "  --scene default|FILE.obj  the built-in glitter sphere on a ground plane, or an\n"
+           "                            OBJ mesh standing on it (default: default)\n"
            "  --camera close|far        close up (single flakes) or far away (the smooth\n"
-           "                            lobe) (default: far)\n"
+           "                            highlight) (default: far)\n"
+           "  --plugin PATH|builtin     the material plug-in library (default: the one built\n"
+           "                            with this program); builtin: the renderer's own\n"
+           "                            Beckmann stand-in\n"
+           "  --material FILE           a material saved by the command-line host\n"
+           "                            (default: a new material at its defaults)\n"
+           "  --set NAME=VALUE          set a material parameter by its internal name, after\n"
+           "                            --material; repeatable. Numbers, on/off, R,G,B;\n"
+           "                            reflection_map takes none, checker[:TILING] or\n"
+           "                            constant:R,G,B[,A]\n"
            "  --size WxH                image size in pixels (default: 640x360)\n"
-           "  --spp N                   samples per pixel (default: 16)\n"
+           "  --spp N                   samples per pixel (default: the scene's choice, which\n"
+           "                            is printed)\n"
            "  --threads N               render threads (default: one per hardware thread)\n"
            "  --frames N                render N frames of a short camera move; file names\n"
-           "                            get a frame number, as in render.0001.png (default: 1)\n"
+           "                            get a frame number, as in glitter.0001.png (default: 1)\n"
            "  --out FILE                output image: .exr (linear float) or .png (sRGB,\n"
-           "                            tone-mapped) (default: render.png)\n"
+           "                            tone-mapped) (default: glitter.png)\n"
            "  --help                    show this help\n"
            "\n"
-           "Progress is shown on standard error when it is a terminal. Material warnings go\n"
-           "to standard error. A failed render leaves no output file.\n";
+           "The default scene sets the material's subdivs (unless --material or --set gives\n"
+           "it) so that it renders in seconds; what it chose is printed. Progress is shown on\n"
+           "standard error when it is a terminal. Material warnings go to standard error.\n"
+           "A failed render leaves no output file.\n";
 }
 
 }  // namespace glitter::renderer

@@ -3,16 +3,16 @@
 namespace glitter::renderer {
 
 MaterialSession::MaterialSession(const std::vector<KuvoUtils::KuvoRenderMtl*>& materials_,
-                                 int threadCount, KuvoUtils::RenderLog* log)
+                                 int threadCount, KuvoUtils::RenderLog* log, int time)
     : materials(materials_) {
     info.threadCount = threadCount;
     info.log = log;
     instance.info = &info;
     for (KuvoUtils::KuvoRenderMtl* material : materials) {
-        material->prepareRender(0, &instance);
+        material->prepareRender(time, &instance);
     }
     for (KuvoUtils::KuvoRenderMtl* material : materials) {
-        material->attachLog(0, &instance);
+        material->attachLog(time, &instance);
     }
 }
 

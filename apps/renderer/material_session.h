@@ -14,9 +14,9 @@ namespace glitter::renderer {
 
 class MaterialSession {
   public:
-    /// `log` may be null; it must outlive the session.
+    /// `log` may be null; it must outlive the session. `time` is the frame's host time.
     MaterialSession(const std::vector<KuvoUtils::KuvoRenderMtl*>& materials, int threadCount,
-                    KuvoUtils::RenderLog* log);
+                    KuvoUtils::RenderLog* log, int time = 0);
     ~MaterialSession();
     MaterialSession(const MaterialSession&) = delete;
     MaterialSession& operator=(const MaterialSession&) = delete;

@@ -1,7 +1,5 @@
 #include "apps/renderer/material_source.h"
 
-#include <stdexcept>
-
 namespace glitter::renderer {
 
 BuiltinMaterialParams MaterialSet::standInParams() {
@@ -21,18 +19,47 @@ BuiltinMaterialParams MaterialSet::groundParams() {
     return params;
 }
 
-MaterialSet::MaterialSet(const MaterialSource& source)
-    : groundMaterial(std::make_unique<BuiltinMaterial>(groundParams())) {
-    // The plug-in loader takes this place: it opens source.pluginPath, creates the material
-    // through the library's class descriptor, applies source.settings by parameter name and
-    // takes the material's KuvoRenderMtl face (interface 0x13072005) as the subject.
-    if (!source.pluginPath.empty() || !source.settings.empty()) {
-        throw std::runtime_error("this renderer was built without the material plug-in loader");
+MaterialSet::MaterialSet(const MaterialSource& source_)
+    : source(source_), groundMaterial(std::make_unique<BuiltinMaterial>(groundParams())) {
+    if (source.pluginPath.empty()) {
+        if (!source.materialFile.empty() || !source.settings.empty()) {
+            throw PluginError("a material file or parameter settings need the plug-in library");
+        }
+        standIn = std::make_unique<BuiltinMaterial>(standInParams());
+        subjectMaterial = standIn.get();
+        return;
     }
-    standIn = std::make_unique<BuiltinMaterial>(standInParams());
-    subjectMaterial = standIn.get();
+    library = std::make_unique<PluginLibrary>(source.pluginPath);
+    pluginMaterial = source.materialFile.empty()
+                         ? std::make_unique<PluginMaterial>(*library)
+                         : std::make_unique<PluginMaterial>(*library, source.materialFile);
+    for (const ParameterSetting& setting : source.settings) {
+        pluginMaterial->set(setting);
+    }
+    subjectMaterial = &pluginMaterial->renderFace();
 }
 
-MaterialSet::~MaterialSet() = default;
+MaterialSet::~MaterialSet() {
+    pluginMaterial.reset();
+    library.reset();
+}
+
+void MaterialSet::update(host::TimeValue t) {
+    if (pluginMaterial) {
+        pluginMaterial->update(t);
+    }
+}
+
+bool MaterialSet::chosenBySource(const std::string& name) const {
+    if (!source.materialFile.empty()) {
+        return true;
+    }
+    for (const ParameterSetting& setting : source.settings) {
+        if (setting.name == name) {
+            return true;
+        }
+    }
+    return false;
+}
 
 }  // namespace glitter::renderer

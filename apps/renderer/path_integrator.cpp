@@ -157,6 +157,7 @@ Color PathIntegrator::sampleLight(RenderContext& ray, KuvoUtils::BRDFSampler& br
 }
 
 Color PathIntegrator::shade(RenderContext& ray, KuvoUtils::KuvoRenderMtl& material) const {
+    ray.countShadingPoint();
     BsdfLease lease(material, ray);
     if (lease.bsdf == nullptr) {
         return {};

@@ -32,9 +32,8 @@ void RenderContext::setHit(const SurfaceHit& hit, const ObjectTransform& transfo
     uvwBasis = hit.uvwBasis;
     objectTransform = transform;
     hasHit = true;
-    // The host layer's shading context (for the reflection map) is attached here once the
-    // renderer builds one per hit; until then materials see none.
-    hostContext = nullptr;
+    shadeContext.backFace = backside != 0;
+    hostContext = &shadeContext;
 
     // Igehy's transfer of a ray differential to the hit plane: the offset ray meets the
     // tangent plane at P + dO + t dD + dt d, with dt chosen to stay in the plane.
@@ -69,8 +68,7 @@ KuvoUtils::ContextInterface* RenderContext::queryInterface(int id) const {
 }
 
 KuvoUtils::KuvoContext* RenderContext::newChildContext(int kind, const KuvoUtils::Color& filter,
-                                                       int flags,
-                                                       const KuvoUtils::Vector& normal) {
+                                                       int flags, const KuvoUtils::Vector& normal) {
     if (!child) {
         child = std::make_unique<RenderContext>();
     }
@@ -90,6 +88,8 @@ KuvoUtils::KuvoContext* RenderContext::newChildContext(int kind, const KuvoUtils
     c.uvwBasis = {};
     c.hasHit = false;
     c.objectTransform = ObjectTransform();
+    c.setHostTime(hostTime);
+    c.shadingPointCounter = shadingPointCounter;
     return &c;
 }
 
@@ -99,6 +99,11 @@ float RenderContext::sampleValue(int dimension) {
     }
     return SobolSampler::sample(pixelSeed, static_cast<std::uint32_t>(sampleIndex),
                                 dimensionOffset + static_cast<std::uint32_t>(dimension));
+}
+
+void RenderContext::setHostTime(host::TimeValue t) {
+    hostTime = t;
+    shadeContext.setTime(t);
 }
 
 RenderContext* RenderContext::ownChild(KuvoUtils::KuvoContext* context) const {

@@ -1,12 +1,13 @@
 // The renderer's shading context: a KuvoContext that knows its pixel's sample stream, carries
 // ray differentials from the camera through every reflection, and answers the surface queries
-// (map channel 1, object transform) for the hit it holds.
+// (map channel 1, object transform, the host shading context for maps) for the hit it holds.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 
 #include "apps/renderer/object_transform.h"
+#include "apps/renderer/render_shade_context.h"
 #include "apps/renderer/surface_hit.h"
 #include "platform/renderer/kuvo_context.h"
 
@@ -26,7 +27,8 @@ class RenderContext final : public KuvoUtils::KuvoContext {
                          const KuvoUtils::RenderOptions* renderOptions);
 
     /// Takes the hit: position, normals, back-side flag, map channel 1, the object transform,
-    /// and dPdx / dPdy from this ray's differentials. `rayDir` must already be set.
+    /// dPdx / dPdy from this ray's differentials, and the host shading context that reads
+    /// them. `rayDir` must already be set.
     void setHit(const SurfaceHit& hit, const ObjectTransform& transform);
 
     KuvoUtils::Vector getUVWCoords(int channel) const override;
@@ -42,6 +44,18 @@ class RenderContext final : public KuvoUtils::KuvoContext {
 
     /// The child last returned by newChildContext, if `context` is it.
     RenderContext* ownChild(KuvoUtils::KuvoContext* context) const;
+
+    /// The host time at which host maps are evaluated, for this context and its children.
+    /// Kept by resetForPrimary.
+    void setHostTime(host::TimeValue t);
+    /// Where this context and its children count the hits they shade (null: nowhere). Kept by
+    /// resetForPrimary.
+    void countShadingPointsIn(std::uint64_t* counter) { shadingPointCounter = counter; }
+    void countShadingPoint() const {
+        if (shadingPointCounter != nullptr) {
+            ++*shadingPointCounter;
+        }
+    }
 
     std::uint32_t pixelSeed = 0;
     std::uint32_t dimensionOffset = 0;  ///< first sampler dimension this context reads
@@ -60,6 +74,9 @@ class RenderContext final : public KuvoUtils::KuvoContext {
 
   private:
     ObjectTransform objectTransform;
+    RenderShadeContext shadeContext{*this};
+    host::TimeValue hostTime = 0;
+    std::uint64_t* shadingPointCounter = nullptr;
     std::unique_ptr<RenderContext> child;
 };
 

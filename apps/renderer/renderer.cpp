@@ -12,6 +12,7 @@
 
 #include "apps/renderer/material_session.h"
 #include "apps/renderer/sobol_sampler.h"
+#include "apps/renderer/unique_message_log.h"
 
 namespace glitter::renderer {
 
@@ -39,6 +40,7 @@ Image Renderer::render(KuvoUtils::RenderLog* log, const std::function<void(doubl
     std::atomic<int> nextTile{0};
     std::atomic<std::int64_t> pixelsDone{0};
     std::atomic<std::uint64_t> droppedCount{0};
+    std::atomic<std::uint64_t> shadedCount{0};
     std::atomic<bool> failed{false};
     std::exception_ptr failure;
     std::mutex mutex;
@@ -50,6 +52,9 @@ Image Renderer::render(KuvoUtils::RenderLog* log, const std::function<void(doubl
             const KuvoUtils::RenderThreadData threadData{threadIndex};
             RenderContext root;
             std::uint64_t localDropped = 0;
+            std::uint64_t localShaded = 0;
+            root.setHostTime(settings.time);
+            root.countShadingPointsIn(&localShaded);
             for (int tile = nextTile++; tile < tileCount && !failed; tile = nextTile++) {
                 const int x0 = (tile % tilesX) * settings.tileSize;
                 const int y0 = (tile / tilesX) * settings.tileSize;
@@ -57,9 +62,9 @@ Image Renderer::render(KuvoUtils::RenderLog* log, const std::function<void(doubl
                 const int y1 = std::min(y0 + settings.tileSize, height);
                 for (int y = y0; y < y1; ++y) {
                     for (int x = x0; x < x1; ++x) {
-                        const std::uint32_t seed = SobolSampler::pixelSeed(
-                            static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y),
-                            settings.seed);
+                        const std::uint32_t seed =
+                            SobolSampler::pixelSeed(static_cast<std::uint32_t>(x),
+                                                    static_cast<std::uint32_t>(y), settings.seed);
                         // Samples are summed in index order whichever thread takes the tile.
                         Color sum;
                         for (int s = 0; s < settings.samplesPerPixel; ++s) {
@@ -78,6 +83,7 @@ Image Renderer::render(KuvoUtils::RenderLog* log, const std::function<void(doubl
                 pixelsDone += static_cast<std::int64_t>(x1 - x0) * (y1 - y0);
             }
             droppedCount += localDropped;
+            shadedCount += localShaded;
         } catch (...) {
             std::lock_guard<std::mutex> lock(mutex);
             if (!failure) {
@@ -90,8 +96,9 @@ Image Renderer::render(KuvoUtils::RenderLog* log, const std::function<void(doubl
         wake.notify_all();
     };
 
+    UniqueMessageLog renderLog(log);
     {
-        MaterialSession session(scene.materials(), settings.threadCount, log);
+        MaterialSession session(scene.materials(), settings.threadCount, &renderLog, settings.time);
         std::vector<std::thread> threads;
         threads.reserve(static_cast<std::size_t>(settings.threadCount));
         try {
@@ -141,9 +148,10 @@ Image Renderer::render(KuvoUtils::RenderLog* log, const std::function<void(doubl
         std::rethrow_exception(failure);
     }
     dropped = droppedCount.load();
-    if (dropped > 0 && log != nullptr) {
-        log->printWarning("%llu samples had non-finite radiance and were dropped",
-                          static_cast<unsigned long long>(dropped));
+    shaded = shadedCount.load();
+    if (dropped > 0) {
+        renderLog.printWarning("%llu samples had non-finite radiance and were dropped",
+                               static_cast<unsigned long long>(dropped));
     }
     if (progress) {
         progress(1.0);

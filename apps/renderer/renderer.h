@@ -21,6 +21,7 @@ struct RenderSettings {
     int tileSize = 16;
     std::uint32_t seed = 0;  ///< varies the sample pattern (the same seed repeats an image)
     LightStrategy strategy = LightStrategy::mis;
+    int time = 0;  ///< host time (ticks) of the frame: materials and their maps are shaded at it
 };
 
 class Renderer {
@@ -28,7 +29,8 @@ class Renderer {
     /// The scene must be committed; it and the camera must outlive the renderer.
     Renderer(const Scene& scene, const Camera& camera, const RenderSettings& settings);
 
-    /// Renders the camera's image. Material warnings go to `log` (may be null). `progress`,
+    /// Renders the camera's image. Material warnings go to `log` (may be null), each distinct
+    /// message once per render. `progress`,
     /// if set, is called on the calling thread about ten times a second and at the end with
     /// the fraction of pixels done. The first exception of any render thread is rethrown
     /// after every thread stopped and the materials were finished.
@@ -36,12 +38,15 @@ class Renderer {
 
     /// Samples whose radiance was not finite in the last render; they count as black.
     std::uint64_t droppedSamples() const { return dropped; }
+    /// Hits shaded (BSDFs set up) in the last render, at every depth.
+    std::uint64_t shadingPoints() const { return shaded; }
 
   private:
     const Scene& scene;
     const Camera& camera;
     RenderSettings settings;
     std::uint64_t dropped = 0;
+    std::uint64_t shaded = 0;
 };
 
 }  // namespace glitter::renderer

@@ -11,13 +11,12 @@ namespace {
 // Ground, lights and sky shared by every scene. The lights are small and bright so that
 // single flakes catch them as sparkles; each gives an irradiance of about 1 at the object.
 void addStage(Scene& scene, const MaterialSet& materials) {
-    scene.addPlane("ground", PlaneShape({0, 0, 0}, {0, 1, 0}, {1, 0, 0}, 1.0),
-                   materials.ground());
+    scene.addPlane("ground", PlaneShape({0, 0, 0}, {0, 1, 0}, {1, 0, 0}, 1.0), materials.ground());
     scene.addLight(SphereLight({-3.0, 4.5, 3.0}, 0.08, Color(900.0f, 840.0f, 760.0f)));
     scene.addLight(SphereLight({4.0, 3.0, 2.0}, 0.06, Color(700.0f, 760.0f, 900.0f)));
     scene.addLight(SphereLight({1.0, 5.5, -3.5}, 0.1, Color(500.0f, 500.0f, 500.0f)));
-    scene.setEnvironment(Environment::sky(Color(0.20f, 0.26f, 0.38f), Color(0.42f, 0.42f, 0.45f),
-                                          Color(0.12f, 0.11f, 0.10f)));
+    scene.setEnvironment(Environment::sky(
+        Color(0.05f, 0.065f, 0.095f), Color(0.105f, 0.105f, 0.11f), Color(0.03f, 0.028f, 0.025f)));
 }
 
 // The direction from the object towards the camera, orbiting about the vertical axis.
@@ -29,6 +28,19 @@ DVector viewDirection(double baseYawDegrees, double elevationDegrees, double yaw
 }
 
 }  // namespace
+
+SceneChoices defaultSceneChoices() {
+    SceneChoices choices;
+    choices.samplesPerPixel = 16;
+    choices.materialSettings = {{"subdivs", "2"}, {"flake_scale", "3"}};
+    return choices;
+}
+
+SceneChoices objSceneChoices() {
+    SceneChoices choices;
+    choices.samplesPerPixel = defaultSceneChoices().samplesPerPixel;
+    return choices;
+}
 
 SceneFraming buildDefaultScene(Scene& scene, const MaterialSet& materials) {
     addStage(scene, materials);
@@ -60,8 +72,8 @@ SceneFraming buildObjScene(Scene& scene, const MaterialSet& materials, const std
     return {center, 0.5 * length(extent) * scale};
 }
 
-Camera presetCamera(CameraPreset preset, const Scene& scene, const SceneFraming& framing,
-                    int frame, int frameCount, int width, int height) {
+Camera presetCamera(CameraPreset preset, const Scene& scene, const SceneFraming& framing, int frame,
+                    int frameCount, int width, int height) {
     const double t = frameCount > 1 ? static_cast<double>(frame) / (frameCount - 1) - 0.5 : 0.0;
     const DVector up(0.0, 1.0, 0.0);
     if (preset == CameraPreset::far) {
@@ -69,17 +81,39 @@ Camera presetCamera(CameraPreset preset, const Scene& scene, const SceneFraming&
         const DVector eye = framing.center + dir * (framing.radius * 8.0);
         return Camera(eye, framing.center, up, 28.0, width, height);
     }
-    // Close: a patch of the surface a few hundredths of the object wide, seen at an angle.
-    const DVector dir = viewDirection(15.0, 30.0, 1.5 * t);
-    const DVector outside = framing.center + dir * (framing.radius * 8.0);
-    DVector target = framing.center + dir * framing.radius;
+    // Close: a patch of the surface a few hundredths of the object wide, looked at in the
+    // mirror direction of the first light, so that the flakes there catch it and sparkle.
+    const DVector dir = viewDirection(15.0, 30.0, 0.0);
+    DVector normal = dir;
+    if (!scene.lights().empty()) {
+        // The point of the bounding sphere whose normal halves the angle between the view
+        // and the light; a few rounds settle it, since the light is near.
+        const DVector light = scene.lights()[0].center;
+        for (int round = 0; round < 8; ++round) {
+            const DVector point = framing.center + normal * framing.radius;
+            normal = normalize(dir + normalize(light - point));
+        }
+    }
+    const DVector outside = framing.center + normal * (framing.radius * 8.0);
+    DVector target = framing.center + normal * framing.radius;
+    DVector surfaceNormal = normal;
     SurfaceHit hit;
     const Vector towards = normalize(framing.center - outside).toVector();
     if (scene.intersect(outside, towards, 0.0, 1e30, hit) && hit.objectIndex >= 0) {
         target = hit.point;
+        surfaceNormal = toDouble(hit.shadingNormal);
     }
-    const DVector sideways = normalize(cross(up, dir));
-    const DVector eyeDir = normalize(dir + sideways * 0.35 + up * 0.2);
+    // The mirror of the light about the surface normal, turned about the vertical for frames.
+    DVector eyeDir = dir;
+    if (!scene.lights().empty()) {
+        const DVector toLight = normalize(scene.lights()[0].center - target);
+        eyeDir = surfaceNormal * (2.0 * dot(surfaceNormal, toLight)) - toLight;
+    }
+    const double turn = 1.5 * t * kPi / 180.0;
+    const double c = std::cos(turn);
+    const double s = std::sin(turn);
+    eyeDir =
+        normalize(DVector(c * eyeDir.x + s * eyeDir.z, eyeDir.y, -s * eyeDir.x + c * eyeDir.z));
     const DVector eye = target + eyeDir * (framing.radius * 0.25);
     return Camera(eye, target, up, 20.0, width, height);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "apps/renderer/camera.h"
 #include "apps/renderer/material_source.h"
@@ -12,6 +13,22 @@
 namespace glitter::renderer {
 
 enum class CameraPreset { close, far };
+
+/// What a scene chooses when the command line leaves it open.
+struct SceneChoices {
+    /// Samples per pixel.
+    int samplesPerPixel = 16;
+    /// Parameters of a new plug-in material that neither --material nor --set gives.
+    std::vector<ParameterSetting> materialSettings;
+};
+
+/// The default scene's choices: subdivs 2 (4 reflection samples per primary hit instead of
+/// the material's 64), so that it renders in seconds on two cores, and flake_scale 3, so
+/// that the far camera's pixels hold some 500 flakes (where flakes melt into the smooth lobe)
+/// while the close camera's hold a fraction of one.
+SceneChoices defaultSceneChoices();
+/// An OBJ scene's: the same samples per pixel, the material's own parameters.
+SceneChoices objSceneChoices();
 
 /// Where the material under test sits: a bounding sphere of its object.
 struct SceneFraming {
@@ -27,7 +44,7 @@ SceneFraming buildObjScene(Scene& scene, const MaterialSet& materials, const std
 
 /// The camera of `preset` for frame `frame` of `frameCount` (a short sideways orbit around
 /// the object; one frame sits in the middle of it). `scene` finds the surface for `close`.
-Camera presetCamera(CameraPreset preset, const Scene& scene, const SceneFraming& framing,
-                    int frame, int frameCount, int width, int height);
+Camera presetCamera(CameraPreset preset, const Scene& scene, const SceneFraming& framing, int frame,
+                    int frameCount, int width, int height);
 
 }  // namespace glitter::renderer

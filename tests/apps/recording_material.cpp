@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "apps/renderer/object_transform.h"
+#include "platform/host/shade_context.h"
 #include "platform/renderer/renderer_instance.h"
 
 namespace glitter::renderer::testing {
@@ -38,8 +39,7 @@ void RecordingMaterial::detachLog() {
     inner.detachLog();
 }
 
-KuvoUtils::BSDFSampler* RecordingMaterial::acquireBSDF(KuvoUtils::KuvoContext& context,
-                                                        int flags) {
+KuvoUtils::BSDFSampler* RecordingMaterial::acquireBSDF(KuvoUtils::KuvoContext& context, int flags) {
     if (!shading) {
         ++outsideRender;
     }
@@ -75,6 +75,16 @@ KuvoUtils::BSDFSampler* RecordingMaterial::acquireBSDF(KuvoUtils::KuvoContext& c
         }
         s.maxRayDepth = context.options->maxRayDepth;
         s.hostContextNull = context.hostContext == nullptr;
+        if (host::ShadeContext* sc = context.hostContext; sc != nullptr) {
+            const auto vec = [](const host::Point3& p) { return Vector(p.x, p.y, p.z); };
+            s.hostP = vec(sc->P());
+            s.hostNormal = vec(sc->Normal());
+            s.hostUVW1 = vec(sc->UVW(1));
+            s.hostUVW2 = vec(sc->UVW(2));
+            s.hostPObj = vec(sc->PObj());
+            s.hostTime = sc->CurTime();
+            s.hostBackFace = sc->backFace;
+        }
         t.snapshots.push_back(s);
     }
     return inner.acquireBSDF(context, flags);

@@ -33,6 +33,14 @@ struct ContextSnapshot {
     Vector hitInObjectSpace;
     int maxRayDepth = 0;
     bool hostContextNull = true;
+    // What the host shading context answers (when there is one).
+    Vector hostP;
+    Vector hostNormal;
+    Vector hostUVW1;
+    Vector hostUVW2;
+    Vector hostPObj;
+    int hostTime = 0;
+    bool hostBackFace = false;
 };
 
 class RecordingMaterial final : public KuvoUtils::KuvoRenderMtl {
@@ -47,8 +55,7 @@ class RecordingMaterial final : public KuvoUtils::KuvoRenderMtl {
     void attachLog(int time, KuvoUtils::RendererInstance* renderer) override;
     void detachLog() override;
     KuvoUtils::BSDFSampler* acquireBSDF(KuvoUtils::KuvoContext& context, int flags) override;
-    void releaseBSDF(const KuvoUtils::KuvoContext& context,
-                     KuvoUtils::BSDFSampler* bsdf) override;
+    void releaseBSDF(const KuvoUtils::KuvoContext& context, KuvoUtils::BSDFSampler* bsdf) override;
     void recordInteger(std::int32_t value) override;
     int reservedQuery(int query, void* data) override;
 
@@ -66,8 +73,8 @@ class RecordingMaterial final : public KuvoUtils::KuvoRenderMtl {
         std::vector<ContextSnapshot> snapshots;
     };
     PerThread threads[kMaxThreads];
-    std::atomic<int> badThreadIndex{0};   ///< acquires with an index outside the render's
-    std::atomic<int> outsideRender{0};    ///< shading calls outside prepare ... finish
+    std::atomic<int> badThreadIndex{0};  ///< acquires with an index outside the render's
+    std::atomic<int> outsideRender{0};   ///< shading calls outside prepare ... finish
 
     /// Makes acquireBSDF throw, as a plug-in whose storage ran out would.
     bool throwOnAcquire = false;

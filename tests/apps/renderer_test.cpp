@@ -1,10 +1,11 @@
+#include "apps/renderer/renderer.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <limits>
 
-#include "apps/renderer/renderer.h"
 #include "apps/renderer/scene_presets.h"
 #include "platform/renderer/capturing_render_log.h"
 #include "tests/apps/recording_material.h"
@@ -16,8 +17,8 @@ using testing::RecordingMaterial;
 
 bool sameBits(const Image& a, const Image& b) {
     return a.width() == b.width() && a.height() == b.height() &&
-           std::memcmp(a.pixels().data(), b.pixels().data(),
-                       a.pixels().size() * sizeof(Color)) == 0;
+           std::memcmp(a.pixels().data(), b.pixels().data(), a.pixels().size() * sizeof(Color)) ==
+               0;
 }
 
 Image renderDefault(CameraPreset preset, int threads, int tileSize, int spp = 4) {
@@ -89,9 +90,12 @@ struct RecordedRender {
         scene.commit();
     }
 
+    int time = 0;
+
     Image render(int threads, int spp = 2) {
         const Camera camera({0.0, 1.5, 5.0}, {0.0, 1.0, 0.0}, {0.0, 1.0, 0.0}, 30.0, 32, 24);
         RenderSettings settings;
+        settings.time = time;
         settings.threadCount = threads;
         settings.samplesPerPixel = spp;
         settings.tileSize = 8;
@@ -124,6 +128,7 @@ TEST(RendererImage, DrivesTheMaterialThroughARenderInOrder) {
 
 TEST(RendererImage, ShadingContextsCarryTheHit) {
     RecordedRender r;
+    r.time = 480;
     r.render(1);
     const auto& snapshots = r.material.threads[0].snapshots;
     ASSERT_FALSE(snapshots.empty());
@@ -137,7 +142,15 @@ TEST(RendererImage, ShadingContextsCarryTheHit) {
         EXPECT_EQ(s.geometricNormal, s.shadingNormal);
         EXPECT_EQ(s.backside, 0);
         EXPECT_EQ(s.maxRayDepth, 6);
-        EXPECT_TRUE(s.hostContextNull);
+        // The host shading context describes the same hit, for the material's maps.
+        ASSERT_FALSE(s.hostContextNull);
+        EXPECT_EQ(s.hostP, s.hitPoint.toVector());
+        EXPECT_EQ(s.hostNormal, s.shadingNormal);
+        EXPECT_EQ(s.hostUVW1, s.uvw1);
+        EXPECT_EQ(s.hostUVW2, Vector());
+        EXPECT_EQ(s.hostPObj, s.hitInObjectSpace);
+        EXPECT_EQ(s.hostTime, r.time);
+        EXPECT_FALSE(s.hostBackFace);
         EXPECT_GT(length(s.basis1.dPdu), 0.0f);
         EXPECT_EQ(s.basis1.dPdw, s.geometricNormal);
         EXPECT_EQ(length(s.basis2.dPdu), 0.0f);

@@ -1,0 +1,275 @@
+// The renderer's side of the plug-in boundary: opening libraries (and refusing what is not
+// one), materials created or loaded from stored scenes, parameters set from text by name, and
+// the per-render log that says each message once.
+#include "apps/renderer/plugin_material.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "apps/renderer/material_source.h"
+#include "apps/renderer/parameter_setting.h"
+#include "apps/renderer/plugin_library.h"
+#include "apps/renderer/unique_message_log.h"
+#include "platform/host/checker_texmap.h"
+#include "platform/host/constant_texmap.h"
+#include "platform/host/iparam_block2.h"
+#include "platform/host/scene.h"
+#include "platform/host/scene_file.h"
+#include "platform/renderer/capturing_render_log.h"
+
+namespace glitter::renderer {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kPlugin = GLITTER_PLUGIN_DLT;
+
+std::string errorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "";
+}
+
+fs::path scratch(const std::string& name) {
+    const fs::path folder = fs::path(::testing::TempDir()) / "plugin_material_test";
+    fs::create_directories(folder);
+    return folder / name;
+}
+
+TEST(PluginLibrary, OpensTheBuiltLibraryAndRefusesWhatIsNotOne) {
+    PluginLibrary library(kPlugin);
+    EXPECT_EQ(library.materialClass().SuperClassID(), host::MATERIAL_CLASS_ID);
+    EXPECT_EQ(host::WStr(library.materialClass().ClassName()).toUtf8(), "KuvoStochasticFlakesMtl");
+
+    EXPECT_NE(errorOf([] { PluginLibrary("/no/such/library.dlt"); }).find("does not exist"),
+              std::string::npos);
+    const fs::path text = scratch("not_a_library.dlt");
+    std::ofstream(text) << "not an ELF file\n";
+    EXPECT_NE(errorOf([&] { PluginLibrary(text.string()); }).find("cannot load plug-in library"),
+              std::string::npos);
+    // A shared object that is not a plug-in: it exports none of the entry points.
+    EXPECT_NE(
+        errorOf([] { PluginLibrary("/lib/x86_64-linux-gnu/libm.so.6"); }).find("does not export"),
+        std::string::npos);
+}
+
+TEST(PluginLibrary, DefaultPathFindsTheBuiltLibrary) {
+    const std::string path = defaultPluginPath();
+    ASSERT_FALSE(path.empty());
+    EXPECT_TRUE(fs::equivalent(path, kPlugin));
+}
+
+TEST(ParameterSetting, SplitsNameAndValueAtTheFirstEquals) {
+    const ParameterSetting s = parseParameterSetting("reflection_map=constant:1,0,0");
+    EXPECT_EQ(s.name, "reflection_map");
+    EXPECT_EQ(s.value, "constant:1,0,0");
+    EXPECT_EQ(parseParameterSetting("subdivs=").value, "");
+    EXPECT_THROW(parseParameterSetting("subdivs"), SettingError);
+    EXPECT_THROW(parseParameterSetting("=3"), SettingError);
+}
+
+class PluginMaterialTest : public ::testing::Test {
+  protected:
+    PluginLibrary library{kPlugin};
+    PluginMaterial material{library};
+
+    host::IParamBlock2& block() { return *material.material().GetParamBlock(0); }
+    host::ParamScriptValue value(const char16_t* name) { return *block().GetValueByName(name, 0); }
+    std::string refusal(const std::string& name, const std::string& text) {
+        return errorOf([&] { material.set({name, text}); });
+    }
+};
+
+TEST_F(PluginMaterialTest, SetsEveryTypeByName) {
+    material.set({"num_flakes", "123456"});
+    material.set({"hilight_glossiness", "0.75"});
+    material.set({"enable_flakes", "off"});
+    material.set({"random_hue", "yes"});
+    material.set({"reflection_filter", "0.5,0.25,1"});
+    EXPECT_EQ(std::get<int>(value(u"num_flakes")), 123456);
+    EXPECT_EQ(std::get<float>(value(u"hilight_glossiness")), 0.75f);
+    EXPECT_EQ(std::get<bool>(value(u"enable_flakes")), false);
+    EXPECT_EQ(std::get<bool>(value(u"random_hue")), true);
+    EXPECT_EQ(std::get<host::Color>(value(u"reflection_filter")), host::Color(0.5f, 0.25f, 1.0f));
+    EXPECT_EQ(material.intValue("num_flakes"), 123456);
+    EXPECT_EQ(material.intValue("random_hue"), 1);
+
+    material.set({"reflection_map", "checker:4"});
+    auto* checker =
+        dynamic_cast<host::CheckerTexmap*>(std::get<host::Texmap*>(value(u"reflection_map")));
+    ASSERT_NE(checker, nullptr);
+    EXPECT_EQ(checker->pblock->GetFloat(host::CheckerTexmap::kTiling), 4.0f);
+    material.set({"reflection_map", "constant:1,0.5,0,0.25"});
+    host::Texmap* constant = std::get<host::Texmap*>(value(u"reflection_map"));
+    ASSERT_NE(constant, nullptr);
+    EXPECT_EQ(constant->ClassID(), host::ConstantTexmap::kClassID);
+    material.set({"reflection_map", "none"});
+    EXPECT_EQ(std::get<host::Texmap*>(value(u"reflection_map")), nullptr);
+
+    // Range ends are values like any other.
+    material.set({"texture_subdivs", "22"});
+    material.set({"flake_scale", "1e-9"});
+    EXPECT_EQ(material.intValue("texture_subdivs"), 22);
+}
+
+TEST_F(PluginMaterialTest, RefusesUnknownNamesAndBadValuesWithoutChangingAnything) {
+    const std::string unknown = refusal("num_flake", "5");
+    EXPECT_NE(unknown.find("no parameter 'num_flake'"), std::string::npos);
+    EXPECT_NE(unknown.find("num_flakes, hilight_glossiness"), std::string::npos) << unknown;
+
+    const struct {
+        const char* name;
+        const char* text;
+        const char* says;
+    } cases[] = {
+        {"num_flakes", "0", "from 1 to 2000000000"},
+        {"num_flakes", "2000000001", "whole number"},
+        {"num_flakes", "12.5", "whole number"},
+        {"num_flakes", "", "whole number"},
+        {"texture_subdivs", "23", "from 0 to 22"},
+        {"hilight_glossiness", "-0.1", "from 0 to 10000"},
+        {"hilight_glossiness", "nan", "takes a number"},
+        {"hilight_glossiness", "inf", "takes a number"},
+        {"hilight_glossiness", "0.5x", "takes a number"},
+        {"blur_angle", "20.5", "from 0 to 20"},
+        {"enable_flakes", "maybe", "on or off"},
+        {"reflection_filter", "1,1", "R,G,B"},
+        {"reflection_filter", "1,-1,1", "at least 0"},
+        {"reflection_filter", "1,1,nan", "R,G,B"},
+        {"reflection_map", "bricks", "checker[:TILING]"},
+        {"reflection_map", "checker:0", "checker[:TILING]"},
+        {"reflection_map", "constant:1,1,1,2", "constant:R,G,B[,A]"},
+        {"reflection_map", "constant:1,1", "constant:R,G,B[,A]"},
+    };
+    for (const auto& c : cases) {
+        const std::string said = refusal(c.name, c.text);
+        EXPECT_NE(said.find(c.says), std::string::npos) << c.name << "=" << c.text << ": " << said;
+        EXPECT_NE(said.find(c.name), std::string::npos) << said;
+    }
+    // Nothing was changed by the refused values: the block holds the defaults.
+    EXPECT_EQ(material.intValue("num_flakes"), 10000000);
+    EXPECT_EQ(material.intValue("texture_subdivs"), 12);
+    EXPECT_EQ(std::get<float>(value(u"hilight_glossiness")), 0.9f);
+    EXPECT_EQ(std::get<float>(value(u"blur_angle")), 3.0f);
+    EXPECT_EQ(std::get<host::Color>(value(u"reflection_filter")), host::Color(1.0f, 1.0f, 1.0f));
+    EXPECT_EQ(std::get<host::Texmap*>(value(u"reflection_map")), nullptr);
+}
+
+TEST_F(PluginMaterialTest, LoadsTheMaterialOfAStoredScene) {
+    // A stored scene as the command-line host writes one: a map, then the material.
+    const fs::path file = scratch("stored.gsc");
+    {
+        host::Scene scene;
+        auto* other = new host::CheckerTexmap();
+        scene.AddMaterial(other);
+        auto* mtl = dynamic_cast<host::Mtl*>(library.materialClass().Create(false));
+        ASSERT_NE(mtl, nullptr);
+        scene.AddMaterial(mtl);
+        mtl->SetName(host::WStr(u"Red glitter"));
+        applyParameterSetting(*mtl, {"num_flakes", "4321"}, 0);
+        applyParameterSetting(*mtl, {"reflection_map", "checker:2"}, 0);
+        std::string error;
+        ASSERT_EQ(host::SaveSceneFile(scene, file, error), host::IO_OK) << error;
+    }
+    PluginMaterial loaded(library, file.string());
+    EXPECT_EQ(loaded.name(), "Red glitter");
+    EXPECT_EQ(loaded.intValue("num_flakes"), 4321);
+    host::Texmap* map = std::get<host::Texmap*>(
+        *loaded.material().GetParamBlock(0)->GetValueByName(u"reflection_map", 0));
+    ASSERT_NE(map, nullptr);
+    EXPECT_EQ(map->ClassID(), host::CheckerTexmap::kClassID);
+    loaded.update(0);
+
+    // A scene without the material, a damaged file and a missing one are refused by name.
+    const fs::path mapsOnly = scratch("maps_only.gsc");
+    {
+        host::Scene scene;
+        scene.AddMaterial(new host::CheckerTexmap());
+        std::string error;
+        ASSERT_EQ(host::SaveSceneFile(scene, mapsOnly, error), host::IO_OK) << error;
+    }
+    EXPECT_NE(errorOf([&] {
+                  PluginMaterial(library, mapsOnly.string());
+              }).find("holds no material of class KuvoStochasticFlakesMtl"),
+              std::string::npos);
+    const fs::path damaged = scratch("damaged.gsc");
+    std::ofstream(damaged) << "GLTSCENE and then nothing sound";
+    EXPECT_NE(errorOf([&] {
+                  PluginMaterial(library, damaged.string());
+              }).find("cannot load material file"),
+              std::string::npos);
+    EXPECT_NE(errorOf([&] {
+                  PluginMaterial(library, scratch("missing.gsc").string());
+              }).find("cannot load material file"),
+              std::string::npos);
+}
+
+TEST(MaterialSet, SettingsNeedThePluginAndAreAppliedInOrder) {
+    MaterialSource source;
+    source.settings = {{"subdivs", "3"}};
+    EXPECT_THROW(MaterialSet{source}, PluginError);
+
+    source.pluginPath = kPlugin;
+    source.settings = {{"subdivs", "3"}, {"num_flakes", "77"}, {"subdivs", "5"}};
+    MaterialSet set(source);
+    ASSERT_NE(set.plugin(), nullptr);
+    EXPECT_EQ(set.subject(), &set.plugin()->renderFace());
+    EXPECT_EQ(set.plugin()->intValue("subdivs"), 5);
+    EXPECT_EQ(set.plugin()->intValue("num_flakes"), 77);
+    EXPECT_TRUE(set.chosenBySource("num_flakes"));
+    EXPECT_FALSE(set.chosenBySource("flake_scale"));
+
+    source.settings = {{"subdivs", "0"}};
+    EXPECT_THROW(MaterialSet{source}, SettingError);
+}
+
+TEST(UniqueMessageLogThreads, PassesEachDistinctMessageOnOnce) {
+    KuvoUtils::CapturingRenderLog target;
+    {
+        UniqueMessageLog log(&target);
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 4; ++t) {
+            threads.emplace_back([&log] {
+                for (int i = 0; i < 50; ++i) {
+                    log.printWarning("%s :: too big", "Glitter");
+                    log.printInfo("%s :: too big", "Glitter");
+                }
+            });
+        }
+        for (std::thread& t : threads) {
+            t.join();
+        }
+        log.printWarning("another %d", 2);
+    }
+    const std::vector<std::string> expected = {"warning: Glitter :: too big", "Glitter :: too big",
+                                               "warning: another 2"};
+    std::vector<std::string> lines = target.lines();
+    ASSERT_EQ(lines.size(), 3u);
+    // The two first lines may come in either order (threads race for them).
+    if (lines[0] != expected[0]) {
+        std::swap(lines[0], lines[1]);
+    }
+    EXPECT_EQ(lines, expected);
+
+    // Past the remembered limit messages still arrive; a null target swallows everything.
+    KuvoUtils::CapturingRenderLog many;
+    UniqueMessageLog bounded(&many);
+    for (std::size_t i = 0; i < UniqueMessageLog::kMaxRemembered + 10; ++i) {
+        bounded.printWarning("message %zu", i);
+    }
+    EXPECT_EQ(many.lines().size(), UniqueMessageLog::kMaxRemembered + 10);
+    UniqueMessageLog nowhere(nullptr);
+    nowhere.printError("lost");
+}
+
+}  // namespace
+}  // namespace glitter::renderer
