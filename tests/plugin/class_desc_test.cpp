@@ -11,35 +11,15 @@
 #include "platform/renderer_host/init_pblock_desc.h"
 #include "plugin/library_entry.h"
 #include "plugin/material_browser_category.h"
-#include "plugin/plugin_library_abi.h"
 #include "plugin/resources.h"
 #include "plugin/stochastic_flakes_params.h"
 #include "tests/plugin/plugin_test_support.h"
-
-extern "C" {
-const char16_t* LibDescription();
-int LibNumberClasses();
-host::ClassDesc* LibClassDesc(int i);
-host::ULONG LibVersion();
-}
 
 namespace glitter {
 namespace {
 
 using namespace host;
 using test::MaterialHandle;
-
-TEST(PluginEntry, ExportedFunctions) {
-    EXPECT_EQ(std::u16string_view(LibDescription()), u"KuvoStochasticFlakesMtl material");
-    EXPECT_EQ(LibNumberClasses(), 1);
-    EXPECT_EQ(LibClassDesc(0), GetStochasticFlakesMtlDesc());
-    EXPECT_EQ(LibClassDesc(1), nullptr);
-    EXPECT_EQ(LibClassDesc(-1), nullptr);
-    EXPECT_EQ(LibVersion(), 0x42042C00u);
-    // The version word's fields.
-    EXPECT_EQ(LibVersion() >> 16, 0x4204u);
-    EXPECT_EQ((LibVersion() >> 8) & 0xff, 0x2Cu);
-}
 
 TEST(PluginEntry, LoadRegistersTheModuleAndCommonControls) {
     const HINSTANCE module = GetModuleHandleW(u"kuvostochasticflakesmtl2015.dlt");
@@ -54,19 +34,6 @@ TEST(PluginEntry, LoadRegistersTheModuleAndCommonControls) {
     EXPECT_EQ(MaxSDK::GetResourceStringAsMSTR(GetStochasticFlakesMtlDesc()->HInstance(), 26), u"Advanced parameters");
 }
 
-TEST(StochasticFlakesMtlClassDesc, Identity) {
-    StochasticFlakesMtlClassDesc& cd = *GetStochasticFlakesMtlDesc();
-    EXPECT_EQ(cd.IsPublic(), 1);
-    EXPECT_EQ(std::u16string_view(cd.ClassName()), u"KuvoStochasticFlakesMtl");
-    EXPECT_EQ(std::u16string_view(cd.InternalName()), u"KuvoStochasticFlakesMtl");
-    EXPECT_EQ(std::u16string_view(cd.Category()), u"");
-    EXPECT_EQ(cd.SuperClassID(), MATERIAL_CLASS_ID);
-    EXPECT_EQ(cd.ClassID(), Class_ID(0x6113692d, 0x4e1d1282));
-    EXPECT_EQ(cd.NumParamBlockDescs(), 1);
-    EXPECT_EQ(cd.GetParamBlockDescByID(0), GetStochasticFlakesParamBlockDesc());
-    EXPECT_EQ(GetStochasticFlakesParamBlockDesc()->cd, &cd);
-}
-
 TEST(StochasticFlakesMtlClassDesc, CreatesMaterialsWithTheirBlock) {
     for (bool loading : {false, true}) {
         MaterialHandle m(static_cast<StochasticFlakesMtl*>(GetStochasticFlakesMtlDesc()->Create(loading)));
@@ -76,6 +43,7 @@ TEST(StochasticFlakesMtlClassDesc, CreatesMaterialsWithTheirBlock) {
         EXPECT_EQ(m->pblock->GetDesc(), GetStochasticFlakesParamBlockDesc());
         EXPECT_EQ(m->pblock->GetInt(kNumFlakes), 10000000);
     }
+    EXPECT_EQ(GetStochasticFlakesMtlDesc()->GetParamBlockDescByID(0), GetStochasticFlakesParamBlockDesc());
     EXPECT_EQ(KuvoUtils::initPBlockDescCalls(), 1) << "handed to the renderer once, at the first material";
 }
 
