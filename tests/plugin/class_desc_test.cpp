@@ -125,7 +125,7 @@ Bitmap solid(int width, int height, int bits) {
 
 // An image list is only handed out when it holds all three icons: otherwise the browser would
 // get indices into a list that lacks them.
-TEST(StochasticFlakesMtlClassDesc, IconListNeedsBothBitmapsAndThreeImages) {
+TEST(StochasticFlakesMtlClassDesc, IconListNeedsBothBitmapsAndAllThreeIcons) {
     Module noMask(u"no-mask.dlt");
     noMask.AddBitmap(101, solid(33, 11, 24));
     EXPECT_EQ(detail::makeBrowserIconList(&noMask), nullptr);
