@@ -18,11 +18,6 @@ TEST(FlakeRandom, SeedZeroMatchesTheDefinedSequence) {
     EXPECT_EQ(uniforms.nextUniform(), 0.7768851f);
 }
 
-TEST(FlakeRandom, Next32IsTheLowHalfOfTheOutput) {
-    FlakeRandom a(12345), b(12345);
-    for (int i = 0; i < 100; ++i) EXPECT_EQ(a.next32(), uint32_t(b.next()));
-}
-
 TEST(FlakeRandom, UniformsLieInTheHalfOpenUnitInterval) {
     // Over many seeds: never 0, never above 1.
     for (uint32_t seed = 0; seed < 2000; ++seed) {
