@@ -1,7 +1,6 @@
 #include "plugin/library_entry.h"
 
 #include <atomic>
-#include <cstdlib>
 
 #include "plugin/resources.h"
 
@@ -12,20 +11,24 @@ namespace {
 std::atomic<host::HINSTANCE> storedModule{nullptr};
 std::atomic<bool> commonControls{false};
 
-void onLibraryUnload() {
-    const host::HINSTANCE module = storedModule.load();
-    LibraryEntry::enter(nullptr);
-    host::UnregisterModule(module);
-}
+// Registers the library's module while the library is loaded and takes it out at unload. Its
+// destructor is registered like any static destructor of the library, under the library's own
+// handle, so it runs at dlclose (or at exit); and it is registered after the host layer's module
+// list (first used in the constructor), so at exit it runs before that list is destroyed. (A
+// plain atexit handler would not do: some runtimes, ThreadSanitizer's among them, run those at
+// exit only, after the library's code is gone.)
+struct LoadedLibrary {
+    LoadedLibrary() { LibraryEntry::enter(registerPluginResources()); }
+    ~LoadedLibrary() {
+        const host::HINSTANCE module = storedModule.load();
+        LibraryEntry::enter(nullptr);
+        host::UnregisterModule(module);
+    }
+};
 
 // Run by the loader when the library is loaded (dlopen, or start-up of a program that links
-// the code). The unload half is registered with atexit from here, not as an ELF destructor:
-// atexit handlers of a shared object run at its dlclose, or at exit before those registered
-// earlier, so the host layer's module list (first used just above) is still alive then.
-__attribute__((constructor)) void onLibraryLoad() {
-    LibraryEntry::enter(registerPluginResources());
-    std::atexit(onLibraryUnload);
-}
+// the code).
+__attribute__((constructor)) void onLibraryLoad() { static LoadedLibrary loaded; }
 
 }  // namespace
 
