@@ -12,6 +12,7 @@
 #include "flakes/flake_random.h"
 #include "flakes/math4.h"
 #include "flakes/quadtree_split.h"
+#include "flakes/simd/lane_pair.h"
 
 namespace glitter {
 namespace {
@@ -65,6 +66,39 @@ void normalsBench(benchmark::State& state) {
 BENCHMARK(normalsBench<simd::scalar::Float4>)->Name("BM_FourNormals/scalar");
 #if defined(GLITTER_HAVE_SSE2_LANES)
 BENCHMARK(normalsBench<simd::sse2::Float4>)->Name("BM_FourNormals/sse2");
+#endif
+
+// The same stream, two groups at a time, as the search computes them.
+template <class F>
+void pairedNormalsBench(benchmark::State& state) {
+    using Pair = simd::PairOf<F>;
+    FlakeRandom random(3);
+    alignas(16) float a[64][4], b[64][4], out[6][4];
+    for (int i = 0; i < 64; ++i) {
+        for (int k = 0; k < 4; ++k) {
+            a[i][k] = random.nextUniform();
+            b[i][k] = random.nextUniform();
+        }
+    }
+    for (auto _ : state) {
+        for (int i = 0; i < 64; i += 2) {
+            Pair x, y, z;
+            kernels::sampleBeckmannNormals4(Pair(F::load(a[i]), F::load(a[i + 1])),
+                                            Pair(F::load(b[i]), F::load(b[i + 1])), 0.1f, x, y, z);
+            x.lo.store(out[0]);
+            x.hi.store(out[1]);
+            y.lo.store(out[2]);
+            y.hi.store(out[3]);
+            z.lo.store(out[4]);
+            z.hi.store(out[5]);
+            benchmark::DoNotOptimize(out);
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * 64);  // items = groups of four normals
+}
+BENCHMARK(pairedNormalsBench<simd::scalar::Float4>)->Name("BM_FourNormals/scalar-paired");
+#if defined(GLITTER_HAVE_SSE2_LANES)
+BENCHMARK(pairedNormalsBench<simd::sse2::Float4>)->Name("BM_FourNormals/sse2-paired");
 #endif
 
 // The search at the material's defaults (10,000,000 flakes per cell, depth 12, glossiness 0.9)

@@ -6,6 +6,7 @@
 // search allocates nothing.
 
 #include <cstdint>
+#include <type_traits>
 
 #include "flakes/flake_block.h"
 #include "flakes/flake_footprint.h"
@@ -14,6 +15,7 @@
 #include "flakes/leaf_flakes.h"
 #include "flakes/math4.h"
 #include "flakes/quadtree_split.h"
+#include "flakes/simd/lane_pair.h"
 #include "render/block_sequence.h"
 
 namespace glitter {
@@ -91,11 +93,13 @@ namespace detail {
 bool prepareFlakeCells(FlakeFootprint& footprint, int32_t& cellCount, int32_t cellX[4],
                        int32_t cellY[4], uint32_t cellSeeds[4]);
 
+// Flakes waiting for their normals: two blocks' worth, so that the normals of two blocks are
+// computed together (two independent dependency chains).
 template <class T>
 struct PendingFlakes {
-    alignas(16) float a[4];
-    alignas(16) float b[4];
-    alignas(16) float value[kPlainFlakes<T> ? 1 : 3][4];  // weight, or colour times weight
+    alignas(16) float a[8];
+    alignas(16) float b[8];
+    alignas(16) float value[kPlainFlakes<T> ? 1 : 3][8];  // weight, or colour times weight
 };
 
 template <class T>
@@ -130,31 +134,56 @@ FlakeNode popNode(FlakeQuery<T>& q) {
     return value;
 }
 
+// Stores mirror directions and weights (or colours) of pending lanes [first, first + 4) into
+// `block`, given their normals.
 template <class T>
-void writeFlakeBlock(const FlakeQuery<T>& q, const PendingFlakes<T>& pending,
-                     FlakeBlock<T>& block) {
+void storeFlakeBlock(const FlakeQuery<T>& q, const PendingFlakes<T>& pending, int first,
+                     simd::Float4 nx, simd::Float4 ny, simd::Float4 nz, FlakeBlock<T>& block) {
     using simd::Float4;
-    Float4 nx, ny, nz;
-    kernels::sampleBeckmannNormals4(Float4::load(pending.a), Float4::load(pending.b),
-                                    q.params->roughness, nx, ny, nz);
     const Float4 vx(q.viewDir.x), vy(q.viewDir.y), vz(q.viewDir.z);
     const Float4 k = Float4(2.0f) * ((ny * vy + nx * vx) + nz * vz);
     (vx - nx * k).store(block.x);
     (vy - ny * k).store(block.y);
     (vz - nz * k).store(block.z);
     if constexpr (kPlainFlakes<T>) {
-        Float4::load(pending.value[0]).store(block.weight);
+        Float4::load(pending.value[0] + first).store(block.weight);
     } else {
-        Float4::load(pending.value[0]).store(block.r);
-        Float4::load(pending.value[1]).store(block.g);
-        Float4::load(pending.value[2]).store(block.b);
+        Float4::load(pending.value[0] + first).store(block.r);
+        Float4::load(pending.value[1] + first).store(block.g);
+        Float4::load(pending.value[2] + first).store(block.b);
     }
 }
 
+// Appends one block (lanes 0-3) or two (lanes 0-7) to the result.
 template <class T>
-void appendFlakeBlock(FlakeQuery<T>& q, const PendingFlakes<T>& pending) {
-    q.blocks.resize(q.blocks.count + 1);
-    writeFlakeBlock(q, pending, q.blocks.data[q.blocks.count - 1]);
+void appendFlakeBlocks(FlakeQuery<T>& q, const PendingFlakes<T>& pending, int blocks) {
+    using simd::Float4;
+    const int32_t first = q.blocks.count;
+    q.blocks.resize(first + blocks);
+    const float alpha = q.params->roughness;
+    // The scalar back end gains nothing from pairing (and loses its auto-vectorised loops).
+    constexpr bool kPaired = !std::is_same_v<Float4, simd::scalar::Float4>;
+    if (blocks == 2 && !kPaired) {
+        Float4 x, y, z;
+        for (int g = 0; g < 2; ++g) {
+            kernels::sampleBeckmannNormals4(Float4::load(pending.a + 4 * g),
+                                            Float4::load(pending.b + 4 * g), alpha, x, y, z);
+            storeFlakeBlock(q, pending, 4 * g, x, y, z, q.blocks.data[first + g]);
+        }
+    } else if (blocks == 2) {
+        using Pair = simd::PairOf<Float4>;
+        Pair x, y, z;
+        kernels::sampleBeckmannNormals4(Pair(Float4::load(pending.a), Float4::load(pending.a + 4)),
+                                        Pair(Float4::load(pending.b), Float4::load(pending.b + 4)),
+                                        alpha, x, y, z);
+        storeFlakeBlock(q, pending, 0, x.lo, y.lo, z.lo, q.blocks.data[first]);
+        storeFlakeBlock(q, pending, 4, x.hi, y.hi, z.hi, q.blocks.data[first + 1]);
+    } else {
+        Float4 x, y, z;
+        kernels::sampleBeckmannNormals4(Float4::load(pending.a), Float4::load(pending.b), alpha, x,
+                                        y, z);
+        storeFlakeBlock(q, pending, 0, x, y, z, q.blocks.data[first]);
+    }
 }
 
 // Over budget: drop the rest of the walk and shade this point without discrete flakes.
@@ -256,23 +285,25 @@ bool searchFlakes(FlakeQuery<T>& q) {
                     pending.value[1][lanes] = color.g * weight;
                     pending.value[2][lanes] = color.b * weight;
                 }
-                if (++lanes == 4) {
-                    q.flakeCount += 4;
-                    detail::appendFlakeBlock(q, pending);
+                if (++lanes == 8) {
+                    q.flakeCount += 8;
+                    detail::appendFlakeBlocks(q, pending, 2);
                     lanes = 0;
                 }
             }
         }
     }
 
+    // The last block's lanes beyond the real flakes are filler: a = b = 0.5 and weight 0.
     if (lanes > 0) {
         q.flakeCount += uint32_t(lanes);
-        for (int k = lanes; k < 4; ++k) {
+        const int blocks = lanes > 4 ? 2 : 1;
+        for (int k = lanes; k < 4 * blocks; ++k) {
             pending.a[k] = 0.5f;
             pending.b[k] = 0.5f;
             for (auto& channel : pending.value) channel[k] = 0.0f;
         }
-        detail::appendFlakeBlock(q, pending);
+        detail::appendFlakeBlocks(q, pending, blocks);
     }
     return q.blocks.count > 0;
 }

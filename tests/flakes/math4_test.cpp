@@ -1,5 +1,7 @@
 #include "flakes/math4.h"
 
+#include "flakes/simd/lane_pair.h"
+
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -83,6 +85,28 @@ TEST(Math4, ScalarAndSse2BackEndsGiveIdenticalBits) {
         }
     }
     EXPECT_GT(checked, 4000000u);
+}
+
+// Two groups computed side by side give each group's own bits.
+TEST(Math4, PairedGroupsMatchSingleGroups) {
+    const std::vector<float> in = kernelInputs();
+    using Pair = simd::PairOf<sse2::Float4>;
+    for (size_t i = 0; i + 8 <= in.size(); i += 8) {
+        const auto lo = lanes<sse2::Float4>(&in[i]);
+        const auto hi = lanes<sse2::Float4>(&in[i + 4]);
+        Pair x, y, z;
+        kernels::sampleBeckmannNormals4(Pair(lo, hi), Pair(hi, lo), 0.3f, x, y, z);
+        sse2::Float4 x0, y0, z0, x1, y1, z1;
+        kernels::sampleBeckmannNormals4(lo, hi, 0.3f, x0, y0, z0);
+        kernels::sampleBeckmannNormals4(hi, lo, 0.3f, x1, y1, z1);
+        for (int k = 0; k < 4; ++k) {
+            ASSERT_EQ(bits(x.lo[k]), bits(x0[k]));
+            ASSERT_EQ(bits(y.lo[k]), bits(y0[k]));
+            ASSERT_EQ(bits(z.lo[k]), bits(z0[k]));
+            ASSERT_EQ(bits(x.hi[k]), bits(x1[k]));
+            ASSERT_EQ(bits(z.hi[k]), bits(z1[k]));
+        }
+    }
 }
 #endif
 
