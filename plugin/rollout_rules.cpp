@@ -36,6 +36,7 @@ void applyRolloutRules(IParamMap2* map) {
 
 bool rolloutDependsOn(MapID mapId, ParamID changed) {
     switch (changed) {
+        case -1:  // every parameter at once (a reset)
         case kEnableFlakes:
             return mapId == kRolloutBasic || mapId == kRolloutColoredFlakes || mapId == kRolloutAdvanced;
         case kMappingType:

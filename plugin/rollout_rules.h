@@ -13,7 +13,7 @@ namespace glitter {
 void applyRolloutRules(host::IParamMap2* map);
 
 /// Whether a change of parameter `changed` can change the enabled state of a control in
-/// rollout `mapId`.
+/// rollout `mapId`. -1 (the block's answer after all parameters changed at once) governs all.
 bool rolloutDependsOn(host::MapID mapId, host::ParamID changed);
 
 }  // namespace glitter

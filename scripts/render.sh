@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# The main command: installs what is missing, builds the release preset and runs the flake
-# model's benchmarks (the renderer takes this place once it exists).
+# The main command: installs the Debian packages that are missing, configures and builds the
+# release preset's renderer (glitter_render and the glitter plug-in library it loads), and
+# renders the default scene to glitter.png in the current folder. Arguments go to
+# glitter_render, e.g. `scripts/render.sh --camera close --out close.png`
+# (`scripts/render.sh --help` lists them).
 set -euo pipefail
-cd "$(dirname "$0")/.."
-source scripts/deps.sh
-glitter_install_deps
-
-cmake --preset release >/dev/null
-cmake --build --preset release -j "$(nproc)"
-for bench in build/release/bench/*_bench; do
-    [[ -x "$bench" ]] && "$bench" "$@"
-done
+root="$(cd "$(dirname "$0")/.." && pwd)"
+(
+    cd "$root"
+    source scripts/deps.sh
+    glitter_install_deps
+    cmake --preset release >/dev/null
+    cmake --build --preset release --target glitter_render_app -j "$(nproc)"
+)
+exec "$root/build/release/apps/renderer/glitter_render" "$@"

@@ -180,8 +180,9 @@ std::string helpText() {
            "                            tone-mapped) (default: glitter.png)\n"
            "  --help                    show this help\n"
            "\n"
-           "The default scene sets the material's subdivs (unless --material or --set gives\n"
-           "it) so that it renders in seconds; what it chose is printed. Progress is shown on\n"
+           "The default scene sets a new material's subdivs and flake_scale (unless --set\n"
+           "gives them) so that it renders in seconds and shows single flakes close up and a\n"
+           "smooth highlight far away; what it chose is printed. Progress is shown on\n"
            "standard error when it is a terminal. Material warnings go to standard error.\n"
            "A failed render leaves no output file.\n";
 }

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -104,8 +105,11 @@ int run(CliOptions options) {
         const std::string& path = outputs[static_cast<std::size_t>(frame)];
         writeImage(image, path);
         const double points = static_cast<double>(renderer.shadingPoints());
-        std::printf("wrote %s: %.2f s, %.3g shading points (%.3g per second)\n", path.c_str(),
-                    seconds, points, seconds > 0.0 ? points / seconds : 0.0);
+        std::error_code error;
+        const std::string shown = std::filesystem::absolute(path, error).string();
+        std::printf("wrote %s: %.2f s, %.3g shading points (%.3g per second)\n",
+                    error ? path.c_str() : shown.c_str(), seconds, points,
+                    seconds > 0.0 ? points / seconds : 0.0);
         std::fflush(stdout);
     }
     return 0;

@@ -15,7 +15,7 @@ BuiltinMaterialParams MaterialSet::groundParams() {
     BuiltinMaterialParams params;
     params.lobe = BuiltinLobe::diffuse;
     params.reflectance = Color(0.45f);
-    params.subdivs = 1;
+    params.subdivs = 2;
     return params;
 }
 

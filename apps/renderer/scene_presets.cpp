@@ -31,8 +31,8 @@ DVector viewDirection(double baseYawDegrees, double elevationDegrees, double yaw
 
 SceneChoices defaultSceneChoices() {
     SceneChoices choices;
-    choices.samplesPerPixel = 16;
-    choices.materialSettings = {{"subdivs", "2"}, {"flake_scale", "3"}};
+    choices.samplesPerPixel = 8;
+    choices.materialSettings = {{"subdivs", "3"}, {"flake_scale", "3"}};
     return choices;
 }
 

@@ -27,19 +27,43 @@ std::uint32_t nestedUniformScramble(std::uint32_t x, std::uint32_t seed) {
     return reverseBits(laineKarrasPermutation(reverseBits(x), seed));
 }
 
-// The first two Sobol dimensions: van der Corput, and the one whose generator matrix is
-// Pascal's triangle mod 2.
+// The second Sobol dimension's generator matrix is Pascal's triangle mod 2: index bit k
+// contributes column k, column 0 is the top bit and column k + 1 = column k ^ (column k >> 1).
+// Its columns XOR-ed together for every value of each index byte.
+struct PascalTables {
+    std::uint32_t byByte[4][256];
+};
+
+constexpr PascalTables makePascalTables() {
+    PascalTables t{};
+    std::uint32_t column[32] = {};
+    column[0] = 1u << 31;
+    for (int k = 1; k < 32; ++k) {
+        column[k] = column[k - 1] ^ (column[k - 1] >> 1);
+    }
+    for (int byte = 0; byte < 4; ++byte) {
+        for (int value = 0; value < 256; ++value) {
+            std::uint32_t sum = 0;
+            for (int bit = 0; bit < 8; ++bit) {
+                if ((value >> bit) & 1) {
+                    sum ^= column[byte * 8 + bit];
+                }
+            }
+            t.byByte[byte][value] = sum;
+        }
+    }
+    return t;
+}
+
+constexpr PascalTables kPascal = makePascalTables();
+
+// The first two Sobol dimensions: van der Corput, and Pascal's triangle.
 std::uint32_t sobolDimension(std::uint32_t index, std::uint32_t dimension) {
     if (dimension == 0) {
         return reverseBits(index);
     }
-    std::uint32_t result = 0;
-    for (std::uint32_t v = 1u << 31; index != 0; index >>= 1, v ^= v >> 1) {
-        if ((index & 1u) != 0) {
-            result ^= v;
-        }
-    }
-    return result;
+    return kPascal.byByte[0][index & 0xffu] ^ kPascal.byByte[1][(index >> 8) & 0xffu] ^
+           kPascal.byByte[2][(index >> 16) & 0xffu] ^ kPascal.byByte[3][index >> 24];
 }
 
 }  // namespace

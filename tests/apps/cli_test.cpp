@@ -212,8 +212,8 @@ TEST_F(CliProgram, MaterialOptionsFailCleanly) {
 TEST_F(CliProgram, DefaultSceneSaysWhatItChose) {
     const std::string tiny = " --size 8x6 --out " + out("x.png");
     EXPECT_EQ(run(tiny), 0) << errors;
-    EXPECT_NE(printed.find("16 samples per pixel"), std::string::npos) << printed;
-    EXPECT_NE(printed.find("the scene chose: subdivs=2 flake_scale=3"), std::string::npos)
+    EXPECT_NE(printed.find("8 samples per pixel"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("the scene chose: subdivs=3 flake_scale=3"), std::string::npos)
         << printed;
     EXPECT_NE(printed.find("wrote " + out("x.png")), std::string::npos) << printed;
     // What the command line gives, the scene leaves alone.

@@ -216,6 +216,13 @@ TEST(SkelMtlParamDlg, AChangeRefreshesOnlyTheRolloutsItGoverns) {
     m.pb().SetValue(kEnableFlakes, 0, 1);
     EXPECT_EQ(refreshed(), (std::array<bool, 3>{true, true, true})) << "the closed rollout too";
 
+    // A reset changes every switch at once.
+    m.pb().SetValue(kEnableFlakes, 0, 0);
+    ASSERT_FALSE(e.map(2).IsEnabled(kBlendMin));
+    m->Reset();
+    EXPECT_EQ(refreshed(), (std::array<bool, 3>{true, true, true}));
+    EXPECT_FALSE(e.map(1).IsEnabled(kSaturation)) << "random_hue is off again";
+
     // Every block change asks the class descriptor to redraw that parameter's controls.
     const int before = GetStochasticFlakesMtlDesc()->UIInvalidations();
     m.pb().SetValue(kSaturation, 0, 0.5f);
