@@ -43,13 +43,24 @@ void BM_SetupBSDF(benchmark::State& state) {
 }
 BENCHMARK(BM_SetupBSDF)->ArgName("expected")->Arg(0)->Arg(10)->Arg(100)->Arg(690);
 
-void BM_EvalLight(benchmark::State& state) {
-    const float expected = float(state.range(0));
-    TestMaterial m;
-    m.values.enable_flakes = expected > 0.0f;
-    TestContext c = std::move(shadingPoints(expected, m.values.num_flakes)[0]);
+// One shading point of the given expected flake count, set up.
+// (Contexts point at their own options, so they stay where shadingPoints put them.)
+struct SetUpPoint {
+    TestMaterial material;
+    std::vector<TestContext> points;
+    TestContext& context;
     DiscreteMicrofacetBSDF<float> bsdf;
-    setupBSDF(m.view(), c, bsdf, 0);
+    explicit SetUpPoint(float expected)
+        : points(shadingPoints(expected, material.values.num_flakes)), context(points[0]) {
+        material.values.enable_flakes = expected > 0.0f;
+        setupBSDF(material.view(), context, bsdf, 0);
+    }
+};
+
+void BM_EvalLight(benchmark::State& state) {
+    SetUpPoint point(float(state.range(0)));
+    TestContext& c = point.context;
+    DiscreteMicrofacetBSDF<float>& bsdf = point.bsdf;
     std::vector<Vector> lights;
     std::mt19937 rng(7);
     std::uniform_real_distribution<float> dir(-0.5f, 0.5f);
@@ -66,12 +77,9 @@ void BM_EvalLight(benchmark::State& state) {
 BENCHMARK(BM_EvalLight)->ArgName("expected")->Arg(0)->Arg(100)->Arg(690);
 
 void BM_SampleDirection(benchmark::State& state) {
-    const float expected = float(state.range(0));
-    TestMaterial m;
-    m.values.enable_flakes = expected > 0.0f;
-    TestContext c = std::move(shadingPoints(expected, m.values.num_flakes)[0]);
-    DiscreteMicrofacetBSDF<float> bsdf;
-    setupBSDF(m.view(), c, bsdf, 0);
+    SetUpPoint point(float(state.range(0)));
+    TestContext& c = point.context;
+    DiscreteMicrofacetBSDF<float>& bsdf = point.bsdf;
     KuvoUtils::KuvoContext* child = bsdf.spawnSampleContext(c, 0, 0);
     std::mt19937 rng(9);
     std::uniform_real_distribution<float> unit(0.0f, 0.999f);

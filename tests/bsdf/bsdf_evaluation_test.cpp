@@ -14,11 +14,9 @@ using test::TestMaterial;
 
 template <class T>
 class BsdfEvaluation : public ::testing::Test {};
-using Variants = ::testing::Types<float, KuvoUtils::Color>;
-TYPED_TEST_SUITE(BsdfEvaluation, Variants);
+TYPED_TEST_SUITE(BsdfEvaluation, test::BsdfVariants);
+using test::channel;
 
-float channel(float v) { return v; }
-float channel(const KuvoUtils::Color& c) { return c.r; }
 
 TEST(BeckmannAndSmith, WorkedValues) {
     EXPECT_NEAR(beckmannD(1.0f, 0.1f), 50.0f, 1e-4f);

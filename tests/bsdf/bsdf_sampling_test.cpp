@@ -18,11 +18,9 @@ using KuvoUtils::Vector;
 
 template <class T>
 class BsdfSampling : public ::testing::Test {};
-using Variants = ::testing::Types<float, KuvoUtils::Color>;
-TYPED_TEST_SUITE(BsdfSampling, Variants);
+TYPED_TEST_SUITE(BsdfSampling, test::BsdfVariants);
+using test::channel;
 
-float channel(float v) { return v; }
-float channel(const Color& c) { return c.r; }
 
 // The smooth lobe's worked sample: u = 0 gives the normal itself, d = (0, 0, 1), value and
 // density 50, so the child's weight is the reflection filter.

@@ -2,12 +2,16 @@
 // Test helpers for the BSDF: a shading context with a settable UVW channel, scripted samples
 // and one reusable child; materials with default values; footprints of a chosen flake count.
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <cmath>
 #include <memory>
 
 #include "bsdf/bsdf_setup.h"
 #include "platform/renderer/capturing_render_log.h"
+#include "platform/renderer/renderer_info.h"
+#include "platform/renderer/renderer_instance.h"
 
 namespace glitter::test {
 
@@ -23,6 +27,9 @@ public:
     KuvoUtils::RenderOptions renderOptions;
     KuvoUtils::RenderThreadData thread;
 
+    // Not copyable: the context points at its own options and thread data.
+    TestContext(const TestContext&) = delete;
+    TestContext& operator=(const TestContext&) = delete;
     TestContext() {
         options = &renderOptions;
         threadData = &thread;
@@ -57,6 +64,23 @@ struct TestMaterial {
                     values.lightness, values.blend_min, values.blend_max);
     }
     FlakeMaterialView view() { return {&values, &params, attachedLog, &warned, name}; }
+};
+
+// The two BSDF variants, for typed tests; `channel` reads the first channel of either value.
+using BsdfVariants = ::testing::Types<float, KuvoUtils::Color>;
+inline float channel(float v) { return v; }
+inline float channel(const KuvoUtils::Color& c) { return c.r; }
+
+// A renderer as the material sees it: thread count and a log that keeps what it is given.
+struct TestRenderer {
+    KuvoUtils::CapturingRenderLog log;
+    KuvoUtils::RendererInfo info;
+    KuvoUtils::RendererInstance instance{&info};
+    explicit TestRenderer(int threads) {
+        info.threadCount = threads;
+        info.log = &log;
+    }
+    std::size_t warnings() const { return log.count(KuvoUtils::RenderLog::Level::warning); }
 };
 
 // Point the context's pixel footprint at `expected` flakes of the material's default count: a

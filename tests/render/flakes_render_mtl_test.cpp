@@ -5,9 +5,6 @@
 #include <thread>
 #include <vector>
 
-#include "platform/renderer/capturing_render_log.h"
-#include "platform/renderer/renderer_info.h"
-#include "platform/renderer/renderer_instance.h"
 #include "tests/bsdf/bsdf_test_support.h"
 
 namespace glitter {
@@ -21,15 +18,7 @@ public:
     const char16_t* nameForLog() const override { return u"Sparkle"; }
 };
 
-struct TestRenderer {
-    KuvoUtils::CapturingRenderLog log;
-    KuvoUtils::RendererInfo info;
-    KuvoUtils::RendererInstance instance{&info};
-    explicit TestRenderer(int threads) {
-        info.threadCount = threads;
-        info.log = &log;
-    }
-};
+using test::TestRenderer;
 
 TEST(FlakesRenderMtl, NoBsdfBeforeTheRenderStarts) {
     TestRenderMtl m;
