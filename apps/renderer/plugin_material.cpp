@@ -6,6 +6,13 @@
 
 namespace glitter::renderer {
 
+namespace {
+
+// The material answers its render-time face to this numeric interface query.
+constexpr host::ULONG kRenderMtlInterfaceId = KuvoUtils::KuvoRenderMtl::kInterfaceId;
+
+}  // namespace
+
 PluginMaterial::PluginMaterial(PluginLibrary& library) {
     host::ReferenceTarget* object = library.materialClass().Create(false);
     if (object == nullptr) {

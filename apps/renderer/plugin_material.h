@@ -15,9 +15,6 @@ namespace glitter::renderer {
 
 class PluginMaterial {
   public:
-    /// The material's interface id for its render-time face.
-    static constexpr host::ULONG kRenderMtlInterfaceId = 0x13072005;
-
     /// A new material of the library's material class, at its defaults. Throws PluginError.
     explicit PluginMaterial(PluginLibrary& library);
     /// The first material of the library's class in the stored scene `file` (as the
