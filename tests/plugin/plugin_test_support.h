@@ -8,11 +8,9 @@
 
 #include "platform/host/iparam_block2.h"
 #include "platform/host/texmap.h"
-#include "platform/renderer/capturing_render_log.h"
-#include "platform/renderer/renderer_info.h"
-#include "platform/renderer/renderer_instance.h"
 #include "plugin/stochastic_flakes_mtl.h"
 #include "plugin/stochastic_flakes_mtl_class_desc.h"
+#include "tests/bsdf/bsdf_test_support.h"  // TestRenderer
 
 namespace glitter::test {
 
@@ -36,17 +34,6 @@ public:
 
 private:
     StochasticFlakesMtl* mtl;
-};
-
-struct TestRenderer {
-    KuvoUtils::CapturingRenderLog log;
-    KuvoUtils::RendererInfo info;
-    KuvoUtils::RendererInstance instance{&info};
-    explicit TestRenderer(int threads) {
-        info.threadCount = threads;
-        info.log = &log;
-    }
-    std::size_t warnings() const { return log.count(KuvoUtils::RenderLog::Level::warning); }
 };
 
 /// Every parameter of `a` equals the same parameter of `b` at time t (maps: both null or both
