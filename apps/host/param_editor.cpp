@@ -124,14 +124,14 @@ void ParamEditor::apply(const ParamEdit& edit, host::TimeValue time) {
 }
 
 void ParamEditor::setMap(const Param& p, const std::string& text, host::TimeValue time) {
-    const MapSpec spec = parseMapSpec(*p.def, text);
+    const MapSpec mapValue = parseMapSpec(*p.def, text);
     host::Texmap* map = nullptr;
-    if (!spec.none) {
+    if (!mapValue.none) {
         auto* constant = new host::ConstantTexmap();
         host::IParamBlock2* pb = constant->GetParamBlock(0);
         pb->SetValue(host::ConstantTexmap::kColor, 0,
-                     host::Color(spec.color.r, spec.color.g, spec.color.b));
-        pb->SetValue(host::ConstantTexmap::kAlpha, 0, spec.color.a);
+                     host::Color(mapValue.color.r, mapValue.color.g, mapValue.color.b));
+        pb->SetValue(host::ConstantTexmap::kAlpha, 0, mapValue.color.a);
         map = constant;
     }
     if (!p.block->SetValue(p.def->id, time, map)) {

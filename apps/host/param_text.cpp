@@ -173,23 +173,23 @@ host::ParamValueRecord parseScalar(const host::ParamDef& def, std::string_view t
 }
 
 MapSpec parseMapSpec(const host::ParamDef& def, std::string_view text) {
-    MapSpec spec;
-    if (lower(text) == "none") return spec;
+    MapSpec mapValue;
+    if (lower(text) == "none") return mapValue;
     constexpr std::string_view kConstant = "constant:";
     if (!lower(text).starts_with(kConstant)) refuse(def, text, "none or constant:R,G,B[,A]");
     const std::vector<std::string_view> parts = splitCommas(text.substr(kConstant.size()));
-    spec.none = false;
-    spec.color.a = 1.0f;
-    if ((parts.size() != 3 && parts.size() != 4) || !readFloat(parts[0], spec.color.r) ||
-        !readFloat(parts[1], spec.color.g) || !readFloat(parts[2], spec.color.b) ||
-        (parts.size() == 4 && !readFloat(parts[3], spec.color.a))) {
+    mapValue.none = false;
+    mapValue.color.a = 1.0f;
+    if ((parts.size() != 3 && parts.size() != 4) || !readFloat(parts[0], mapValue.color.r) ||
+        !readFloat(parts[1], mapValue.color.g) || !readFloat(parts[2], mapValue.color.b) ||
+        (parts.size() == 4 && !readFloat(parts[3], mapValue.color.a))) {
         refuse(def, text, "none or constant:R,G,B[,A] with finite numbers");
     }
-    if (spec.color.a < 0.0f || spec.color.a > 1.0f) {
-        throw CliError(nameOf(def) + ": alpha " + formatFloat(spec.color.a) +
+    if (mapValue.color.a < 0.0f || mapValue.color.a > 1.0f) {
+        throw CliError(nameOf(def) + ": alpha " + formatFloat(mapValue.color.a) +
                        " is out of range (0 to 1)");
     }
-    return spec;
+    return mapValue;
 }
 
 }  // namespace glitter::hostcli
