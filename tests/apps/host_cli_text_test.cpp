@@ -148,9 +148,9 @@ TEST(HostCliValueText, BoolsColoursAndMaps) {
 
     const host::ParamDef m = makeDef(host::TYPE_TEXMAP);
     EXPECT_TRUE(parseMapSpec(m, "None").none);
-    const MapSpec spec = parseMapSpec(m, "constant:0.5,0.25,1");
-    EXPECT_FALSE(spec.none);
-    EXPECT_EQ(spec.color, host::AColor(0.5f, 0.25f, 1.0f, 1.0f));
+    const MapSpec mapValue = parseMapSpec(m, "constant:0.5,0.25,1");
+    EXPECT_FALSE(mapValue.none);
+    EXPECT_EQ(mapValue.color, host::AColor(0.5f, 0.25f, 1.0f, 1.0f));
     EXPECT_EQ(parseMapSpec(m, "constant:0,0,0,0.5").color.a, 0.5f);
     EXPECT_THROW(parseMapSpec(m, "constant:0,0,0,2"), CliError);
     EXPECT_THROW(parseMapSpec(m, "checker"), CliError);
