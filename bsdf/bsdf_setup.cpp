@@ -5,7 +5,7 @@
 
 #include "platform/host/texmap.h"
 #include "platform/renderer/context_interface.h"
-#include "render/utf8.h"
+#include "text/utf8.h"
 
 namespace glitter {
 

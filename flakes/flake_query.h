@@ -16,7 +16,7 @@
 #include "flakes/math4.h"
 #include "flakes/quadtree_split.h"
 #include "flakes/simd/lane_pair.h"
-#include "render/block_sequence.h"
+#include "pools/block_sequence.h"
 
 namespace glitter {
 

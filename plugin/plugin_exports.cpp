@@ -1,6 +1,6 @@
 // The library's exported entry points, with C linkage. The library exports these and nothing
 // else (see plugin_exports.map).
-#include "plugin/plugin_library_abi.h"
+#include "platform/host/plugin_library_abi.h"
 #include "plugin/stochastic_flakes_mtl_class_desc.h"
 
 #define GLITTER_PLUGIN_EXPORT __attribute__((visibility("default")))

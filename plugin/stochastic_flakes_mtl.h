@@ -5,7 +5,7 @@
 
 #include "platform/host/iparam_block2.h"
 #include "platform/host/mtl.h"
-#include "render/flakes_render_mtl.h"
+#include "material_runtime/flakes_render_mtl.h"
 
 namespace glitter {
 

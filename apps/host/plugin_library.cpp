@@ -7,7 +7,7 @@
 
 #include "apps/host/cli_error.h"
 #include "platform/host/wstr.h"
-#include "plugin/plugin_library_abi.h"
+#include "platform/host/plugin_library_abi.h"
 
 namespace glitter::hostcli {
 namespace {

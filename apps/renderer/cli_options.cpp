@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "plugin/plugin_library_abi.h"
+#include "platform/host/plugin_library_abi.h"
 
 namespace glitter::renderer {
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "platform/host/class_id.h"
-#include "plugin/plugin_library_abi.h"
+#include "platform/host/plugin_library_abi.h"
 
 namespace glitter::renderer {
 

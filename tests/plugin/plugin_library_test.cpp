@@ -28,7 +28,7 @@
 #include "platform/renderer/renderer_info.h"
 #include "platform/renderer/renderer_instance.h"
 #include "platform/renderer_host/kuvo_shade_context.h"
-#include "plugin/plugin_library_abi.h"
+#include "platform/host/plugin_library_abi.h"
 
 namespace glitter {
 namespace {

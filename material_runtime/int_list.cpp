@@ -1,4 +1,4 @@
-#include "render/int_list.h"
+#include "material_runtime/int_list.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -13,8 +13,8 @@
 #include "bsdf/discrete_microfacet_bsdf.h"
 #include "flakes/flake_params.h"
 #include "platform/renderer/kuvo_render_mtl.h"
-#include "render/int_list.h"
-#include "render/per_thread_pools.h"
+#include "material_runtime/int_list.h"
+#include "pools/per_thread_pools.h"
 
 namespace glitter {
 

@@ -1,4 +1,4 @@
-#include "render/flakes_render_mtl.h"
+#include "material_runtime/flakes_render_mtl.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "render/utf8.h"
+#include "text/utf8.h"
 
 #include <limits>
 

@@ -1,4 +1,4 @@
-#include "render/element_pool.h"
+#include "pools/element_pool.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,9 @@
 #include <thread>
 #include <vector>
 
-#include "render/aligned_alloc.h"
-#include "render/exception_msg.h"
-#include "render/per_thread_pools.h"
+#include "pools/aligned_alloc.h"
+#include "pools/exception_msg.h"
+#include "pools/per_thread_pools.h"
 #include "tests/support/allocation_counter.h"
 
 namespace glitter {

@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "render/aligned_alloc.h"
-#include "render/block_sequence.h"
-#include "render/pool_element.h"
+#include "pools/aligned_alloc.h"
+#include "pools/block_sequence.h"
+#include "pools/pool_element.h"
 
 namespace glitter {
 

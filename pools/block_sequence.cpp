@@ -1,6 +1,6 @@
-#include "render/block_sequence.h"
+#include "pools/block_sequence.h"
 
-#include "render/exception_msg.h"
+#include "pools/exception_msg.h"
 
 namespace glitter::detail {
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "render/utf8.h"
+#include "text/utf8.h"
 
 namespace {
 

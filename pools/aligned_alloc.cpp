@@ -1,4 +1,4 @@
-#include "render/aligned_alloc.h"
+#include "pools/aligned_alloc.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "render/block_sequence.h"
+#include "pools/block_sequence.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "render/exception_msg.h"
+#include "pools/exception_msg.h"
 #include "tests/support/allocation_counter.h"
 
 namespace glitter {

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <new>
 
-#include "render/aligned_alloc.h"
-#include "render/element_pool.h"
+#include "pools/aligned_alloc.h"
+#include "pools/element_pool.h"
 
 namespace glitter {
 

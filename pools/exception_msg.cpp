@@ -1,4 +1,4 @@
-#include "render/exception_msg.h"
+#include "pools/exception_msg.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "render/block_sequence.h"
-#include "render/element_pool.h"
-#include "render/utf8.h"
+#include "pools/block_sequence.h"
+#include "pools/element_pool.h"
+#include "text/utf8.h"
 
 namespace {
 
