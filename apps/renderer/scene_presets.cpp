@@ -33,7 +33,8 @@ SceneChoices defaultSceneChoices() {
     SceneChoices choices;
     choices.samplesPerPixel = 8;
     choices.materialSettings = {{"subdivs", "3"}, {"flake_scale", "3"}};
-    choices.indirect.clamp = 1.0f;
+    choices.indirect.clamp = 2.0f;
+    choices.indirect.lightSpreadDegrees = 10.0f;
     return choices;
 }
 
