@@ -52,9 +52,8 @@ PathIntegrator::PathIntegrator(const Scene& scene_, LightStrategy strategy_,
     : scene(scene_),
       strategy(strategy_),
       indirect(indirect_),
-      sinLightSpread(std::sin(std::clamp(static_cast<double>(indirect_.lightSpreadDegrees), 0.0,
-                                         89.0) *
-                              kPi / 180.0)) {}
+      sinLightSpread(
+          std::sin(kPi / 180.0 * std::clamp(double{indirect_.lightSpreadDegrees}, 0.0, 89.0))) {}
 
 bool PathIntegrator::widensLights(const RenderContext& context) const {
     return context.afterDiffuse && sinLightSpread > 0.0;

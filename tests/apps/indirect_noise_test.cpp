@@ -151,9 +151,9 @@ TEST(IndirectNoiseThreads, OneAndTwoThreadsGiveTheSameBits) {
     const Camera far = d.camera(CameraPreset::far, 48, 27);
     const Image one = d.render(far, 2, defaultSceneChoices().indirect, 1);
     const Image two = d.render(far, 2, defaultSceneChoices().indirect, 2);
-    EXPECT_EQ(std::memcmp(one.pixels().data(), two.pixels().data(),
-                          one.pixels().size() * sizeof(Color)),
-              0);
+    EXPECT_EQ(
+        std::memcmp(one.pixels().data(), two.pixels().data(), one.pixels().size() * sizeof(Color)),
+        0);
 }
 
 TEST(IndirectNoiseCli, ValuesAreReadOrRefused) {
