@@ -1,6 +1,7 @@
 #include "apps/renderer/cli_options.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 
@@ -23,6 +24,16 @@ int parseInt(const std::string& option, const std::string& text, int lowest, int
     if (error != std::errc() || ptr != end || value < lowest || value > highest) {
         throw UsageError(option + " takes a whole number from " + std::to_string(lowest) + " to " +
                          std::to_string(highest) + ", not '" + text + "'");
+    }
+    return value;
+}
+
+float parseNonNegative(const std::string& option, const std::string& text) {
+    float value = 0.0f;
+    const char* end = text.data() + text.size();
+    const auto [ptr, error] = std::from_chars(text.data(), end, value);
+    if (error != std::errc() || ptr != end || !(value >= 0.0f) || !std::isfinite(value)) {
+        throw UsageError(option + " takes a number of at least 0, not '" + text + "'");
     }
     return value;
 }
@@ -92,6 +103,13 @@ CliOptions parseCommandLine(const std::vector<std::string>& args) {
             }
         } else if (name == "--frames") {
             options.frames = parseInt(name, takeValue(), 1, kMaxFrames);
+        } else if (name == "--clamp-indirect") {
+            options.clampIndirect = parseNonNegative(name, takeValue());
+        } else if (name == "--light-spread") {
+            options.lightSpread = parseNonNegative(name, takeValue());
+            if (options.lightSpread > 89.0f) {
+                throw UsageError("--light-spread takes an angle from 0 to 89 degrees");
+            }
         } else if (name == "--plugin") {
             options.plugin = takeValue();
             if (options.plugin.empty()) {
@@ -174,6 +192,14 @@ std::string helpText() {
            "  --spp N                   samples per pixel (default: the scene's choice, which\n"
            "                            is printed)\n"
            "  --threads N               render threads (default: one per hardware thread)\n"
+           "  --clamp-indirect VALUE    the brightest light (largest colour component) one\n"
+           "                            reflection sample may bring from another surface to\n"
+           "                            the first hit; 0: no clamp (default: the scene's\n"
+           "                            choice, which is printed)\n"
+           "  --light-spread DEGREES    after a diffuse bounce, lights are seen at least this\n"
+           "                            wide (angular radius), with the same power, so that\n"
+           "                            glossy caustics are softer; 0: off (default: the\n"
+           "                            scene's choice, which is printed)\n"
            "  --frames N                render N frames of a short camera move; file names\n"
            "                            get a frame number, as in glitter.0001.png (default: 1)\n"
            "  --out FILE                output image: .exr (linear float) or .png (sRGB,\n"

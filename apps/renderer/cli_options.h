@@ -27,6 +27,8 @@ struct CliOptions {
     std::string output = "glitter.png";
     CameraPreset camera = CameraPreset::far;
     int frames = 1;
+    float clampIndirect = -1.0f;    ///< --clamp-indirect; negative: the scene's choice
+    float lightSpread = -1.0f;      ///< --light-spread (degrees); negative: the scene's choice
     std::string scene = "default";  ///< "default" or an OBJ file
     /// --plugin: a library path, kBuiltinPlugin, or empty for the library built with the
     /// program (resolvePluginPath).

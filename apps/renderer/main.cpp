@@ -42,6 +42,12 @@ std::string describeMaterial(const MaterialSet& materials, const CliOptions& opt
     return text;
 }
 
+std::string formatNumber(float value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", static_cast<double>(value));
+    return text;
+}
+
 int run(CliOptions options) {
     resolvePluginPath(options);
     std::vector<std::string> outputs;
@@ -70,6 +76,18 @@ int run(CliOptions options) {
     settings.samplesPerPixel =
         options.samplesPerPixel > 0 ? options.samplesPerPixel : choices.samplesPerPixel;
     settings.threadCount = options.threads;
+    settings.indirect = choices.indirect;
+    std::string renderChosen;
+    if (options.clampIndirect >= 0.0f) {
+        settings.indirect.clamp = options.clampIndirect;
+    } else if (choices.indirect.clamp > 0.0f) {
+        renderChosen += " --clamp-indirect " + formatNumber(choices.indirect.clamp);
+    }
+    if (options.lightSpread >= 0.0f) {
+        settings.indirect.lightSpreadDegrees = options.lightSpread;
+    } else if (choices.indirect.lightSpreadDegrees > 0.0f) {
+        renderChosen += " --light-spread " + formatNumber(choices.indirect.lightSpreadDegrees);
+    }
     if (settings.threadCount <= 0) {
         settings.threadCount = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     }
@@ -80,6 +98,9 @@ int run(CliOptions options) {
     std::printf("material: %s\n", describeMaterial(materials, options).c_str());
     if (!chosen.empty()) {
         std::printf("the scene chose:%s (--set NAME=VALUE to change)\n", chosen.c_str());
+    }
+    if (!renderChosen.empty()) {
+        std::printf("the scene chose:%s (0 turns each off)\n", renderChosen.c_str());
     }
     std::fflush(stdout);
 

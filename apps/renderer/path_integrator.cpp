@@ -47,8 +47,31 @@ class BsdfLease {
 
 }  // namespace
 
-PathIntegrator::PathIntegrator(const Scene& scene_, LightStrategy strategy_)
-    : scene(scene_), strategy(strategy_) {}
+PathIntegrator::PathIntegrator(const Scene& scene_, LightStrategy strategy_,
+                               const IndirectNoiseControls& indirect_)
+    : scene(scene_),
+      strategy(strategy_),
+      indirect(indirect_),
+      sinLightSpread(
+          std::sin(kPi / 180.0 * std::clamp(double{indirect_.lightSpreadDegrees}, 0.0, 89.0))) {}
+
+bool PathIntegrator::widensLights(const RenderContext& context) const {
+    return context.afterDiffuse && sinLightSpread > 0.0;
+}
+
+SphereLight PathIntegrator::lightSeenFrom(const RenderContext& context, std::size_t index) const {
+    SphereLight light = scene.lights()[index];
+    if (!widensLights(context)) {
+        return light;
+    }
+    // A sphere's power goes with radius^2 times radiance.
+    const double radius = length(light.center - context.hitPoint) * sinLightSpread;
+    if (radius > light.radius) {
+        light.radiance *= static_cast<float>((light.radius / radius) * (light.radius / radius));
+        light.radius = radius;
+    }
+    return light;
+}
 
 std::uint32_t PathIntegrator::dimensionBase(int depth) {
     return kCameraDimensions + kDimensionsPerBounce * static_cast<std::uint32_t>(depth);
@@ -83,17 +106,37 @@ Color PathIntegrator::samplePixel(const Camera& camera, int x, int y, std::uint3
 
 Color PathIntegrator::radiance(RenderContext& ray) const {
     DVector origin = ray.origin;
-    if (ray.parent != nullptr) {
-        origin = offsetOrigin(ray.origin, ray.parent->geometricNormal, ray.traceDir);
+    const auto* parent = static_cast<const RenderContext*>(ray.parent);
+    if (parent != nullptr) {
+        origin = offsetOrigin(ray.origin, parent->geometricNormal, ray.traceDir);
     }
     SurfaceHit hit;
     const double tMin = std::max(0.0, ray.minDistance);
-    if (!scene.intersect(origin, ray.traceDir, tMin, ray.maxDistance, hit)) {
+    const bool found = scene.intersect(origin, ray.traceDir, tMin, ray.maxDistance, hit);
+    if (parent != nullptr && widensLights(*parent)) {
+        // The widened lights hold the real ones, so they are met first.
+        const DVector dir = toDouble(ray.traceDir);
+        double nearest = found && hit.lightIndex < 0 ? hit.t : ray.maxDistance;
+        int which = found ? hit.lightIndex : -1;
+        for (std::size_t i = 0; i < scene.lights().size(); ++i) {
+            double t = 0.0;
+            if (lightSeenFrom(*parent, i).intersect(origin, dir, tMin, nearest, t)) {
+                nearest = t;
+                which = static_cast<int>(i);
+            }
+        }
+        if (which >= 0) {
+            return emitted(ray, lightSeenFrom(*parent, static_cast<std::size_t>(which)));
+        }
+    } else if (found && hit.lightIndex >= 0) {
+        if (dot(ray.traceDir, hit.geometricNormal) >= 0.0f) {
+            return {};  // lights emit outwards only
+        }
+        return emitted(ray, scene.lights()[static_cast<std::size_t>(hit.lightIndex)]);
+    }
+    if (!found) {
         // The environment is reached by reflection samples only, so it takes no weight.
         return scene.environment().radiance(ray.traceDir);
-    }
-    if (hit.lightIndex >= 0) {
-        return emitted(ray, hit);
     }
     const SceneObject& object = scene.objects()[static_cast<std::size_t>(hit.objectIndex)];
     ray.setHit(hit, object.objectTransform);
@@ -103,11 +146,7 @@ Color PathIntegrator::radiance(RenderContext& ray) const {
     return shade(ray, *object.material);
 }
 
-Color PathIntegrator::emitted(const RenderContext& ray, const SurfaceHit& hit) const {
-    if (dot(ray.traceDir, hit.geometricNormal) >= 0.0f) {
-        return {};  // lights emit outwards only
-    }
-    const SphereLight& light = scene.lights()[static_cast<std::size_t>(hit.lightIndex)];
+Color PathIntegrator::emitted(const RenderContext& ray, const SphereLight& light) const {
     if (!ray.parentSampledLights) {
         return light.radiance;
     }
@@ -132,7 +171,7 @@ Color PathIntegrator::sampleLight(RenderContext& ray, KuvoUtils::BRDFSampler& br
     const float choice = SobolSampler::sample(ray.pixelSeed, index, base + 0);
     const std::size_t which = std::min(
         static_cast<std::size_t>(choice * static_cast<float>(lightCount)), lightCount - 1);
-    const SphereLight& light = scene.lights()[which];
+    const SphereLight light = lightSeenFrom(ray, which);
     const LightSample sample =
         light.sample(ray.hitPoint, SobolSampler::sample(ray.pixelSeed, index, base + 2),
                      SobolSampler::sample(ray.pixelSeed, index, base + 3));
@@ -186,6 +225,8 @@ Color PathIntegrator::shade(RenderContext& ray, KuvoUtils::KuvoRenderMtl& materi
         direct /= static_cast<float>(lightSamples);
     }
 
+    // The BSDF says it is diffuse by its diffuse colour.
+    const bool diffuse = !brdf->getDiffuseColor(ray).isBlack();
     Color reflected;
     const bool deeper = ray.rayDepth < ray.options->maxRayDepth;
     for (int i = 0; i < samples && deeper; ++i) {
@@ -196,13 +237,23 @@ Color PathIntegrator::shade(RenderContext& ray, KuvoUtils::KuvoRenderMtl& materi
         if (child == nullptr) {
             continue;
         }
+        child->afterDiffuse = ray.afterDiffuse || diffuse;
         const float u0 = brdf->getDMCParam(*child, 0);
         const float multiplier = brdf->sampleDirection(ray, *child, u0);
         const Color weight = child->colorWeight * multiplier;
         if (weight.isBlack() || !isFinite(weight)) {
             continue;
         }
-        reflected += weight * radiance(*child);
+        Color sample = weight * radiance(*child);
+        // A child that hit a surface brings light reflected there: indirect light, which the
+        // clamp may cut. Direct light (a child reaching a light or the sky) is kept whole.
+        if (ray.rayDepth == 0 && child->hasHit && indirect.clamp > 0.0f) {
+            const float largest = std::max({sample.r, sample.g, sample.b});
+            if (largest > indirect.clamp) {
+                sample *= indirect.clamp / largest;
+            }
+        }
+        reflected += sample;
     }
     if (samples > 0) {
         reflected /= static_cast<float>(samples);

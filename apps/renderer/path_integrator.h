@@ -15,6 +15,20 @@ namespace glitter::renderer {
 /// that each estimator alone measures the same light.
 enum class LightStrategy { mis, lightOnly, bsdfOnly };
 
+/// Biased controls of the noise in light that reaches the first hit by way of other surfaces
+/// (0 turns each off). Light at the camera ray's first hit, from the lights and the sky, is
+/// never changed.
+struct IndirectNoiseControls {
+    /// The largest colour component a reflection sample of the first hit may bring back from
+    /// another surface; brighter samples are scaled down to it, keeping their hue.
+    float clamp = 0.0f;
+    /// After a diffuse bounce, every light is seen as a sphere of at least this angular radius
+    /// (degrees) about its centre, of the same power: a glossy lobe reflecting it then shows
+    /// the lobe widened by that much, as a rougher lobe would, and its caustic on a diffuse
+    /// surface is found far more often at a far lower brightness.
+    float lightSpreadDegrees = 0.0f;
+};
+
 class PathIntegrator {
   public:
     /// Sampler dimensions of a primary ray (the position inside the pixel).
@@ -27,7 +41,8 @@ class PathIntegrator {
     /// evalLight's flag bit that asks for direct light.
     static constexpr int kEvalLightFlags = 2;
 
-    PathIntegrator(const Scene& scene, LightStrategy strategy);
+    PathIntegrator(const Scene& scene, LightStrategy strategy,
+                   const IndirectNoiseControls& indirect = {});
 
     /// One sample of pixel (x, y): a primary ray at the sample's position in the pixel, with
     /// its differentials, traced to the radiance it brings back. `root` is the thread's
@@ -48,10 +63,15 @@ class PathIntegrator {
     Color shade(RenderContext& ray, KuvoUtils::KuvoRenderMtl& material) const;
     Color sampleLight(RenderContext& ray, KuvoUtils::BRDFSampler& brdf,
                       std::uint32_t index) const;
-    Color emitted(const RenderContext& ray, const SurfaceHit& hit) const;
+    Color emitted(const RenderContext& ray, const SphereLight& light) const;
+    /// Light `index` as the hit of `context` sees it (widened after a diffuse bounce).
+    SphereLight lightSeenFrom(const RenderContext& context, std::size_t index) const;
+    bool widensLights(const RenderContext& context) const;
 
     const Scene& scene;
     LightStrategy strategy;
+    IndirectNoiseControls indirect;
+    double sinLightSpread = 0.0;
 };
 
 }  // namespace glitter::renderer

@@ -17,6 +17,7 @@ void RenderContext::resetForPrimary(const KuvoUtils::RenderThreadData* thread,
     childDimensionOffset = 0;
     lightsSampled = false;
     parentSampledLights = false;
+    afterDiffuse = false;
     uvw = {};
     uvwBasis = {};
     hasHit = false;
@@ -84,6 +85,7 @@ KuvoUtils::KuvoContext* RenderContext::newChildContext(int kind, const KuvoUtils
     c.childDimensionOffset = 0;
     c.lightsSampled = false;
     c.parentSampledLights = lightsSampled;
+    c.afterDiffuse = false;
     c.uvw = {};
     c.uvwBasis = {};
     c.hasHit = false;

@@ -67,6 +67,8 @@ class RenderContext final : public KuvoUtils::KuvoContext {
     std::uint32_t childDimensionOffset = 0;
     bool lightsSampled = false;  ///< this context's BSDF was also sampled through the lights
     bool parentSampledLights = false;
+    /// The path bounced off a diffuse surface before it reached this context's hit.
+    bool afterDiffuse = false;
 
     Vector uvw;
     KuvoUtils::UVWBasis uvwBasis;

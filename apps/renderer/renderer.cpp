@@ -35,7 +35,7 @@ Image Renderer::render(KuvoUtils::RenderLog* log, const std::function<void(doubl
 
     KuvoUtils::RenderOptions options;
     options.maxRayDepth = settings.maxRayDepth;
-    const PathIntegrator integrator(scene, settings.strategy);
+    const PathIntegrator integrator(scene, settings.strategy, settings.indirect);
 
     std::atomic<int> nextTile{0};
     std::atomic<std::int64_t> pixelsDone{0};

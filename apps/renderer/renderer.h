@@ -21,6 +21,7 @@ struct RenderSettings {
     int tileSize = 16;
     std::uint32_t seed = 0;  ///< varies the sample pattern (the same seed repeats an image)
     LightStrategy strategy = LightStrategy::mis;
+    IndirectNoiseControls indirect;  ///< off unless a scene or the command line asks
     int time = 0;  ///< host time (ticks) of the frame: materials and their maps are shaded at it
 };
 

@@ -33,12 +33,16 @@ SceneChoices defaultSceneChoices() {
     SceneChoices choices;
     choices.samplesPerPixel = 8;
     choices.materialSettings = {{"subdivs", "3"}, {"flake_scale", "3"}};
+    choices.indirect.clamp = 2.0f;
+    choices.indirect.lightSpreadDegrees = 10.0f;
     return choices;
 }
 
 SceneChoices objSceneChoices() {
     SceneChoices choices;
     choices.samplesPerPixel = defaultSceneChoices().samplesPerPixel;
+    // The same stage (lights and ground) makes the same caustic noise.
+    choices.indirect = defaultSceneChoices().indirect;
     return choices;
 }
 

@@ -8,6 +8,7 @@
 
 #include "apps/renderer/camera.h"
 #include "apps/renderer/material_source.h"
+#include "apps/renderer/path_integrator.h"
 #include "apps/renderer/scene.h"
 
 namespace glitter::renderer {
@@ -20,6 +21,8 @@ struct SceneChoices {
     int samplesPerPixel = 8;
     /// Parameters of a new plug-in material that neither --material nor --set gives.
     std::vector<ParameterSetting> materialSettings;
+    /// The renderer's controls of indirect noise unless the command line gives them.
+    IndirectNoiseControls indirect;
 };
 
 /// The default scene's choices, so that it renders in seconds on two cores: 8 samples per
