@@ -235,9 +235,10 @@ def sample(
 ) -> Tuple[np.ndarray, np.ndarray, np.ndarray]:
     """Reflection directions drawn by the BSDF, from four uniforms per element.
 
-    ``u`` is (n, 4) float32 in [0, 1): ``u[:, 0]`` picks the flake (or the smooth lobe's first
-    dimension), ``u[:, 1]`` chooses between the smooth lobe and the flakes in the blend band,
-    ``u[:, 2:]`` place the direction in the flake's blur cone. ``footprint``, ``ray`` as for
+    ``u`` is (n, 4) float32 in [0, 1). With discrete flakes ``u[:, 0]`` picks the flake and
+    ``u[:, 2:4]`` place the direction in its blur cone; in the blend band ``u[:, 1]`` takes the
+    smooth lobe with the probability of its blend weight, drawn from ``u[:, 0]`` and ``u[:, 2]``.
+    Without discrete flakes ``u[:, 0:2]`` draw the smooth lobe's normal. ``footprint``, ``ray`` as for
     ``evaluate``. Returns ``(direction, weight, density)``: direction (n, 3), zero where the
     renderer rejects the sample (below the surface, or density under 1e-8); weight (n, 3) =
     value / density * reflection_filter, zero where rejected; density (n,) in the 2*pi

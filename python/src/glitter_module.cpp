@@ -277,7 +277,6 @@ PYBIND11_MODULE(_glitter, m) {
     m.doc() = "The glitter material's C++ code; use the glitter package, not this module.";
     m.def("parameters", &parameterList, "The block description's parameters.");
     m.def("flake_params", &flakeParams, py::arg("values"));
-    m.def("check_values", [](const py::dict& values) { (void)toMaterial(values); }, py::arg("values"));
     m.def("check_parameters", [](const py::dict& values) { (void)cachedValues(toValues(values)); },
           py::arg("values"));
     m.def("evaluate", &evaluate, py::arg("values"), py::arg("footprint"), py::arg("ray"),
@@ -286,5 +285,4 @@ PYBIND11_MODULE(_glitter, m) {
           py::arg("u"), py::arg("threads"));
     m.def("flakes", &flakes, py::arg("values"), py::arg("footprint"), py::arg("ray"));
     m.def("render", &render, py::arg("args"), py::arg("frame"));
-    m.def("threads_for", &threadsFor, py::arg("n"), py::arg("max_threads"));
 }
