@@ -37,15 +37,16 @@ def main():
     light = (light / np.linalg.norm(light, axis=1, keepdims=True)).astype(np.float32)
     light = np.ascontiguousarray(np.tile(light, (N // 64 + 1, 1))[:N])
     u = rng.uniform(0.0, 0.999, (N, 4)).astype(np.float32)
-    print(f"{'case':<28}{'ns/element':>12}")
+    print(f"{'case':<28}{'ns/element':>12}{'flakes':>8}")
     for expected in (0, 100, 690):
         material = glitter.Material(enable_flakes=expected > 0)
         side = np.sqrt(max(expected, 10) / num_flakes)
         fp = np.array([0.37, 0.61, side, 0.0, 0.0, side], np.float32)
         ev = best_ns_per_element(lambda: glitter.evaluate(fp, ray, light, material, threads=1))
         sa = best_ns_per_element(lambda: glitter.sample(fp, ray, u, material, threads=1))
-        print(f"{'evaluate expected=' + str(expected):<28}{ev:>12.1f}")
-        print(f"{'sample expected=' + str(expected):<28}{sa:>12.1f}")
+        found = len(glitter.flakes(fp, ray, material))
+        print(f"{'evaluate expected=' + str(expected):<28}{ev:>12.1f}{found:>8}")
+        print(f"{'sample expected=' + str(expected):<28}{sa:>12.1f}{found:>8}")
 
 
 if __name__ == "__main__":
