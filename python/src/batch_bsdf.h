@@ -24,9 +24,9 @@ struct Rows {
     }
 };
 
-// A shading point: footprint (u, v, du_u, du_v, dv_u, dv_v: the point in texture space and its
-// change per screen step in x and y) and the incoming ray's direction, with the shading normal
-// on +z.
+// Every element is a shading point on a surface with normal +z: a footprint row (u, v, du_u,
+// du_v, dv_u, dv_v: the point in texture space and its change per screen step in x and y) and
+// the incoming ray's direction row. The material: its cached values and render-start record.
 struct BatchMaterial {
     CachedParameterValues values;
     FlakeParams params;

@@ -24,8 +24,8 @@ struct ParamInfo {
 // Every parameter of the block description, in declaration order.
 const std::vector<ParamInfo>& parameterTable();
 
-// One parameter value from Python: numbers in `value[0]` (colours use all three); a map is
-// given by `present` only (no map can be evaluated outside a render).
+// One parameter value from Python: numbers in `value[0]` (colours use all three); for a map,
+// value[0] is nonzero when one is set (no map can be evaluated outside a render).
 struct ParamValue {
     std::string name;
     double value[3];
