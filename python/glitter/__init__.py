@@ -93,6 +93,8 @@ class Material:
             if value is not None and not isinstance(value, str):
                 raise TypeError("reflection_map takes None or a map word such as 'checker'")
         _glitter.check_parameters({name: value})
+        if kind == "int":
+            value = int(value)  # checked integral above
         self._values[name] = value
         if name not in self._chosen:
             self._chosen.append(name)
