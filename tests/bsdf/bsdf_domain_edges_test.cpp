@@ -17,10 +17,10 @@
 namespace glitter {
 namespace {
 
-using test::TestContext;
-using test::TestMaterial;
 using KuvoUtils::Color;
 using KuvoUtils::Vector;
+using test::TestContext;
+using test::TestMaterial;
 
 const Color kWhite(1.0f, 1.0f, 1.0f);
 
@@ -49,7 +49,7 @@ TEST(BsdfDomainEdges, FrameIsOrthonormalWhateverTheNormalsLength) {
     const struct {
         float length;
         bool active;
-    } cases[] = {{0.98f, true}, {1.02f, true},     {2.0f, true},     {1000.0f, true},
+    } cases[] = {{0.98f, true},  {1.02f, true}, {2.0f, true},      {1000.0f, true},
                  {1e-20f, true}, {0.0f, false}, {INFINITY, false}, {NAN, false}};
     TestMaterial m;
     m.values.enable_flakes = 0;
@@ -109,8 +109,8 @@ TEST(BsdfDomainEdgesStatistical, FurnaceAtNormalLengths) {
             const double z = (i + 0.5) / kGrid, r = std::sqrt(1.0 - z * z);
             for (int j = 0; j < kGrid; ++j) {
                 const double phi = 6.283185307179586 * (j + 0.5) / kGrid;
-                const Vector l = t * float(r * std::cos(phi)) + b * float(r * std::sin(phi)) +
-                                 unit * float(z);
+                const Vector l =
+                    t * float(r * std::cos(phi)) + b * float(r * std::sin(phi)) + unit * float(z);
                 // 2 x evalLight undoes its 0.5; a light density of 1e15 leaves a weight of 1.
                 evaluated += 2.0 * bsdf.evalLight(c, l, kWhite, 0, 1e15f, kEvalFlagLights).r;
             }
@@ -180,7 +180,9 @@ TEST(BsdfDomainEdges, HugeLightDensitiesWeighTheLightFully) {
 template <class T>
 std::string sweepHostileInputs(uint32_t seed, int setups) {
     std::mt19937 rng(seed);
-    auto uniform = [&](float a, float b) { return std::uniform_real_distribution<float>(a, b)(rng); };
+    auto uniform = [&](float a, float b) {
+        return std::uniform_real_distribution<float>(a, b)(rng);
+    };
     auto pick = [&](std::initializer_list<float> l) { return *(l.begin() + rng() % l.size()); };
     auto direction = [&] {
         Vector v;
@@ -205,8 +207,11 @@ std::string sweepHostileInputs(uint32_t seed, int setups) {
         c.shadingNormal = n * pick({0.5f, 0.98f, 1.0f, 1.02f, 2.0f, 1000.0f});
         c.geometricNormal = normalize(n + direction() * 0.1f);
         Vector view = direction();
-        if (rng() % 4 == 0) view = normalize(view - n * dot(view, n)) - n * 1e-4f;  // grazing
-        else if (dot(view, n) > 0.0f && rng() % 4 != 0) view = -view;
+        if (rng() % 4 == 0) {
+            view = normalize(view - n * dot(view, n)) - n * 1e-4f;  // grazing
+        } else if (dot(view, n) > 0.0f && rng() % 4 != 0) {
+            view = -view;
+        }
         c.setRayDir(view);
         c.backside = int32_t(rng() % 8 == 0);
         c.uvw = {uniform(-2, 2), uniform(-2, 2), 0.0f};
@@ -214,15 +219,21 @@ std::string sweepHostileInputs(uint32_t seed, int setups) {
         const float size = pick({0.0f, 1e-20f, 1e-6f, 1e-4f, 1e-2f, 1e3f});
         c.dPdx = direction() * size;
         switch (rng() % 4) {
-            case 0: c.dPdy = c.dPdx * uniform(-2, 2); break;  // parallel
-            case 1: c.dPdy = c.dPdx + direction() * (size * 1e-7f); break;  // nearly so
-            default: c.dPdy = direction() * size;
+            case 0:
+                c.dPdy = c.dPdx * uniform(-2, 2);
+                break;  // parallel
+            case 1:
+                c.dPdy = c.dPdx + direction() * (size * 1e-7f);
+                break;  // nearly so
+            default:
+                c.dPdy = direction() * size;
         }
         c.dDdx = direction() * 1e-3f;
         c.dDdy = direction() * 1e-3f;
         DiscreteMicrofacetBSDF<T> bsdf;
         setupBSDF(m.view(), c, bsdf, 0);
-        const std::string where = "set-up " + std::to_string(s) + " of seed " + std::to_string(seed);
+        const std::string where =
+            "set-up " + std::to_string(s) + " of seed " + std::to_string(seed);
         for (int i = 0; i < 8; ++i) {
             const Vector l = direction();
             const float lightPdf = pick({0.0f, 1e-12f, 1.0f, 50.0f, 2e19f, FLT_MAX, INFINITY});
