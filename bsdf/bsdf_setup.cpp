@@ -18,6 +18,20 @@ Vector toLocal(const float m[3][3], const Vector& d) {
             d.x * m[0][2] + d.y * m[1][2] + d.z * m[2][2]};
 }
 
+bool isUsableNormal(const Vector& n) {
+    const double length2 = double(n.x) * n.x + double(n.y) * n.y + double(n.z) * n.z;
+    return length2 > 0.0 && std::isfinite(length2);
+}
+
+Vector unitNormal(const Vector& n) {
+    // Double precision: no float normal's squared length overflows or underflows there.
+    const double length2 = double(n.x) * n.x + double(n.y) * n.y + double(n.z) * n.z;
+    // 2^-20: about eight float steps either side of 1, more than normalising in float leaves.
+    if (std::fabs(length2 - 1.0) <= 0x1p-20) return n;
+    const double length = std::sqrt(length2);
+    return {float(n.x / length), float(n.y / length), float(n.z / length)};
+}
+
 TriplanarCoords triplanarCoords(const KuvoUtils::KuvoContext& context) {
     Vector p = context.hitPoint.toVector();
     Vector n = context.shadingNormal;  // the context's own, not flipped for the back side
@@ -74,6 +88,22 @@ bool isFiniteFootprint(const FlakeFootprint& f) {
                   std::isfinite(f.boundsMax.v);
     for (const FlakeUV& c : f.corner) finite = finite && std::isfinite(c.u) && std::isfinite(c.v);
     return finite;
+}
+
+bool hasResolvableArea(const FlakeFootprint& f) {
+    // The search sees the footprint only through its float corners, each up to half a float
+    // step off. At a width (area over longest edge) of 64 steps that moves the covered area by
+    // up to about 3 %; thinner, the weights of the flakes found no longer measure the area the
+    // discrete value divides by. Below 2^-100 the area would also take that divisor (the cone
+    // measure, at least 2^-24, times the area) out of float's normal range.
+    const float largest =
+        std::fmax(std::fmax(std::fabs(f.boundsMin.u), std::fabs(f.boundsMin.v)),
+                  std::fmax(std::fabs(f.boundsMax.u), std::fabs(f.boundsMax.v)));
+    const double step = double(std::nextafter(largest, INFINITY)) - double(largest);
+    const double edge =
+        std::fmax(std::hypot(double(f.edgeNormal[0].u), double(f.edgeNormal[0].v)),
+                  std::hypot(double(f.edgeNormal[1].u), double(f.edgeNormal[1].v)));
+    return f.area >= 0x1p-100f && double(f.area) / edge > 64.0 * step;
 }
 
 void invertFrame(const KuvoUtils::Frame& frame, float inverse[3][3]) {

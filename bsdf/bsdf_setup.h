@@ -31,6 +31,10 @@ FlakeFootprint computeFootprint(const KuvoUtils::KuvoContext& context, int32_t m
 // True when every corner, bound and the area are finite numbers.
 bool isFiniteFootprint(const FlakeFootprint& footprint);
 
+// True when the footprint is wide enough, against the float steps of its coordinates, for the
+// weights of the flakes found in it to measure its area.
+bool hasResolvableArea(const FlakeFootprint& footprint);
+
 // Inverse of the matrix with rows tangent, bitangent, normal; determinant and its reciprocal
 // in double precision. For an orthonormal frame this is the transpose.
 void invertFrame(const KuvoUtils::Frame& frame, float inverse[3][3]);
@@ -63,10 +67,12 @@ void runFlakeQuery(DiscreteMicrofacetBSDF<T>& bsdf, KuvoUtils::KuvoContext& cont
     }
 
     const KuvoUtils::RenderOptions& options = *context.options;
+    // A normal without a direction leaves no frame to shade in.
     bsdf.inactive = (((context.rayFlags & KuvoUtils::kRayFlagRestricted) != 0 &&
                       options.admitRestrictedRays == 0) ||
                      context.rayDepth >= options.maxRayDepth || options.reflections == 0 ||
-                     (context.rayFlags & kRayFlagNoReflection) != 0)
+                     (context.rayFlags & kRayFlagNoReflection) != 0 ||
+                     !isUsableNormal(bsdf.shadingNormal) || !isUsableNormal(bsdf.geometricNormal))
                         ? 1
                         : 0;
     if (bsdf.inactive != 0) {
@@ -103,8 +109,12 @@ void setupBSDF(const FlakeMaterialView& material, KuvoUtils::KuvoContext& contex
                                      values.flake_scale);
         expected = float(values.num_flakes) * footprint.area;
         if (expected > values.blend_max) discrete = 0;
-        // A degenerate UVW basis or non-finite derivatives leave no usable footprint.
-        if (discrete != 0 && !isFiniteFootprint(footprint)) discrete = 0;
+        // A degenerate UVW basis or non-finite derivatives leave no usable footprint, and
+        // parallel or vanishing ones leave one with no area to share among flakes: the smooth
+        // lobe shades such points.
+        if (discrete != 0 && (!isFiniteFootprint(footprint) || !hasResolvableArea(footprint))) {
+            discrete = 0;
+        }
         if (discrete != 0) warnIfFlakeScaleTooBig(material, footprint);
     }
     const KuvoUtils::Color filter = reflectionFilterAt(values, context);

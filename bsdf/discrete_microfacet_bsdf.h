@@ -33,6 +33,14 @@ inline constexpr int kReflectionRayKind = 2;
 // d as a row vector.
 KuvoUtils::Vector toLocal(const float frameInverse[3][3], const KuvoUtils::Vector& d);
 
+// False for a zero or non-finite normal, from which no frame can be built.
+bool isUsableNormal(const KuvoUtils::Vector& n);
+
+// The normal scaled to unit length: interpolated normals arrive a little short, and a renderer
+// may hand over longer ones. One already unit to within a few float steps is returned as it
+// is, so that the frames of unit normals stay exactly as they were.
+KuvoUtils::Vector unitNormal(const KuvoUtils::Vector& n);
+
 template <class T>
 class DiscreteMicrofacetBSDF : public KuvoUtils::BRDFSampler, public KuvoUtils::BSDFSampler {
 public:
@@ -101,7 +109,7 @@ KuvoUtils::Color DiscreteMicrofacetBSDF<T>::evalLight(const KuvoContext& context
     const T value = evalFlakes(query, toLocal(frameInverse, lightDir), pdf);
     // Power heuristic against the light's own density.
     float w = 0.0f;
-    if (lightPdf >= 1e-12f) w = lightPdf * lightPdf / (pdf * pdf + lightPdf * lightPdf);
+    if (lightPdf >= 1e-12f) w = powerHeuristic(lightPdf, pdf);
     return detail::toColor(value) * 0.5f * w * reflectionFilter * lightColor;
 }
 
@@ -147,10 +155,11 @@ float DiscreteMicrofacetBSDF<T>::sampleDirection(const KuvoContext& context, Kuv
 template <class T>
 void DiscreteMicrofacetBSDF<T>::makeFrame(const KuvoContext&, const Vector& normal,
                                           KuvoUtils::Frame& out) {
-    const Vector t = frameTangent(normal);
+    const Vector n = unitNormal(normal);
+    const Vector t = frameTangent(n);
     out.tangent = t;
-    out.bitangent = cross(normal, t);
-    out.normal = normal;
+    out.bitangent = cross(n, t);
+    out.normal = n;
 }
 
 }  // namespace glitter

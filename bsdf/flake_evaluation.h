@@ -21,6 +21,9 @@ float beckmannD(float cosH, float alpha);
 // Smith shadowing-masking: a rational fit of G1 for each of the two directions.
 float smithG(float cosO, float cosI, float alpha);
 
+// The power heuristic f^2 / (f^2 + g^2) of two densities, also where squaring would overflow.
+float powerHeuristic(float f, float g);
+
 template <class T>
 struct FlakeConeSum {
     T sum;

@@ -24,9 +24,46 @@ KuvoUtils::Vector frameTangent(const KuvoUtils::Vector& n);
 
 namespace detail {
 
+// Below this cone measure (1 - cos of the blur angle; about 0.63 degrees) the cone spans
+// fewer than 2^10 float steps of cosine below 1. Built in float, its directions crowd onto a
+// few rings and many fail the evaluation's cone test; there they are built in double instead.
+inline constexpr float kNarrowConeMeasure = 0x1p-14f;
+
+// A direction uniform in the cone of cosine cosBlur around r, built in double and rounded once
+// (u = 1 on the axis, u = 0 on the rim, as in the float construction).
+inline KuvoUtils::Vector narrowConeDirection(const KuvoUtils::Vector& r, float cosBlur, float uCone,
+                                             float uAngle) {
+    const double len = std::sqrt(double(r.x) * r.x + double(r.y) * r.y + double(r.z) * r.z);
+    const double a[3] = {r.x / len, r.y / len, r.z / len};
+    double t[3];
+    if (a[0] * a[0] + a[2] * a[2] > a[0] * a[0] + a[1] * a[1]) {
+        const double l = std::sqrt(a[0] * a[0] + a[2] * a[2]);
+        t[0] = -a[2] / l;
+        t[1] = 0.0;
+        t[2] = a[0] / l;
+    } else {
+        const double l = std::sqrt(a[0] * a[0] + a[1] * a[1]);
+        t[0] = a[1] / l;
+        t[1] = -a[0] / l;
+        t[2] = 0.0;
+    }
+    const double b[3] = {a[1] * t[2] - a[2] * t[1], a[2] * t[0] - a[0] * t[2],
+                         a[0] * t[1] - a[1] * t[0]};
+    // 1 - cosine, kept apart from 1 so that no precision is lost near the axis.
+    const double w = double(1.0f - cosBlur) * (1.0 - double(uCone));
+    const double s = std::sqrt(w * (2.0 - w));
+    const double phi = 6.283185307179586 * double(uAngle);
+    const double cs = std::cos(phi) * s, sn = std::sin(phi) * s, c = 1.0 - w;
+    return {float(t[0] * cs + b[0] * sn + a[0] * c), float(t[1] * cs + b[1] * sn + a[1] * c),
+            float(t[2] * cs + b[2] * sn + a[2] * c)};
+}
+
+// A flake chosen by uFlake and a direction in its cone. inCone is false when a narrow cone's
+// direction fails that flake's own cone test: drawing only what the test accepts, each flake
+// then adds exactly the evaluation's density over its cone.
 template <class T>
-KuvoUtils::Vector sampleFlakeCone(const FlakeQuery<T>& q, float uFlake, float uCone,
-                                  float uAngle) {
+KuvoUtils::Vector sampleFlakeCone(const FlakeQuery<T>& q, float uFlake, float uCone, float uAngle,
+                                  bool& inCone) {
     using KuvoUtils::Vector;
     const float scaled = float(q.flakeCount) * uFlake;
     // trunc() lands below flakeCount for uniforms below 1; the clamp keeps float rounding and
@@ -38,6 +75,13 @@ KuvoUtils::Vector sampleFlakeCone(const FlakeQuery<T>& q, float uFlake, float uC
     const Vector r{b.x[k % 4], b.y[k % 4], b.z[k % 4]};
 
     const float cosBlur = q.params->cosBlurAngle;
+    inCone = true;
+    if (1.0f - cosBlur < kNarrowConeMeasure) {
+        const Vector d = narrowConeDirection(r, cosBlur, uCone, uAngle);
+        // The evaluation's test, in its order of operations.
+        inCone = !(r.x * d.x + r.y * d.y + r.z * d.z <= cosBlur);
+        return d;
+    }
     const float gamma = (1.0f - cosBlur) * uCone + cosBlur;
     const float s = std::sqrt(1.0f - gamma * gamma);
     const float phi = 6.2831855f * uAngle;
@@ -66,7 +110,14 @@ KuvoUtils::Vector sampleFlakes(FlakeQuery<T>& q, const float u[4], T& value, flo
         if (t > 0.0f && u[1] < t) {
             d = detail::mirrorAbout(q.viewDir, sampleBeckmann(u[0], u[2], p.roughness));
         } else {
-            d = detail::sampleFlakeCone(q, u[0], u[2], u[3]);
+            bool inCone;
+            d = detail::sampleFlakeCone(q, u[0], u[2], u[3], inCone);
+            if (!inCone) {
+                q.probeDir = {d.x, d.y, d.z};
+                value = detail::zeroValue<T>();
+                pdf = 0.0f;
+                return d;
+            }
         }
     } else {
         d = detail::mirrorAbout(q.viewDir, sampleBeckmann(u[0], u[1], p.roughness));
