@@ -9,11 +9,11 @@
 namespace glitter {
 namespace {
 
+using KuvoUtils::Color;
+using KuvoUtils::Vector;
 using test::channel;
 using test::TestContext;
 using test::TestMaterial;
-using KuvoUtils::Color;
-using KuvoUtils::Vector;
 
 template <class T>
 class BsdfEvaluation : public ::testing::Test {};
@@ -140,8 +140,8 @@ TEST(BsdfEvaluationStatistical, DiscreteValueAveragesToTheSmoothLobe) {
     m.values.hilight_glossiness = 0.7f;
     m.values.blur_angle = 8.0f;
     m.refresh();
-    const Vector lights[] = {{0, 0, 1}, normalize(Vector{0.3f, 0.1f, 0.9f}),
-                             normalize(Vector{-0.4f, 0.3f, 0.8f})};
+    const Vector lights[] = {
+        {0, 0, 1}, normalize(Vector{0.3f, 0.1f, 0.9f}), normalize(Vector{-0.4f, 0.3f, 0.8f})};
     std::mt19937 rng(3);
     std::uniform_real_distribution<float> pos(0.05f, 0.9f);
     double sums[3] = {0, 0, 0};

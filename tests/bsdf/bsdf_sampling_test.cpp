@@ -11,11 +11,11 @@
 namespace glitter {
 namespace {
 
+using KuvoUtils::Color;
+using KuvoUtils::Vector;
 using test::channel;
 using test::TestContext;
 using test::TestMaterial;
-using KuvoUtils::Color;
-using KuvoUtils::Vector;
 
 template <class T>
 class BsdfSampling : public ::testing::Test {};
@@ -102,7 +102,8 @@ TYPED_TEST(BsdfSampling, WeightIsValueOverDensity) {
             const TypeParam v =
                 evalFlakes(bsdf.query, toLocal(bsdf.frameInverse, child->rayDir), pdf);
             EXPECT_NEAR(pdf, child->density, 1e-3f * pdf);
-            EXPECT_NEAR(child->colorWeight.r, channel(v) / pdf * 0.8f, 1e-4f * child->colorWeight.r);
+            EXPECT_NEAR(child->colorWeight.r, channel(v) / pdf * 0.8f,
+                        1e-4f * child->colorWeight.r);
         }
     }
     EXPECT_GT(accepted, 3000);

@@ -10,27 +10,27 @@
 namespace glitter {
 namespace {
 
+using KuvoUtils::Vector;
 using test::TestContext;
 using test::TestMaterial;
-using KuvoUtils::Vector;
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
 class FixedMap : public host::Texmap {
-public:
+  public:
     host::AColor color;
     host::AColor EvalColor(host::ShadeContext&) override { return color; }
     host::Class_ID ClassID() override { return host::Class_ID(0x7e57, 0x1); }
 };
 
 class ShiftTransform : public KuvoUtils::ObjectTransformInterface {
-public:
+  public:
     Vector pointToObject(const Vector& p) const override { return p - Vector{10, 20, 30}; }
 };
 
 class TransformContext : public TestContext {
-public:
+  public:
     ShiftTransform transform;
     KuvoUtils::ContextInterface* queryInterface(int id) const override {
         return id == ShiftTransform::kInterfaceId ? const_cast<ShiftTransform*>(&transform)
@@ -47,7 +47,7 @@ TEST(BsdfSetup, TriplanarProjectsOnTheLargestNormalComponentInObjectSpace) {
         Vector normal;
         float u, v, du, dv;
     } cases[] = {
-        {{0.6f, 0.6f, 0.5f}, 1.0f, 2.0f, 0.1f, 0.5f},    // the X/Y tie goes to Z
+        {{0.6f, 0.6f, 0.5f}, 1.0f, 2.0f, 0.1f, 0.5f},     // the X/Y tie goes to Z
         {{0.1f, -0.9f, 0.2f}, -1.0f, 3.0f, -0.1f, 0.6f},  // Y plane with u = -x
         {{-0.9f, 0.1f, 0.2f}, 2.0f, 3.0f, 0.2f, 0.6f},
     };
@@ -176,13 +176,11 @@ TEST(BsdfSetup, RayKindsAndLimitsDecideActivity) {
     const struct {
         int flags, depthBelowMax, admitRestricted, reflections, inactive, discrete;
     } cases[] = {
-        {0x0, 1, 0, 1, 0, 1},
-        {0x8, 1, 0, 1, 1, 0},   // no reflections for this ray
-        {0x0, 0, 0, 1, 1, 0},   // at the depth limit
+        {0x0, 1, 0, 1, 0, 1},    {0x8, 1, 0, 1, 1, 0},  // no reflections for this ray
+        {0x0, 0, 0, 1, 1, 0},                           // at the depth limit
         {0x10, 1, 0, 1, 1, 0},  // restricted rays need the renderer's admission...
         {0x10, 1, 1, 1, 0, 0},  // ...and then see the smooth lobe only
-        {0x1000, 1, 0, 1, 0, 0},
-        {0x0, 1, 0, 0, 1, 0},  // reflections off
+        {0x1000, 1, 0, 1, 0, 0}, {0x0, 1, 0, 0, 1, 0},  // reflections off
     };
     for (const auto& k : cases) {
         TestMaterial m;

@@ -19,16 +19,23 @@ TEST(FlakeFootprint, WorkedGeometry) {
         FlakeUV corner[4], normal[2];
         float area;
     } cases[] = {
-        {{0.25f, 0.25f}, {0.5f, 0.0f}, {0.0f, 0.5f},
+        {{0.25f, 0.25f},
+         {0.5f, 0.0f},
+         {0.0f, 0.5f},
          {{0.25f, 0.75f}, {0.25f, 0.25f}, {0.75f, 0.25f}, {0.75f, 0.75f}},
-         {{-0.5f, 0.0f}, {0.0f, 0.5f}}, 0.25f},
-        {{2.0f, 3.0f}, {0.0f, 1.0f}, {1.0f, 0.0f},
+         {{-0.5f, 0.0f}, {0.0f, 0.5f}},
+         0.25f},
+        {{2.0f, 3.0f},
+         {0.0f, 1.0f},
+         {1.0f, 0.0f},
          {{2.0f, 4.0f}, {2.0f, 3.0f}, {3.0f, 3.0f}, {3.0f, 4.0f}},
-         {{-1.0f, 0.0f}, {0.0f, 1.0f}}, 1.0f},
+         {{-1.0f, 0.0f}, {0.0f, 1.0f}},
+         1.0f},
     };
     for (const auto& k : cases) {
         for (const bool swapped : {false, true}) {
-            const FlakeFootprint f = swapped ? makeFootprint(k.o, k.b, k.a) : makeFootprint(k.o, k.a, k.b);
+            const FlakeFootprint f =
+                swapped ? makeFootprint(k.o, k.b, k.a) : makeFootprint(k.o, k.a, k.b);
             for (int i = 0; i < 4; ++i) {
                 EXPECT_EQ(f.corner[i].u, k.corner[i].u) << i;
                 EXPECT_EQ(f.corner[i].v, k.corner[i].v) << i;
@@ -61,7 +68,8 @@ TEST(FlakeFootprint, ClassificationAgreesWithTheExactOverlap) {
             const float size = 1.0f / float(1 << (j % 7));
             const float u = std::floor(pos(rng) / size) * size;
             const float v = std::floor(pos(rng) / size) * size;
-            const double overlap = test::overlapArea(f, u, v, u + size, v + size) / (double(size) * size);
+            const double overlap =
+                test::overlapArea(f, u, v, u + size, v + size) / (double(size) * size);
             switch (classifyBox(f, {u, v, u + size, v + size})) {
                 case BoxClass::outside:
                     ASSERT_LE(overlap, 1e-6);

@@ -74,8 +74,8 @@ FlakeFootprint randomFootprint(std::mt19937& rng, float size, float cellRange = 
 // back end.
 FlakeVector mirror(float a, float b, float roughness, FlakeVector v) {
     simd::scalar::Float4 nx, ny, nz;
-    kernels::sampleBeckmannNormals4(simd::scalar::Float4(a), simd::scalar::Float4(b), roughness,
-                                    nx, ny, nz);
+    kernels::sampleBeckmannNormals4(simd::scalar::Float4(a), simd::scalar::Float4(b), roughness, nx,
+                                    ny, nz);
     const float k = 2.0f * ((ny[0] * v.y + nx[0] * v.x) + nz[0] * v.z);
     return {v.x - nx[0] * k, v.y - ny[0] * k, v.z - nz[0] * k};
 }
@@ -105,8 +105,7 @@ std::vector<Found> bruteForce(const FlakeParams& p, const FlakeFootprint& f, Fla
             return;
         }
         const double area = double(node.uMax - node.uMin) * double(node.vMax - node.vMin);
-        const double w =
-            test::overlapArea(f, node.uMin, node.vMin, node.uMax, node.vMax) / area;
+        const double w = test::overlapArea(f, node.uMin, node.vMin, node.uMax, node.vMax) / area;
         if (!(w > 0.0)) return;
         const float wf = float(std::min(w, 1.0));
         LeafFlakes flakes(node.seed);
@@ -123,8 +122,9 @@ std::vector<Found> bruteForce(const FlakeParams& p, const FlakeFootprint& f, Fla
         }
     };
     for (const auto& [x, y] : cells) {
-        descend(descend, FlakeNode{cellSeed(x, y), p.numFlakes, float(x), float(y), float(x + 1),
-                                   float(y + 1), 0, nullptr},
+        descend(descend,
+                FlakeNode{cellSeed(x, y), p.numFlakes, float(x), float(y), float(x + 1),
+                          float(y + 1), 0, nullptr},
                 0);
     }
     return out;

@@ -28,12 +28,32 @@ namespace sse2 = simd::sse2;
 // Inputs that stress every range case and special value, then random bit patterns (every class
 // of float) and random values in the ranges the flakes use.
 std::vector<float> kernelInputs() {
-    std::vector<float> in = {0.0f, -0.0f, 1.0f, -1.0f, kDenormal, -kDenormal, kNaN, -kNaN, kInf,
-                             -kInf, 1.1754944e-38f, 0.70710677f, std::nextafter(0.70710677f, 0.0f),
-                             0.41421357f, std::nextafter(0.41421357f, 0.0f), 2.4142137f,
-                             std::nextafter(2.4142137f, 0.0f), 0.78539819f, 1.5707964f, 3.1415927f,
-                             6.2831855f, 1e-30f, 1e30f, 2147483648.0f / 1.2732395f,
-                             std::numeric_limits<float>::max(), std::numeric_limits<float>::lowest()};
+    std::vector<float> in = {0.0f,
+                             -0.0f,
+                             1.0f,
+                             -1.0f,
+                             kDenormal,
+                             -kDenormal,
+                             kNaN,
+                             -kNaN,
+                             kInf,
+                             -kInf,
+                             1.1754944e-38f,
+                             0.70710677f,
+                             std::nextafter(0.70710677f, 0.0f),
+                             0.41421357f,
+                             std::nextafter(0.41421357f, 0.0f),
+                             2.4142137f,
+                             std::nextafter(2.4142137f, 0.0f),
+                             0.78539819f,
+                             1.5707964f,
+                             3.1415927f,
+                             6.2831855f,
+                             1e-30f,
+                             1e30f,
+                             2147483648.0f / 1.2732395f,
+                             std::numeric_limits<float>::max(),
+                             std::numeric_limits<float>::lowest()};
     std::mt19937 rng(20261206);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f), wide(-100.0f, 100.0f);
     for (int i = 0; i < 1 << 21; ++i) in.push_back(std::bit_cast<float>(uint32_t(rng())));
@@ -102,7 +122,8 @@ TEST(Math4, PairedGroupsMatchSingleGroups) {
 // Distance in units in the last place between a float result and a double reference.
 double ulpError(float got, double want) {
     const float wantF = float(want);
-    return std::fabs(double(got) - want) / (std::nextafter(std::fabs(wantF), kInf) - std::fabs(wantF));
+    return std::fabs(double(got) - want) /
+           (std::nextafter(std::fabs(wantF), kInf) - std::fabs(wantF));
 }
 
 // Accuracy against the standard library over the ranges the flakes use (the worst errors are
@@ -125,8 +146,10 @@ TEST(Math4, ErrorAgainstTheStandardLibraryIsBoundedAndSymmetric) {
         sincos4(in, s, c);
         sinAbs = std::max(sinAbs, std::fabs(s[1] - std::sin(double(a))));
         cosAbs = std::max(cosAbs, std::fabs(c[1] - std::cos(double(a))));
-        if (std::fabs(std::sin(double(a))) > 0.01) worst[1] = std::max(worst[1], ulpError(s[1], std::sin(double(a))));
-        if (std::fabs(std::cos(double(a))) > 0.01) worst[2] = std::max(worst[2], ulpError(c[1], std::cos(double(a))));
+        if (std::fabs(std::sin(double(a))) > 0.01)
+            worst[1] = std::max(worst[1], ulpError(s[1], std::sin(double(a))));
+        if (std::fabs(std::cos(double(a))) > 0.01)
+            worst[2] = std::max(worst[2], ulpError(c[1], std::cos(double(a))));
         atan4(in, out);
         worst[3] = std::max(worst[3], ulpError(out[2], std::atan(double(t))));
 
@@ -140,9 +163,10 @@ TEST(Math4, ErrorAgainstTheStandardLibraryIsBoundedAndSymmetric) {
             ASSERT_EQ(bits(cn[k]), bits(c[k])) << pos[k];
         }
     }
-    std::printf("worst ulps: log4 %.2f, sin %.2f, cos %.2f, atan4 %.2f; worst absolute error on "
-                "[-2pi, 2pi]: sin %.3g, cos %.3g\n",
-                worst[0], worst[1], worst[2], worst[3], sinAbs, cosAbs);
+    std::printf(
+        "worst ulps: log4 %.2f, sin %.2f, cos %.2f, atan4 %.2f; worst absolute error on "
+        "[-2pi, 2pi]: sin %.3g, cos %.3g\n",
+        worst[0], worst[1], worst[2], worst[3], sinAbs, cosAbs);
     for (const double w : worst) EXPECT_LE(w, 4.0);
     EXPECT_LE(sinAbs, 2e-7);
     EXPECT_LE(cosAbs, 2e-7);

@@ -93,9 +93,8 @@ TEST(SplitFlakeCount, CountsAreNonNegativeAndSumToTheParent) {
 TEST(SplitFlakeCount, RoundCountGuardsEveryConversion) {
     constexpr float kInf = std::numeric_limits<float>::infinity();
     const std::pair<float, int32_t> cases[] = {
-        {2.5f, 3},     {2.49f, 2},       {-0.5f, 0},         {-1.2f, -1},
-        {-1.7f, -2},   {NAN, 0},         {kInf, INT32_MAX},  {-kInf, INT32_MIN},
-        {3e9f, INT32_MAX},
+        {2.5f, 3}, {2.49f, 2},        {-0.5f, 0},         {-1.2f, -1},       {-1.7f, -2},
+        {NAN, 0},  {kInf, INT32_MAX}, {-kInf, INT32_MIN}, {3e9f, INT32_MAX},
     };
     for (const auto& [x, rounded] : cases) EXPECT_EQ(detail::roundCount(x), rounded) << x;
 }

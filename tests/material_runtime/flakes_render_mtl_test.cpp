@@ -10,12 +10,12 @@
 namespace glitter {
 namespace {
 
+using KuvoUtils::BSDFSampler;
 using test::TestContext;
 using test::TestRenderer;
-using KuvoUtils::BSDFSampler;
 
 class TestRenderMtl : public FlakesRenderMtl {
-public:
+  public:
     CachedParameterValues& values() { return cached; }
     const char16_t* nameForLog() const override { return u"Sparkle"; }
 };

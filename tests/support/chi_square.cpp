@@ -95,8 +95,12 @@ class CellIntegrator {
   public:
     CellIntegrator(const DirectionDensity& density, const ChiSquareOptions& o,
                    detail::CellIntegrals& out)
-        : density(density), o(o), out(out), sub(uint64_t(o.subCells)),
-          rows(uint64_t(o.thetaBins)), columns(uint64_t(o.phiBins)) {}
+        : density(density),
+          o(o),
+          out(out),
+          sub(uint64_t(o.subCells)),
+          rows(uint64_t(o.thetaBins)),
+          columns(uint64_t(o.phiBins)) {}
 
     void run() {
         out.probability.assign(rows * columns, 0.0);
@@ -105,8 +109,9 @@ class CellIntegrator {
             for (uint64_t j = 0; j < columns * sub; ++j) {
                 const size_t cell = size_t((i / sub) * columns + j / sub);
                 const double h = double(rows * sub), w = double(columns * sub);
-                active.push_back({i, j, gauss(double(i) / h, double(i + 1) / h,
-                                              kTwoPi * double(j) / w, kTwoPi * double(j + 1) / w),
+                active.push_back({i, j,
+                                  gauss(double(i) / h, double(i + 1) / h, kTwoPi * double(j) / w,
+                                        kTwoPi * double(j + 1) / w),
                                   cell});
             }
         }
@@ -153,9 +158,9 @@ class CellIntegrator {
                 const Points& p = points[k];
                 const double fine = p.quadrant[0] + p.quadrant[1] + p.quadrant[2] + p.quadrant[3];
                 const double allowed = tolerance[rect.cell] * std::ldexp(1.0, -level);
-                bool accept = (std::fabs(fine - rect.value) <= allowed &&
-                               jump[k] * pointShare <= allowed) ||
-                              level >= o.maxRefinement;
+                bool accept =
+                    (std::fabs(fine - rect.value) <= allowed && jump[k] * pointShare <= allowed) ||
+                    level >= o.maxRefinement;
                 if (!accept && out.evaluations >= o.maxDensityEvaluations) {
                     out.budgetExhausted = accept = true;
                 }
@@ -315,8 +320,8 @@ void dumpTables(const ChiSquareOptions& o, const std::vector<double>& observed,
                 ChiSquareResult& result) {
     namespace fs = std::filesystem;
     std::error_code error;
-    const fs::path folder = o.dumpDirectory.empty() ? fs::current_path(error)
-                                                     : fs::path(o.dumpDirectory);
+    const fs::path folder =
+        o.dumpDirectory.empty() ? fs::current_path(error) : fs::path(o.dumpDirectory);
     if (!error) fs::create_directories(folder, error);
     const auto write = [&](const std::string& kind, const std::vector<double>& values,
                            int precision) {
@@ -420,8 +425,8 @@ PooledStatistic pooledChiSquare(const std::vector<double>& observed,
         ++cells;
     }
     if (result.pooledCells > 0 && poolExpected >= minExpected) {
-        result.statistic += (poolObserved - poolExpected) * (poolObserved - poolExpected) /
-                            poolVariance;
+        result.statistic +=
+            (poolObserved - poolExpected) * (poolObserved - poolExpected) / poolVariance;
         ++cells;
     }
     result.poolIgnored = result.pooledCells > 0 && poolExpected < minExpected;
@@ -461,7 +466,8 @@ ChiSquareResult chiSquareTest(const DirectionSampler& sampler, const DirectionDe
         if (!(std::fabs(length - 1.0) <= kUnitLengthTolerance)) {
             result.message = "Sample " + std::to_string(i) +
                              ": the sampler returned a direction that is not a finite unit "
-                             "vector: " + direction(dir) + ".";
+                             "vector: " +
+                             direction(dir) + ".";
             return result;
         }
         for (double& component : dir) component /= length;
@@ -559,9 +565,8 @@ ChiSquareResult chiSquareTest(const DirectionSampler& sampler, const DirectionDe
     result.statistic = pooled.statistic;
     result.degreesOfFreedom = pooled.degreesOfFreedom;
     if (pooled.degreesOfFreedom < 1) {
-        return fail("Too few cells with an expected count of at least " +
-                    num(o.minExpectedCount) + " for a chi-square test (" +
-                    std::to_string(pooled.degreesOfFreedom) +
+        return fail("Too few cells with an expected count of at least " + num(o.minExpectedCount) +
+                    " for a chi-square test (" + std::to_string(pooled.degreesOfFreedom) +
                     " degrees of freedom): draw more samples or use fewer cells." + slightNote);
     }
     result.pValue = chiSquarePValue(pooled.statistic, pooled.degreesOfFreedom);

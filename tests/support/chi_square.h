@@ -56,7 +56,7 @@ struct ChiSquareResult {
     uint64_t rejectedCount = 0;
     double densityIntegral = 0.0;
     double integrationError = 0.0;  ///< sum of the coarser rule's disagreements: an upper bound
-    std::string message;  ///< the verdict and its figures; on failure names the tables
+    std::string message;            ///< the verdict and its figures; on failure names the tables
     std::string observedFile;
     std::string expectedFile;
 };

@@ -87,7 +87,8 @@ void sampleCone(const double a[3], double cosAngle, double u, double v, double d
 struct ConeMixture {
     std::vector<std::array<double, 3>> axes;
     double cosAngle;
-    ConeMixture(int count, double degrees) : axes(size_t(count)), cosAngle(std::cos(degrees * kPi / 180.0)) {
+    ConeMixture(int count, double degrees)
+        : axes(size_t(count)), cosAngle(std::cos(degrees * kPi / 180.0)) {
         for (int k = 0; k < count; ++k) {
             const auto u = chiSquareUniforms(uint64_t(k), 7);
             atHeight(u[0], u[1], axes[size_t(k)].data());
@@ -151,13 +152,16 @@ TEST_F(ChiSquare, GammaMatchesClosedFormsTablesAndTheSumInLogSpace) {
     for (const int a : {500, 6000}) {
         for (const double x : {0.97 * a, 1.0 * a, 1.03 * a}) {
             double sum = 0.0;
-            for (int k = 0; k < a; ++k) sum += std::exp(-x + k * std::log(x) - std::lgamma(k + 1.0));
+            for (int k = 0; k < a; ++k)
+                sum += std::exp(-x + k * std::log(x) - std::lgamma(k + 1.0));
             EXPECT_NEAR(regularizedGammaQ(a, x), sum, 1e-10) << a << " " << x;
         }
     }
     // Published critical values: upper tail probability, degrees of freedom, value.
-    for (const auto [p, dof, value] : {std::array{0.05, 1.0, 3.841459}, {0.01, 10.0, 23.209251},
-                                       {0.05, 100.0, 124.342113}, {0.01, 1000.0, 1106.96887}}) {
+    for (const auto [p, dof, value] : {std::array{0.05, 1.0, 3.841459},
+                                       {0.01, 10.0, 23.209251},
+                                       {0.05, 100.0, 124.342113},
+                                       {0.01, 1000.0, 1106.96887}}) {
         EXPECT_NEAR(chiSquarePValue(value, dof), p, 1e-6 * dof) << dof;
     }
     EXPECT_TRUE(std::isnan(regularizedGammaQ(0.0, 1.0)));
@@ -225,9 +229,10 @@ TEST_F(ChiSquare, CellsAndTheirIntegrals) {
     }
     // Beckmann α = 0.05 at normal incidence: a lobe a few cells wide at the pole.
     const BeckmannReflection narrow(0.05, 0.0);
-    EXPECT_NEAR(total(detail::integrateCells([&](const double* d) { return narrow.pdf(d); }, {})
-                          .probability),
-                1.0, 1e-6);
+    EXPECT_NEAR(
+        total(
+            detail::integrateCells([&](const double* d) { return narrow.pdf(d); }, {}).probability),
+        1.0, 1e-6);
     // A single hard-edged, tilted 3° cone: the refinement must find its rim, and the reported
     // error bounds the actual one.
     ConeMixture cone(1, 3.0);
@@ -302,8 +307,8 @@ TEST_F(ChiSquareStatistical, RightDensitiesPass) {
     EXPECT_NEAR(r.densityIntegral, 1.0, 1e-9);
     EXPECT_GT(r.degreesOfFreedom, 10000);
     EXPECT_TRUE(r.observedFile.empty());
-    r = chiSquareTest(cosineHemisphere, [](const double* d) { return cosinePower(d, 1.0); },
-                      passing(1'000'000));
+    r = chiSquareTest(
+        cosineHemisphere, [](const double* d) { return cosinePower(d, 1.0); }, passing(1'000'000));
     EXPECT_TRUE(r.passed) << r.message;
     for (const double alpha : {0.05, 0.1, 0.5}) {
         for (const double thetaO : {0.0, 0.6, 1.3}) {
@@ -328,8 +333,8 @@ TEST_F(ChiSquareStatistical, RightDensitiesPass) {
 TEST_F(ChiSquareStatistical, WrongDensitiesFailAndLeaveTheirTables) {
     ChiSquareOptions o = failing(300'000);
     o.tableName = "cosine_power";
-    const auto power =
-        chiSquareTest(cosineHemisphere, [](const double* d) { return cosinePower(d, 1.2); }, o);
+    const auto power = chiSquareTest(
+        cosineHemisphere, [](const double* d) { return cosinePower(d, 1.2); }, o);
     EXPECT_LT(power.pValue, 1e-6);
     // Five per cent too much density above the surface, five too little below.
     o.tableName = "tilted_sphere";
@@ -347,7 +352,8 @@ TEST_F(ChiSquareStatistical, WrongDensitiesFailAndLeaveTheirTables) {
     EXPECT_NE(stray.message.find("density calls impossible"), std::string::npos) << stray.message;
     // More than unit mass is refused before any statistic.
     o.tableName = "heavy";
-    const auto heavy = chiSquareTest(uniformSphere, [](const double*) { return 0.3 / kPi; }, o);
+    const auto heavy = chiSquareTest(
+        uniformSphere, [](const double*) { return 0.3 / kPi; }, o);
     EXPECT_NE(heavy.message.find("more than 1"), std::string::npos) << heavy.message;
     for (const auto* r : {&power, &tilted, &rough, &stray, &heavy}) {
         EXPECT_FALSE(r->passed) << r->message;
@@ -401,8 +407,7 @@ TEST_F(ChiSquareStatistical, NeedlesFinerThanTheIntegrationAreNotBlamedOnTheSamp
         },
         o);
     EXPECT_TRUE(with.passed) << with.message;
-    EXPECT_NE(with.message.find("integration found no density"), std::string::npos)
-        << with.message;
+    EXPECT_NE(with.message.find("integration found no density"), std::string::npos) << with.message;
     // Without the needle in the density the same samples are the sampler's fault.
     o.dumpDirectory = folder.string();
     const auto without = chiSquareTest(sampler, hemisphere, o);
