@@ -62,9 +62,12 @@ TYPED_TEST(BsdfEvaluation, SmoothLobeWorkedValue) {
     EXPECT_EQ(bsdf.evalLight(c, {1, 0, 0}, light, 0, 50.0f, 2).r, 0.0f);
     EXPECT_EQ(bsdf.evalLight(c, {0, 0.6f, -0.8f}, light, 0, 50.0f, 2).r, 0.0f);
     EXPECT_EQ(bsdf.evalLight(c, {0, 0, 1}, light, 0, 50.0f, 1).r, 0.0f);
+    // A light density of 100 against the BSDF's 50 takes 100² / (50² + 100²) = 0.8 of the light.
+    EXPECT_NEAR(bsdf.evalLight(c, {0, 0, 1}, light, 0, 100.0f, 2).r, 20.0f * grey, 1e-3f);
     // Grazing directions are shadowed: the fit falls towards 0.
     EXPECT_LT(smithG(0.05f, 1.0f, 0.5f), 0.3f);
     EXPECT_GT(smithG(0.05f, 1.0f, 0.5f), 0.0f);
+    EXPECT_EQ(smithG(1.0f, 0.05f, 0.5f), smithG(0.05f, 1.0f, 0.5f));
     EXPECT_EQ(beckmannD(-0.5f, 0.1f), 0.0f);
 }
 
