@@ -32,7 +32,6 @@ struct Tracked {
         ++destructions;
         if (log != nullptr) log->push_back(this);
     }
-    int value = 7;
 };
 
 class BlockSequenceTest : public ::testing::Test {
@@ -50,7 +49,7 @@ TEST_F(BlockSequenceTest, HandsOutAThousandSlotsInOrderBeforeASecondBlock) {
     }
     EXPECT_EQ(nodes.first->next, nullptr);
     Node* slot = nodes.allocate();
-    _SequenceBlock<Node>* second = nodes.first->next;
+    const _SequenceBlock<Node>* second = nodes.first->next;
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(nodes.current, second);
     EXPECT_EQ(second->prev, nodes.first);
@@ -72,16 +71,12 @@ TEST_F(BlockSequenceTest, ConstructsBlocksWholeAndDestroysEachFromItsLastSlot) {
         }
         sequence.allocate();
         EXPECT_EQ(Tracked::constructions, 20);
-        const Tracked* blockA = sequence.first->storage;
-        const Tracked* blockB = sequence.first->next->storage;
+        const Tracked* blocks[2] = {sequence.first->storage, sequence.first->next->storage};
         Tracked::log = &order;
         sequence.clear();
         Tracked::log = nullptr;
         ASSERT_EQ(order.size(), 20u);
-        for (int i = 0; i < 10; ++i) {
-            EXPECT_EQ(order[i], blockA + 9 - i);
-            EXPECT_EQ(order[10 + i], blockB + 9 - i);
-        }
+        for (int i = 0; i < 20; ++i) EXPECT_EQ(order[size_t(i)], blocks[i / 10] + 9 - i % 10);
         sequence.clear();
         EXPECT_EQ(Tracked::destructions, 20);
         EXPECT_EQ(sequence.first, nullptr);
@@ -90,7 +85,7 @@ TEST_F(BlockSequenceTest, ConstructsBlocksWholeAndDestroysEachFromItsLastSlot) {
     EXPECT_EQ(Tracked::destructions, 30);
 }
 
-TEST_F(BlockSequenceTest, FailedStorageThrowsAndLeavesTheSequenceAsItWas) {
+TEST_F(BlockSequenceTest, FailuresThrowAndLeaveTheSequenceAsItWas) {
     BlockSequence<Tracked> sequence(10);
     detail::failBlockStorageAllocations(1);
     EXPECT_THROW(sequence.allocate(), KuvoUtils::ExceptionMsg);
@@ -101,31 +96,32 @@ TEST_F(BlockSequenceTest, FailedStorageThrowsAndLeavesTheSequenceAsItWas) {
 
     std::string message;
     message.reserve(64);
-    test::AllocationScope scope;
-    detail::failBlockStorageAllocations(1);
-    try {
-        sequence.allocate();
-    } catch (const KuvoUtils::ExceptionMsg& error) {
-        message = error.getMessage();
+    {
+        const test::AllocationScope scope;
+        detail::failBlockStorageAllocations(1);
+        try {
+            sequence.allocate();
+        } catch (const KuvoUtils::ExceptionMsg& error) {
+            message = error.getMessage();
+        }
+        EXPECT_EQ(message, "[_SequenceBlock] Could not allocate memory");
+        EXPECT_EQ(scope.allocations(), 1) << "the header comes before the storage";
+        EXPECT_EQ(scope.held(), 0) << "and is released again";
     }
-    EXPECT_EQ(message, "[_SequenceBlock] Could not allocate memory");
-    EXPECT_EQ(scope.allocations(), 1) << "the header comes before the storage";
-    EXPECT_EQ(scope.held(), 0) << "and is released again";
     EXPECT_EQ(sequence.current, full);
     EXPECT_EQ(full->next, nullptr);
     EXPECT_EQ(full->used, 10);
     EXPECT_EQ(Tracked::constructions, 10);
-    Tracked* slot = sequence.allocate();
+    const Tracked* slot = sequence.allocate();
     EXPECT_EQ(slot, full->next->storage);
-}
 
-TEST_F(BlockSequenceTest, ThrowingElementConstructorUnwindsTheHalfBuiltBlock) {
-    BlockSequence<Tracked> sequence(10);
-    test::AllocationScope scope;
-    Tracked::throwAt = 4;
-    EXPECT_THROW(sequence.allocate(), std::runtime_error);
+    // A throwing element constructor unwinds the half-built block.
+    BlockSequence<Tracked> other(10);
+    const test::AllocationScope scope;
+    Tracked::throwAt = Tracked::constructions + 4;
+    EXPECT_THROW(other.allocate(), std::runtime_error);
     EXPECT_EQ(Tracked::destructions, 3);
-    EXPECT_EQ(sequence.first, nullptr);
+    EXPECT_EQ(other.first, nullptr);
     EXPECT_EQ(scope.held(), 0);
 }
 
@@ -146,8 +142,7 @@ TEST_F(BlockSequenceTest, MovingTransfersBlocksWithoutMovingElements) {
 
 TEST(ExceptionMsg, FormatsBoundedAndCopiesItsBuffer) {
     const std::string longText(3000, 'x');
-    const KuvoUtils::ExceptionMsg cut("%s!", longText.c_str());
-    EXPECT_EQ(std::strlen(cut.getMessage()), 1023u);
+    EXPECT_EQ(std::strlen(KuvoUtils::ExceptionMsg("%s!", longText.c_str()).getMessage()), 1023u);
     auto original = std::make_unique<KuvoUtils::ExceptionMsg>("[%s] %d", "Pool", 3);
     const KuvoUtils::ExceptionMsg copy(*original);
     original.reset();

@@ -7,7 +7,6 @@
 #include <fstream>
 #include <limits>
 #include <numeric>
-#include <system_error>
 
 namespace glitter {
 
@@ -15,174 +14,121 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kTwoPi = 2.0 * kPi;
-// A cell expected to receive fewer samples than this is taken as impossible. Even if every cell
-// of the default histogram sat just below it, an honest sampler would put a sample into one of
-// them with a chance of about 1e-5.
+// Below this a cell counts as impossible: even with every cell just under it an honest sampler
+// would hit one with a chance of about 1e-5.
 constexpr double kZeroExpectedCount = 1e-9;
-// Directions computed in single precision are a few ulps off unit length; anything further off
-// is a sampler bug rather than rounding.
+// Single-precision directions are a few ulps off unit length; more is a sampler bug.
 constexpr double kUnitLengthTolerance = 1e-3;
-constexpr int64_t kMaxCells = int64_t(1) << 20;
-constexpr int kMaxSubCells = 64;
-// Bounds the level-0 rects (cells × subCells²) and so the integrator's memory.
-constexpr int64_t kMaxRects = int64_t(1) << 23;
-// Cells with samples but no density are integrated once more, on this many rects per side,
-// before the sampler is blamed; at most kMaxRecheckedCells of them.
+// Cells with samples but no integral are integrated again this finely before the sampler is
+// blamed, at most kMaxRecheckedCells of them.
 constexpr int kRecheckSubCells = 64;
 constexpr size_t kMaxRecheckedCells = 64;
-constexpr int kMaxRefinement = 20;
-// Series and continued fraction both converge in O(√a) steps; this bound is far above what any
-// histogram here needs and only keeps a pathological argument from looping for long.
 constexpr int kMaxGammaIterations = 1'000'000;
 
-std::string formatNumber(double value) {
+std::string num(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.6g", value);
     return text;
 }
 
-std::string formatDirection(const double dir[3]) {
-    return "(" + formatNumber(dir[0]) + ", " + formatNumber(dir[1]) + ", " + formatNumber(dir[2]) +
-           ")";
+std::string direction(const double d[3]) {
+    return "(" + num(d[0]) + ", " + num(d[1]) + ", " + num(d[2]) + ")";
 }
 
-uint64_t splitmix64(uint64_t state) {
-    uint64_t z = state;
+uint64_t splitmix64(uint64_t z) {
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
     z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
     return z ^ (z >> 31);
 }
 
-constexpr uint64_t kGolden = 0x9E3779B97F4A7C15ULL;
-
-// Output `position` of the splitmix64 stream whose state starts at the mixed seed.
 uint64_t streamValue(uint64_t seed, uint64_t position) {
-    const uint64_t start = splitmix64(seed + kGolden);
-    return splitmix64(start + (position + 1) * kGolden);
+    constexpr uint64_t kGolden = 0x9E3779B97F4A7C15ULL;
+    return splitmix64(splitmix64(seed + kGolden) + (position + 1) * kGolden);
 }
 
-// e^-x x^a / Γ(a), the common factor of the series and the continued fraction.
-double gammaPrefactor(double a, double x) { return std::exp(a * std::log(x) - x - std::lgamma(a)); }
-
-// P(a, x) by its power series; converges quickly for x < a + 1.
+// e^-x x^a / Γ(a) times P(a, x) by its series (x < a + 1) or Q(a, x) by its continued fraction
+// (modified Lentz); both converge in O(√a) steps.
 double gammaSeries(double a, double x) {
-    double term = 1.0 / a;
-    double sum = term;
-    double ap = a;
-    for (int n = 0; n < kMaxGammaIterations; ++n) {
-        ap += 1.0;
-        term *= x / ap;
+    double term = 1.0 / a, sum = term;
+    for (int n = 1; n < kMaxGammaIterations; ++n) {
+        term *= x / (a + n);
         sum += term;
-        if (std::fabs(term) <= std::fabs(sum) * std::numeric_limits<double>::epsilon()) {
-            break;
-        }
+        if (std::fabs(term) <= std::fabs(sum) * std::numeric_limits<double>::epsilon()) break;
     }
-    return sum * gammaPrefactor(a, x);
+    return sum * std::exp(a * std::log(x) - x - std::lgamma(a));
 }
 
-// Q(a, x) by its continued fraction (modified Lentz); converges quickly for x > a + 1.
 double gammaContinuedFraction(double a, double x) {
     constexpr double kTiny = 1e-300;
-    double b = x + 1.0 - a;
-    double c = 1.0 / kTiny;
-    double d = 1.0 / b;
-    double h = d;
+    double b = x + 1.0 - a, c = 1.0 / kTiny, d = 1.0 / b, h = d;
     for (int i = 1; i < kMaxGammaIterations; ++i) {
         const double an = -i * (i - a);
         b += 2.0;
         d = an * d + b;
-        if (std::fabs(d) < kTiny) {
-            d = kTiny;
-        }
+        d = std::fabs(d) < kTiny ? kTiny : d;
         c = b + an / c;
-        if (std::fabs(c) < kTiny) {
-            c = kTiny;
-        }
+        c = std::fabs(c) < kTiny ? kTiny : c;
         d = 1.0 / d;
-        const double delta = d * c;
-        h *= delta;
-        if (std::fabs(delta - 1.0) <= std::numeric_limits<double>::epsilon()) {
-            break;
-        }
+        h *= d * c;
+        if (std::fabs(d * c - 1.0) <= std::numeric_limits<double>::epsilon()) break;
     }
-    return h * gammaPrefactor(a, x);
+    return h * std::exp(a * std::log(x) - x - std::lgamma(a));
 }
 
-bool validArguments(double a, double x) {
-    return std::isfinite(a) && a > 0.0 && !std::isnan(x) && x >= 0.0;
-}
-
-// Maps the row coordinate t in [0, 1] and φ to a direction; returns dω / (dt dφ).
-double directionAt(ChiSquareRows rows, double t, double phi, double dir[3]) {
-    double cosTheta;
-    double sinTheta;
-    double jacobian;
-    if (rows == ChiSquareRows::Angle) {
-        const double theta = kPi * t;
-        cosTheta = std::cos(theta);
-        sinTheta = std::sin(theta);
-        jacobian = kPi * sinTheta;
-    } else {
-        cosTheta = 1.0 - 2.0 * t;
-        sinTheta = std::sqrt(std::max(0.0, 1.0 - cosTheta * cosTheta));
-        jacobian = 2.0;
-    }
+// Row coordinate t in [0, 1] (θ = πt) and φ to a direction; returns dω / (dt dφ).
+double directionAt(double t, double phi, double dir[3]) {
+    const double sinTheta = std::sin(kPi * t);
     dir[0] = sinTheta * std::cos(phi);
     dir[1] = sinTheta * std::sin(phi);
-    dir[2] = cosTheta;
-    return jacobian;
+    dir[2] = std::cos(kPi * t);
+    return kPi * sinTheta;
 }
 
-// Integrates the density over the histogram cells on a hierarchy of sub-cell grids. Level 0
-// divides every cell into subCells × subCells rects. Each rect is integrated with 2 × 2
-// Gauss–Legendre points and again as four quadrants (a 4 × 4 grid of points), and is split into
-// those quadrants at the next level when either
-// - the two estimates disagree by more than the tolerance (smooth but unresolved densities), or
-// - two neighbouring points of the 4 × 4 grids, within the rect or across its edge with a
-//   neighbouring rect, differ by so much that a step between them could shift the rect's
-//   integral by more than the tolerance.
-// The second test is what finds hard edges (cone rims, the horizon): two symmetric rules agree by
-// accident whenever an edge runs near the middle of a rect, and an edge that slips between the
-// last points of one rect and the first of the next is seen by neither rect alone.
+// Integrates the density over the cells on a hierarchy of rect grids. Each rect is integrated
+// with 2 × 2 Gauss-Legendre points and again as four quadrants (4 × 4 points), and is split into
+// those quadrants when the two disagree, or when two neighbouring points, within the rect or
+// across its edge with the next rect, differ by enough that a step between them could move the
+// integral. The second test finds hard edges (cone rims, the horizon): symmetric rules agree by
+// accident when an edge runs through a rect's middle, and an edge between two rects' outer points
+// is seen by neither alone.
 class CellIntegrator {
   public:
-    CellIntegrator(const DirectionDensity& density, const ChiSquareOptions& options,
+    CellIntegrator(const DirectionDensity& density, const ChiSquareOptions& o,
                    detail::CellIntegrals& out)
         : density(density),
-          options(options),
+          o(o),
           out(out),
-          subCells(uint64_t(options.subCells)),
-          rows(uint64_t(options.thetaBins)),
-          columns(uint64_t(options.phiBins)) {}
+          sub(uint64_t(o.subCells)),
+          rows(uint64_t(o.thetaBins)),
+          columns(uint64_t(o.phiBins)) {}
 
     void run() {
         out.probability.assign(rows * columns, 0.0);
         std::vector<Rect> active;
-        active.reserve(rows * columns * subCells * subCells);
-        for (uint64_t i = 0; i < rows * subCells; ++i) {
-            for (uint64_t j = 0; j < columns * subCells; ++j) {
-                const size_t cell = size_t((i / subCells) * columns + j / subCells);
-                active.push_back({i, j, gaussAt(0, i, j), cell});
+        for (uint64_t i = 0; i < rows * sub; ++i) {
+            for (uint64_t j = 0; j < columns * sub; ++j) {
+                const size_t cell = size_t((i / sub) * columns + j / sub);
+                const double h = double(rows * sub), w = double(columns * sub);
+                active.push_back({i, j,
+                                  gauss(double(i) / h, double(i + 1) / h, kTwoPi * double(j) / w,
+                                        kTwoPi * double(j + 1) / w),
+                                  cell});
             }
         }
-        // The error allowed per cell is a fraction of its expected count's standard deviation,
-        // shared out over its rects in quadrature.
-        const double samples = double(options.sampleCount);
+        // Each cell may err by a fraction of its count's standard deviation, shared over its
+        // rects in quadrature.
+        const double samples = double(o.sampleCount);
         std::vector<double> tolerance(rows * columns, 0.0);
-        for (const Rect& rect : active) {
-            tolerance[rect.cell] += rect.value;
-        }
+        for (const Rect& rect : active) tolerance[rect.cell] += rect.value;
         for (double& t : tolerance) {
-            t = options.integrationTolerance * std::sqrt(std::max(samples * t, 1.0)) / samples /
-                double(subCells);
+            t = o.integrationTolerance * std::sqrt(std::max(samples * t, 1.0)) / samples /
+                double(sub);
         }
-
         std::vector<Rect> next;
         std::vector<Points> points;
         std::vector<double> jump;
-        for (int level = 0;; ++level) {
-            const uint64_t height = (rows * subCells) << level;
-            const uint64_t width = (columns * subCells) << level;
+        for (int level = 0; !active.empty(); ++level) {
+            const uint64_t height = (rows * sub) << level, width = (columns * sub) << level;
             const size_t n = active.size();
             points.resize(n);
             jump.assign(n, 0.0);
@@ -190,37 +136,33 @@ class CellIntegrator {
                 evaluate(level, active[k].i, active[k].j, points[k]);
                 jump[k] = points[k].innerJump();
             }
+            const auto neighbour = [&](size_t k, uint64_t i, uint64_t j, bool below) {
+                const auto found =
+                    std::lower_bound(active.begin(), active.end(), Rect{i, j, 0.0, 0}, before);
+                if (found == active.end() || found->i != i || found->j != j) return;
+                const size_t m = size_t(found - active.begin());
+                const double d = points[k].edgeJump(points[m], below);
+                jump[k] = std::max(jump[k], d);
+                jump[m] = std::max(jump[m], d);
+            };
             for (size_t k = 0; k < n; ++k) {
-                const Rect& rect = active[k];
-                if (rect.i + 1 < height) {
-                    if (const size_t m = find(active, rect.i + 1, rect.j); m != kNone) {
-                        const double d = points[k].rowJump(points[m]);
-                        jump[k] = std::max(jump[k], d);
-                        jump[m] = std::max(jump[m], d);
-                    }
-                }
-                if (const size_t m = find(active, rect.i, (rect.j + 1) % width); m != kNone) {
-                    const double d = points[k].columnJump(points[m]);
-                    jump[k] = std::max(jump[k], d);
-                    jump[m] = std::max(jump[m], d);
-                }
+                if (active[k].i + 1 < height) neighbour(k, active[k].i + 1, active[k].j, true);
+                neighbour(k, active[k].i, (active[k].j + 1) % width, false);
             }
-            // A step between two neighbouring points moves at most about one point's share of
-            // the rect, a sixteenth, from one side of the step to the other.
+            // A step between two neighbouring points moves at most one point's share of the
+            // rect, a sixteenth, across it.
             const double pointShare = kTwoPi / (16.0 * double(height) * double(width));
-            const double levelScale = std::ldexp(1.0, -level);
             next.clear();
             for (size_t k = 0; k < n; ++k) {
                 const Rect& rect = active[k];
                 const Points& p = points[k];
                 const double fine = p.quadrant[0] + p.quadrant[1] + p.quadrant[2] + p.quadrant[3];
-                const double allowed = tolerance[rect.cell] * levelScale;
+                const double allowed = tolerance[rect.cell] * std::ldexp(1.0, -level);
                 bool accept =
                     (std::fabs(fine - rect.value) <= allowed && jump[k] * pointShare <= allowed) ||
-                    level >= options.maxRefinement;
-                if (!accept && out.evaluations >= options.maxDensityEvaluations) {
-                    out.budgetExhausted = true;
-                    accept = true;
+                    level >= o.maxRefinement;
+                if (!accept && out.evaluations >= o.maxDensityEvaluations) {
+                    out.budgetExhausted = accept = true;
                 }
                 if (accept) {
                     out.probability[rect.cell] += fine;
@@ -233,9 +175,6 @@ class CellIntegrator {
                         {2 * rect.i + (q >> 1), 2 * rect.j + (q & 1), p.quadrant[q], rect.cell});
                 }
             }
-            if (next.empty()) {
-                break;
-            }
             std::sort(next.begin(), next.end(), before);
             active.swap(next);
         }
@@ -243,15 +182,13 @@ class CellIntegrator {
 
     // ∫pdf over one cell on a uniform perAxis × perAxis grid of rects.
     double integrateUniformly(size_t cell, int perAxis) {
-        const double r = double(cell / columns);
-        const double c = double(cell % columns);
         const double dt = 1.0 / (double(rows) * perAxis);
         const double dp = kTwoPi / (double(columns) * perAxis);
         double sum = 0.0;
         for (int a = 0; a < perAxis; ++a) {
-            const double t0 = (r * perAxis + a) * dt;
+            const double t0 = (double(cell / columns) * perAxis + a) * dt;
             for (int b = 0; b < perAxis; ++b) {
-                const double phi0 = (c * perAxis + b) * dp;
+                const double phi0 = (double(cell % columns) * perAxis + b) * dp;
                 sum += gauss(t0, t0 + dt, phi0, phi0 + dp);
             }
         }
@@ -260,62 +197,44 @@ class CellIntegrator {
 
   private:
     struct Rect {
-        uint64_t i;
-        uint64_t j;
+        uint64_t i, j;
         double value;
         size_t cell;
     };
 
-    // The integrand on a rect's 4 × 4 grid (row-major, rows along θ) and its four quadrants'
-    // Gauss estimates, quadrant q being row half q >> 1 and column half q & 1.
+    // The integrand on a rect's 4 × 4 grid (rows along θ) and its quadrants' Gauss estimates,
+    // quadrant q being row half q >> 1 and column half q & 1.
     struct Points {
         std::array<double, 4> quadrant;
         std::array<float, 16> value;
 
+        float at(int a, int b) const { return value[size_t(a * 4 + b)]; }
         double innerJump() const {
             float d = 0.0f;
             for (int a = 0; a < 4; ++a) {
                 for (int b = 0; b < 3; ++b) {
-                    d = std::max(d, std::fabs(at(a, b) - at(a, b + 1)));
-                    d = std::max(d, std::fabs(at(b, a) - at(b + 1, a)));
+                    d = std::max({d, std::fabs(at(a, b) - at(a, b + 1)),
+                                  std::fabs(at(b, a) - at(b + 1, a))});
                 }
             }
             return d;
         }
-        // Against the rect after this one in θ.
-        double rowJump(const Points& below) const {
+        // Against the rect after this one in θ (below) or in φ.
+        double edgeJump(const Points& other, bool below) const {
             float d = 0.0f;
-            for (int b = 0; b < 4; ++b) {
-                d = std::max(d, std::fabs(at(3, b) - below.at(0, b)));
+            for (int k = 0; k < 4; ++k) {
+                d = std::max(d, below ? std::fabs(at(3, k) - other.at(0, k))
+                                      : std::fabs(at(k, 3) - other.at(k, 0)));
             }
             return d;
         }
-        // Against the rect after this one in φ.
-        double columnJump(const Points& right) const {
-            float d = 0.0f;
-            for (int a = 0; a < 4; ++a) {
-                d = std::max(d, std::fabs(at(a, 3) - right.at(a, 0)));
-            }
-            return d;
-        }
-        float at(int a, int b) const { return value[size_t(a * 4 + b)]; }
     };
-
-    static constexpr size_t kNone = ~size_t(0);
 
     static bool before(const Rect& a, const Rect& b) { return a.i != b.i ? a.i < b.i : a.j < b.j; }
 
-    static size_t find(const std::vector<Rect>& sorted, uint64_t i, uint64_t j) {
-        const auto found =
-            std::lower_bound(sorted.begin(), sorted.end(), Rect{i, j, 0.0, 0}, before);
-        return found != sorted.end() && found->i == i && found->j == j
-                   ? size_t(found - sorted.begin())
-                   : kNone;
-    }
-
     void evaluate(int level, uint64_t i, uint64_t j, Points& p) {
-        const double height = double((rows * subCells) << level);
-        const double width = double((columns * subCells) << level);
+        const double height = double((rows * sub) << level);
+        const double width = double((columns * sub) << level);
         const double t0 = double(i) / height;
         const double phi0 = kTwoPi * double(j) / width;
         // Gauss nodes of the two halves of [0, 1].
@@ -324,23 +243,20 @@ class CellIntegrator {
                                    0.5 * (1.5 + node)};
         double sums[4] = {0.0, 0.0, 0.0, 0.0};
         for (int a = 0; a < 4; ++a) {
-            const double t = t0 + offsets[a] / height;
             for (int b = 0; b < 4; ++b) {
-                const double v = integrand(t, phi0 + kTwoPi * offsets[b] / width);
+                const double v =
+                    integrand(t0 + offsets[a] / height, phi0 + kTwoPi * offsets[b] / width);
                 p.value[size_t(a * 4 + b)] = float(v);
                 sums[(a >> 1) * 2 + (b >> 1)] += v;
             }
         }
-        // A quadrant's half-widths are a quarter of the rect's sides.
         const double weight = 1.0 / (4.0 * height) * kTwoPi / (4.0 * width);
-        for (int q = 0; q < 4; ++q) {
-            p.quadrant[size_t(q)] = sums[q] * weight;
-        }
+        for (int q = 0; q < 4; ++q) p.quadrant[size_t(q)] = sums[q] * weight;
     }
 
     double integrand(double t, double phi) {
         double dir[3];
-        const double jacobian = directionAt(options.rows, t, phi, dir);
+        const double jacobian = directionAt(t, phi, dir);
         const double value = density(dir);
         ++out.evaluations;
         if (!(value >= 0.0) || !std::isfinite(value)) {
@@ -354,142 +270,83 @@ class CellIntegrator {
         return value * jacobian;
     }
 
-    // Two-point Gauss–Legendre in each direction: exact for bicubic integrands, and it never
-    // evaluates on a rect's edge, so the poles and a cut-off at the horizon are never sampled.
+    // Two-point Gauss-Legendre per axis: exact for bicubics, and never on a rect's edge, so the
+    // poles and a cut-off at the horizon are never evaluated.
     double gauss(double t0, double t1, double phi0, double phi1) {
-        const double ht = 0.5 * (t1 - t0);
-        const double hp = 0.5 * (phi1 - phi0);
-        const double mt = t0 + ht;
-        const double mp = phi0 + hp;
-        const double ot = ht / std::sqrt(3.0);
-        const double op = hp / std::sqrt(3.0);
+        const double ht = 0.5 * (t1 - t0), hp = 0.5 * (phi1 - phi0);
+        const double mt = t0 + ht, mp = phi0 + hp;
+        const double ot = ht / std::sqrt(3.0), op = hp / std::sqrt(3.0);
         const double sum = integrand(mt - ot, mp - op) + integrand(mt + ot, mp - op) +
                            integrand(mt - ot, mp + op) + integrand(mt + ot, mp + op);
         return sum * ht * hp;
     }
 
-    // Rect (i, j) of level `level`; the grid has (rows × subCells) << level rows of rects and
-    // (columns × subCells) << level columns, all exact in double.
-    double gaussAt(int level, uint64_t i, uint64_t j) {
-        const double height = double((rows * subCells) << level);
-        const double width = double((columns * subCells) << level);
-        return gauss(double(i) / height, double(i + 1) / height, kTwoPi * double(j) / width,
-                     kTwoPi * double(j + 1) / width);
-    }
-
     const DirectionDensity& density;
-    const ChiSquareOptions& options;
+    const ChiSquareOptions& o;
     detail::CellIntegrals& out;
-    const uint64_t subCells;
-    const uint64_t rows;
-    const uint64_t columns;
+    const uint64_t sub, rows, columns;
 };
 
 std::string validateOptions(const ChiSquareOptions& o) {
-    if (o.sampleCount < 1) {
-        return "sampleCount must be at least 1";
-    }
-    if (o.thetaBins < 1 || o.phiBins < 1 || int64_t(o.thetaBins) * o.phiBins > kMaxCells) {
-        return "thetaBins and phiBins must be at least 1, with at most " +
-               std::to_string(kMaxCells) + " cells";
-    }
-    if (o.subCells < 1 || o.subCells > kMaxSubCells ||
-        int64_t(o.thetaBins) * o.phiBins * o.subCells * o.subCells > kMaxRects) {
-        return "subCells must lie in [1, " + std::to_string(kMaxSubCells) + "], with at most " +
-               std::to_string(kMaxRects) + " sub-cells in all";
-    }
-    if (o.maxRefinement < 0 || o.maxRefinement > kMaxRefinement) {
-        return "maxRefinement must lie in [0, " + std::to_string(kMaxRefinement) + "]";
-    }
-    if (!(o.integrationTolerance > 0.0) || !std::isfinite(o.integrationTolerance)) {
-        return "integrationTolerance must be positive and finite";
-    }
-    if (!(o.significance > 0.0 && o.significance < 1.0)) {
-        return "significance must lie in (0, 1)";
-    }
-    if (o.testCount < 1) {
-        return "testCount must be at least 1";
-    }
-    if (!(o.minExpectedCount > 0.0) || !std::isfinite(o.minExpectedCount)) {
-        return "minExpectedCount must be positive and finite";
-    }
-    if (!(o.maxDensityExcess >= 0.0) || !std::isfinite(o.maxDensityExcess)) {
-        return "maxDensityExcess must be non-negative and finite";
-    }
-    if (o.tableName.empty() || o.tableName.find_first_of("/\\") != std::string::npos) {
-        return "tableName must be a non-empty file stem without path separators";
+    const int64_t cells = int64_t(o.thetaBins) * o.phiBins;
+    const std::pair<bool, const char*> rules[] = {
+        {o.sampleCount >= 1, "sampleCount must be at least 1"},
+        {o.thetaBins >= 1 && o.phiBins >= 1 && cells <= (int64_t(1) << 20),
+         "thetaBins and phiBins must be at least 1, with at most 2^20 cells"},
+        {o.subCells >= 1 && o.subCells <= 64 &&
+             double(cells) * o.subCells * o.subCells <= double(1 << 23),
+         "subCells must lie in [1, 64], with at most 2^23 sub-cells in all"},
+        {o.maxRefinement >= 0 && o.maxRefinement <= 20, "maxRefinement must lie in [0, 20]"},
+        {o.integrationTolerance > 0.0 && std::isfinite(o.integrationTolerance),
+         "integrationTolerance must be positive and finite"},
+        {o.significance > 0.0 && o.significance < 1.0, "significance must lie in (0, 1)"},
+        {o.testCount >= 1, "testCount must be at least 1"},
+        {o.minExpectedCount > 0.0 && std::isfinite(o.minExpectedCount),
+         "minExpectedCount must be positive and finite"},
+        {o.maxDensityExcess >= 0.0 && std::isfinite(o.maxDensityExcess),
+         "maxDensityExcess must be non-negative and finite"},
+        {!o.tableName.empty() && o.tableName.find_first_of("/\\") == std::string::npos,
+         "tableName must be a file stem without path separators"},
+    };
+    for (const auto& [holds, problem] : rules) {
+        if (!holds) return problem;
     }
     return {};
 }
 
-struct Tables {
-    const ChiSquareOptions& options;
-    const std::vector<double>& observed;
-    const std::vector<double>& expected;
-    uint64_t rejected;
-    double expectedRejected;
-};
-
-bool writeTable(const std::filesystem::path& path, const std::string& heading,
-                const std::vector<double>& values, int rows, int columns, int precision) {
-    std::ofstream file(path);
-    file << heading;
-    file.precision(precision);
-    for (int r = 0; r < rows; ++r) {
-        for (int c = 0; c < columns; ++c) {
-            file << (c == 0 ? "" : " ") << values[size_t(r) * size_t(columns) + size_t(c)];
-        }
-        file << '\n';
-    }
-    file.close();
-    return bool(file);
-}
-
 // Writes both tables and appends their names (or why they are missing) to the message.
-void dumpTables(const Tables& tables, ChiSquareResult& result) {
+void dumpTables(const ChiSquareOptions& o, const std::vector<double>& observed,
+                const std::vector<double>& expected, const std::string& rejections,
+                ChiSquareResult& result) {
     namespace fs = std::filesystem;
-    const ChiSquareOptions& o = tables.options;
     std::error_code error;
-    const fs::path directory =
+    const fs::path folder =
         o.dumpDirectory.empty() ? fs::current_path(error) : fs::path(o.dumpDirectory);
+    if (!error) fs::create_directories(folder, error);
+    const auto write = [&](const std::string& kind, const std::vector<double>& values,
+                           int precision) {
+        const fs::path path = folder / (o.tableName + "_" + kind + ".txt");
+        std::ofstream file(path);
+        file << "# " << kind << " sample counts; " << rejections << "\n# " << o.thetaBins
+             << " rows (theta from 0 to pi) x " << o.phiBins << " columns (phi from 0 to 2 pi)\n";
+        file.precision(precision);
+        for (size_t k = 0; k < values.size(); ++k) {
+            file << values[k] << ((k + 1) % size_t(o.phiBins) == 0 ? '\n' : ' ');
+        }
+        file.close();
+        return file ? path.string() : std::string();
+    };
     if (!error) {
-        fs::create_directories(directory, error);
+        result.observedFile = write("observed", observed, 17);
+        result.expectedFile = write("expected", expected, 10);
     }
-    if (error) {
-        result.message +=
-            " Could not write the tables to '" + directory.string() + "': " + error.message() + ".";
+    if (result.observedFile.empty() || result.expectedFile.empty()) {
+        result.message += " Could not write the tables to '" + folder.string() + "'.";
+        result.observedFile.clear();
+        result.expectedFile.clear();
         return;
     }
-    const std::string layout = "# " + std::to_string(o.thetaBins) + " rows (theta from 0 to pi, " +
-                               (o.rows == ChiSquareRows::Angle ? "equal angle" : "equal cosine") +
-                               ") x " + std::to_string(o.phiBins) +
-                               " columns (phi from 0 to 2 pi)\n";
-    const fs::path observedPath = directory / (o.tableName + "_observed.txt");
-    const fs::path expectedPath = directory / (o.tableName + "_expected.txt");
-    const bool wroteObserved = writeTable(observedPath,
-                                          "# observed sample counts; rejected samples: " +
-                                              std::to_string(tables.rejected) + "\n" + layout,
-                                          tables.observed, o.thetaBins, o.phiBins, 17);
-    const bool wroteExpected =
-        writeTable(expectedPath,
-                   "# expected sample counts (samples x integral of the density over the cell); "
-                   "expected rejected: " +
-                       formatNumber(tables.expectedRejected) + "\n" + layout,
-                   tables.expected, o.thetaBins, o.phiBins, 10);
-    if (!wroteObserved || !wroteExpected) {
-        result.message += " Could not write the tables to '" + directory.string() + "'.";
-        return;
-    }
-    result.observedFile = observedPath.string();
-    result.expectedFile = expectedPath.string();
     result.message += " Tables: " + result.observedFile + ", " + result.expectedFile + ".";
-}
-
-std::string figures(const ChiSquareResult& r) {
-    return std::to_string(r.sampleCount) + " samples, " + std::to_string(r.rejectedCount) +
-           " rejected, density integral " + formatNumber(r.densityIntegral) +
-           " (integration error ~" + formatNumber(r.integrationError * double(r.sampleCount)) +
-           " samples, " + std::to_string(r.densityEvaluations) + " density evaluations)";
 }
 
 }  // namespace
@@ -510,29 +367,10 @@ std::array<float, 4> chiSquareUniformsFloat(uint64_t sampleIndex, uint64_t seed)
     return u;
 }
 
-double regularizedGammaP(double a, double x) {
-    if (!validArguments(a, x)) {
-        return std::numeric_limits<double>::quiet_NaN();
-    }
-    if (x == 0.0) {
-        return 0.0;
-    }
-    if (std::isinf(x)) {
-        return 1.0;
-    }
-    return x < a + 1.0 ? gammaSeries(a, x) : 1.0 - gammaContinuedFraction(a, x);
-}
-
 double regularizedGammaQ(double a, double x) {
-    if (!validArguments(a, x)) {
-        return std::numeric_limits<double>::quiet_NaN();
-    }
-    if (x == 0.0) {
-        return 1.0;
-    }
-    if (std::isinf(x)) {
-        return 0.0;
-    }
+    if (!(std::isfinite(a) && a > 0.0 && x >= 0.0)) return std::numeric_limits<double>::quiet_NaN();
+    if (x == 0.0) return 1.0;
+    if (std::isinf(x)) return 0.0;
     return x < a + 1.0 ? 1.0 - gammaSeries(a, x) : gammaContinuedFraction(a, x);
 }
 
@@ -541,28 +379,20 @@ double chiSquarePValue(double statistic, double degreesOfFreedom) {
 }
 
 double sidakSignificance(double significance, int testCount) {
-    // 1 − (1 − α)^(1/n) written to keep its digits when α is small and n large.
+    // 1 − (1 − α)^(1/n), written to keep its digits for small α and large n.
     return -std::expm1(std::log1p(-significance) / double(testCount));
 }
 
 namespace detail {
 
-size_t chiSquareCell(const double dir[3], const ChiSquareOptions& options) {
-    double t;
-    if (options.rows == ChiSquareRows::Angle) {
-        t = std::atan2(std::hypot(dir[0], dir[1]), dir[2]) / kPi;
-    } else {
-        t = 0.5 * (1.0 - std::clamp(dir[2], -1.0, 1.0));
-    }
+size_t chiSquareCell(const double dir[3], const ChiSquareOptions& o) {
+    const double t = std::atan2(std::hypot(dir[0], dir[1]), dir[2]) / kPi;
     double phi = std::atan2(dir[1], dir[0]);
-    if (phi < 0.0) {
-        phi += kTwoPi;
-    }
-    // t and φ / 2π lie in [0, 1] for any finite direction, so the products are in range; a value
-    // of exactly 1 belongs to the last row or column.
-    const int row = std::min(options.thetaBins - 1, int(t * options.thetaBins));
-    const int column = std::min(options.phiBins - 1, int(phi / kTwoPi * options.phiBins));
-    return size_t(row) * size_t(options.phiBins) + size_t(column);
+    phi += phi < 0.0 ? kTwoPi : 0.0;
+    // t and φ / 2π lie in [0, 1] for finite directions; exactly 1 belongs to the last cell.
+    const int row = std::min(o.thetaBins - 1, int(t * o.thetaBins));
+    const int column = std::min(o.phiBins - 1, int(phi / kTwoPi * o.phiBins));
+    return size_t(row) * size_t(o.phiBins) + size_t(column);
 }
 
 CellIntegrals integrateCells(const DirectionDensity& density, const ChiSquareOptions& options) {
@@ -578,41 +408,29 @@ PooledStatistic pooledChiSquare(const std::vector<double>& observed,
     std::iota(order.begin(), order.end(), size_t(0));
     std::stable_sort(order.begin(), order.end(),
                      [&](size_t a, size_t b) { return expected[a] < expected[b]; });
-    const auto variance = [&](size_t i) {
-        return expected[i] + (i < extraVariance.size() ? extraVariance[i] : 0.0);
-    };
-
     PooledStatistic result;
     int cells = 0;
-    double pooledObserved = 0.0;
-    double pooledExpected = 0.0;
-    double pooledVariance = 0.0;
+    double poolObserved = 0.0, poolExpected = 0.0, poolVariance = 0.0;
     for (const size_t i : order) {
-        if (expected[i] <= 0.0 && observed[i] == 0.0) {
-            continue;
-        }
-        const bool poolOpen = result.pooledCells > 0 && pooledExpected < minExpected;
-        if (expected[i] < minExpected || poolOpen) {
-            pooledObserved += observed[i];
-            pooledExpected += expected[i];
-            pooledVariance += variance(i);
+        if (expected[i] <= 0.0 && observed[i] == 0.0) continue;
+        const double variance = expected[i] + (i < extraVariance.size() ? extraVariance[i] : 0.0);
+        if (expected[i] < minExpected || (result.pooledCells > 0 && poolExpected < minExpected)) {
+            poolObserved += observed[i];
+            poolExpected += expected[i];
+            poolVariance += variance;
             ++result.pooledCells;
             continue;
         }
-        const double difference = observed[i] - expected[i];
-        result.statistic += difference * difference / variance(i);
+        result.statistic += (observed[i] - expected[i]) * (observed[i] - expected[i]) / variance;
         ++cells;
     }
-    if (result.pooledCells > 0) {
-        if (pooledExpected >= minExpected) {
-            const double difference = pooledObserved - pooledExpected;
-            result.statistic += difference * difference / pooledVariance;
-            ++cells;
-        } else {
-            result.poolIgnored = true;
-        }
+    if (result.pooledCells > 0 && poolExpected >= minExpected) {
+        result.statistic +=
+            (poolObserved - poolExpected) * (poolObserved - poolExpected) / poolVariance;
+        ++cells;
     }
-    // All the expected counts are known in advance: the only constraint is the total.
+    result.poolIgnored = result.pooledCells > 0 && poolExpected < minExpected;
+    // Every expected count is known in advance: the only constraint is the total.
     result.degreesOfFreedom = cells - 1;
     return result;
 }
@@ -620,10 +438,10 @@ PooledStatistic pooledChiSquare(const std::vector<double>& observed,
 }  // namespace detail
 
 ChiSquareResult chiSquareTest(const DirectionSampler& sampler, const DirectionDensity& density,
-                              const ChiSquareOptions& options) {
+                              const ChiSquareOptions& o) {
     ChiSquareResult result;
-    result.sampleCount = options.sampleCount;
-    if (const std::string problem = validateOptions(options); !problem.empty()) {
+    result.sampleCount = o.sampleCount;
+    if (const std::string problem = validateOptions(o); !problem.empty()) {
         result.message = "Invalid chi-square options: " + problem + ".";
         return result;
     }
@@ -631,14 +449,13 @@ ChiSquareResult chiSquareTest(const DirectionSampler& sampler, const DirectionDe
         result.message = "The chi-square test needs both a sampler and a density.";
         return result;
     }
-    result.significance = sidakSignificance(options.significance, options.testCount);
+    result.significance = sidakSignificance(o.significance, o.testCount);
 
-    const size_t cellCount = size_t(options.thetaBins) * size_t(options.phiBins);
+    const size_t cellCount = size_t(o.thetaBins) * size_t(o.phiBins);
     std::vector<double> observed(cellCount, 0.0);
-    // The first direction binned into each cell, to ask the density about if the cell turns
-    // out to have none.
+    // The first direction in each cell, to ask the density about if the cell has none.
     std::vector<std::array<double, 3>> firstDirection(cellCount);
-    for (uint64_t i = 0; i < options.sampleCount; ++i) {
+    for (uint64_t i = 0; i < o.sampleCount; ++i) {
         const double nan = std::numeric_limits<double>::quiet_NaN();
         double dir[3] = {nan, nan, nan};
         if (!sampler(i, dir)) {
@@ -650,25 +467,20 @@ ChiSquareResult chiSquareTest(const DirectionSampler& sampler, const DirectionDe
             result.message = "Sample " + std::to_string(i) +
                              ": the sampler returned a direction that is not a finite unit "
                              "vector: " +
-                             formatDirection(dir) + ".";
+                             direction(dir) + ".";
             return result;
         }
-        for (double& component : dir) {
-            component /= length;
-        }
-        const size_t cell = detail::chiSquareCell(dir, options);
-        if (observed[cell] == 0.0) {
-            firstDirection[cell] = {dir[0], dir[1], dir[2]};
-        }
+        for (double& component : dir) component /= length;
+        const size_t cell = detail::chiSquareCell(dir, o);
+        if (observed[cell] == 0.0) firstDirection[cell] = {dir[0], dir[1], dir[2]};
         observed[cell] += 1.0;
     }
 
     detail::CellIntegrals integrals;
-    CellIntegrator integrator(density, options, integrals);
+    CellIntegrator integrator(density, o, integrals);
     integrator.run();
-    const double samples = double(options.sampleCount);
-    // A cell with samples and no density may hold a sliver of the density that every evaluation
-    // point missed; look again, much more finely, before blaming the sampler.
+    const double samples = double(o.sampleCount);
+    // A cell with samples and no integral may hold a sliver every point missed: look again.
     size_t rechecked = 0;
     for (size_t i = 0; i < cellCount && rechecked < kMaxRecheckedCells; ++i) {
         if (observed[i] > 0.0 && samples * integrals.probability[i] < kZeroExpectedCount) {
@@ -676,122 +488,98 @@ ChiSquareResult chiSquareTest(const DirectionSampler& sampler, const DirectionDe
             ++rechecked;
         }
     }
-    result.densityEvaluations = integrals.evaluations;
     result.densityIntegral =
         std::accumulate(integrals.probability.begin(), integrals.probability.end(), 0.0);
     result.integrationError = integrals.error;
     if (integrals.invalidDensity) {
-        result.message = "The density returned " + formatNumber(integrals.invalidValue) +
-                         " at direction " + formatDirection(integrals.invalidDirection.data()) +
+        result.message = "The density returned " + num(integrals.invalidValue) + " at direction " +
+                         direction(integrals.invalidDirection.data()) +
                          "; a density must be finite and non-negative.";
         return result;
     }
 
     std::vector<double> expected(cellCount);
-    for (size_t i = 0; i < cellCount; ++i) {
-        expected[i] = samples * integrals.probability[i];
-    }
+    for (size_t i = 0; i < cellCount; ++i) expected[i] = samples * integrals.probability[i];
     const double expectedRejected = samples * std::max(0.0, 1.0 - result.densityIntegral);
-    const Tables tables{options, observed, expected, result.rejectedCount, expectedRejected};
-    const std::string budgetNote =
-        integrals.budgetExhausted
-            ? " Refinement stopped at maxDensityEvaluations: the expected counts may be inexact."
-            : "";
+    const std::string figures =
+        std::to_string(o.sampleCount) + " samples, " + std::to_string(result.rejectedCount) +
+        " rejected, density integral " + num(result.densityIntegral) + " (integration error ~" +
+        num(integrals.error * samples) + " samples, " + std::to_string(integrals.evaluations) +
+        " density evaluations)." +
+        (integrals.budgetExhausted ? " Refinement stopped at maxDensityEvaluations." : "");
+    const auto fail = [&](const std::string& message) {
+        result.message = message + " " + figures;
+        dumpTables(o, observed, expected,
+                   "rejected: " + std::to_string(result.rejectedCount) + " observed, " +
+                       num(expectedRejected) + " expected",
+                   result);
+        return result;
+    };
 
-    // Samples in a cell without density are a fault of the sampler if the density is zero right
-    // where they landed. Where it is not, the cell holds a sliver of density too thin for every
-    // evaluation point (typically a rim clipping a corner): such cells keep their tiny expected
-    // count and are pooled.
-    uint64_t strayCount = 0;
-    size_t strayCells = 0;
-    size_t firstStray = cellCount;
-    uint64_t slightCount = 0;
-    size_t slightCells = 0;
+    // Samples where the integral is zero are the sampler's fault if the density is zero right
+    // where they landed; otherwise the cell holds a sliver too thin for every point (a rim
+    // clipping a corner) and keeps its tiny expected count, to be pooled.
+    uint64_t strayCount = 0, slightCount = 0;
+    size_t strayCells = 0, slightCells = 0, firstStray = cellCount;
     for (size_t i = 0; i < cellCount; ++i) {
-        if (expected[i] >= kZeroExpectedCount || observed[i] == 0.0) {
-            continue;
-        }
+        if (expected[i] >= kZeroExpectedCount || observed[i] == 0.0) continue;
         const double atSample = density(firstDirection[i].data());
-        ++result.densityEvaluations;
-        if (atSample > 0.0 && std::isfinite(atSample)) {
-            slightCount += uint64_t(observed[i]);
-            ++slightCells;
-            continue;
-        }
-        strayCount += uint64_t(observed[i]);
-        ++strayCells;
-        firstStray = std::min(firstStray, i);
+        const bool slight = atSample > 0.0 && std::isfinite(atSample);
+        (slight ? slightCount : strayCount) += uint64_t(observed[i]);
+        ++(slight ? slightCells : strayCells);
+        firstStray = slight ? firstStray : std::min(firstStray, i);
     }
     if (strayCells > 0) {
-        const int row = int(firstStray / size_t(options.phiBins));
-        const int column = int(firstStray % size_t(options.phiBins));
-        result.message = std::to_string(strayCount) + " samples landed in " +
-                         std::to_string(strayCells) +
-                         " cells where the integrated density is zero, and the density is zero "
-                         "at the first sample of each (first: row " +
-                         std::to_string(row) + ", column " + std::to_string(column) +
-                         ", direction " + formatDirection(firstDirection[firstStray].data()) +
-                         "): the sampler draws directions the density calls impossible. " +
-                         figures(result) + "." + budgetNote;
-        dumpTables(tables, result);
-        return result;
+        return fail(std::to_string(strayCount) + " samples landed in " +
+                    std::to_string(strayCells) +
+                    " cells where the integrated density is zero, and the density is zero at "
+                    "the first sample of each (first: row " +
+                    std::to_string(firstStray / size_t(o.phiBins)) + ", column " +
+                    std::to_string(firstStray % size_t(o.phiBins)) + ", direction " +
+                    direction(firstDirection[firstStray].data()) +
+                    "): the sampler draws directions the density calls impossible.");
     }
     const std::string slightNote =
-        slightCells == 0
-            ? ""
-            : " " + std::to_string(slightCount) + " samples fell in " +
-                  std::to_string(slightCells) +
-                  " cells where the integration found no density although the density is "
-                  "positive at the samples; they were pooled (raise subCells if they are more "
-                  "than a handful).";
-    if (result.densityIntegral > 1.0 + options.maxDensityExcess) {
-        result.message = "The density integrates to " + formatNumber(result.densityIntegral) +
-                         " over the sphere, more than 1. " + figures(result) + "." + budgetNote +
-                         slightNote;
-        dumpTables(tables, result);
-        return result;
+        slightCells == 0 ? ""
+                         : " " + std::to_string(slightCount) + " samples fell in " +
+                               std::to_string(slightCells) +
+                               " cells where the integration found no density although the "
+                               "density is positive at the samples; they were pooled.";
+    if (result.densityIntegral > 1.0 + o.maxDensityExcess) {
+        return fail("The density integrates to " + num(result.densityIntegral) +
+                    " over the sphere, more than 1." + slightNote);
     }
 
-    std::vector<double> categoryObserved = observed;
-    std::vector<double> categoryExpected = expected;
-    std::vector<double> extraVariance;
-    if (options.testRejectedFraction) {
-        // The expected rejections carry the error of the whole integral, which adds up over
-        // all cells although it is negligible in each: it widens the rejected cell's variance
-        // (rect errors taken as independent), or a density that integrates to 1 would fail
-        // whenever the integral came out a few parts in a million short.
-        const double integralSpread = samples * std::sqrt(integrals.errorSquares);
+    std::vector<double> categoryObserved = observed, categoryExpected = expected, extraVariance;
+    if (o.testRejectedFraction) {
+        // The expected rejections carry the error of the whole integral (rect errors taken as
+        // independent), negligible in each cell but not summed over all of them.
+        const double spread = samples * std::sqrt(integrals.errorSquares);
         categoryObserved.push_back(double(result.rejectedCount));
         categoryExpected.push_back(expectedRejected);
         extraVariance.assign(cellCount, 0.0);
-        extraVariance.push_back(integralSpread * integralSpread);
+        extraVariance.push_back(spread * spread);
     }
     const detail::PooledStatistic pooled = detail::pooledChiSquare(
-        categoryObserved, categoryExpected, options.minExpectedCount, extraVariance);
+        categoryObserved, categoryExpected, o.minExpectedCount, extraVariance);
     result.statistic = pooled.statistic;
     result.degreesOfFreedom = pooled.degreesOfFreedom;
     if (pooled.degreesOfFreedom < 1) {
-        result.message = "Too few cells with an expected count of at least " +
-                         formatNumber(options.minExpectedCount) + " for a chi-square test (" +
-                         std::to_string(pooled.degreesOfFreedom) +
-                         " degrees of freedom): draw more samples or use fewer cells. " +
-                         figures(result) + "." + budgetNote + slightNote;
-        dumpTables(tables, result);
-        return result;
+        return fail("Too few cells with an expected count of at least " + num(o.minExpectedCount) +
+                    " for a chi-square test (" + std::to_string(pooled.degreesOfFreedom) +
+                    " degrees of freedom): draw more samples or use fewer cells." + slightNote);
     }
     result.pValue = chiSquarePValue(pooled.statistic, pooled.degreesOfFreedom);
     result.passed = std::isfinite(result.pValue) && result.pValue >= result.significance;
-    result.message = std::string("Chi-square test ") + (result.passed ? "passed" : "failed") +
-                     ": p-value " + formatNumber(result.pValue) + (result.passed ? " >= " : " < ") +
-                     "significance " + formatNumber(result.significance) + " (statistic " +
-                     formatNumber(result.statistic) + ", " +
-                     std::to_string(result.degreesOfFreedom) + " degrees of freedom, " +
-                     std::to_string(pooled.pooledCells) + " cells pooled" +
-                     (pooled.poolIgnored ? " and ignored" : "") + "; " + figures(result) + ")." +
-                     budgetNote + slightNote;
-    if (!result.passed) {
-        dumpTables(tables, result);
-    }
+    const std::string verdict =
+        std::string("Chi-square test ") + (result.passed ? "passed" : "failed") + ": p-value " +
+        num(result.pValue) + (result.passed ? " >= " : " < ") + "significance " +
+        num(result.significance) + " (statistic " + num(result.statistic) + ", " +
+        std::to_string(result.degreesOfFreedom) + " degrees of freedom, " +
+        std::to_string(pooled.pooledCells) + " cells pooled" +
+        (pooled.poolIgnored ? " and ignored" : "") + ")." + slightNote;
+    if (!result.passed) return fail(verdict);
+    result.message = verdict + " " + figures;
     return result;
 }
 
