@@ -126,7 +126,9 @@ TEST(StochasticFlakesParams, EveryParameterAsDeclared) {
             EXPECT_EQ(d.ui->mapId, e.map);
             EXPECT_EQ(d.ui->controlType, e.control);
             EXPECT_EQ(d.ui->editType, e.editType);
-            EXPECT_EQ(d.ui->spinnerScale, e.control == TYPE_SPINNER ? e.scale : d.ui->spinnerScale);
+            if (e.control == TYPE_SPINNER) {
+                EXPECT_EQ(d.ui->spinnerScale, e.scale);
+            }
         }
         EXPECT_EQ(GetPluginString(d.tooltip), e.tooltip != nullptr ? WStr(e.tooltip) : WStr());
     }
