@@ -67,18 +67,14 @@ TEST(HostChunkIO, WriterRefusesMixingDataAndChunks) {
     EXPECT_EQ(a.BeginChunk(2), IO_ERROR);
     EXPECT_NE(a.ErrorMessage().find("inside data chunk"), std::string::npos);
     EXPECT_EQ(a.EndChunk(), IO_ERROR) << "errors are sticky";
-
     ISave b;
     b.BeginChunk(1);
     b.BeginChunk(2);
     b.EndChunk();
     EXPECT_EQ(b.WriteU32(1), IO_ERROR);
     EXPECT_NE(b.ErrorMessage().find("container chunk"), std::string::npos);
-
-    ISave c;
-    EXPECT_EQ(c.WriteU8(1), IO_ERROR);
-    ISave d;
-    EXPECT_EQ(d.EndChunk(), IO_ERROR);
+    EXPECT_EQ(ISave().WriteU8(1), IO_ERROR);
+    EXPECT_EQ(ISave().EndChunk(), IO_ERROR);
 }
 
 TEST(HostChunkIO, ReaderStaysInsideItsChunk) {
@@ -89,37 +85,26 @@ TEST(HostChunkIO, ReaderStaysInsideItsChunk) {
     out.BeginChunk(8);
     out.WriteU32(0x01020304);
     out.EndChunk();
-    {
-        ILoad in(out.Bytes());
-        in.OpenChunk();
-        std::uint32_t v = 99;
-        EXPECT_EQ(in.ReadU32(v), IO_ERROR) << "only two bytes in the chunk";
-        EXPECT_EQ(v, 99u);
-        EXPECT_NE(in.ErrorMessage().find("ends 2 bytes short"), std::string::npos)
-            << in.ErrorMessage();
-        EXPECT_EQ(in.CloseChunk(), IO_ERROR) << "errors are sticky";
-    }
-    {
-        ILoad in(out.Bytes());
-        in.OpenChunk();
-        EXPECT_EQ(in.OpenChunk(), IO_ERROR) << "a data chunk holds no chunks";
-    }
-    {
-        ILoad in(out.Bytes());
-        std::uint8_t byte = 0;
-        EXPECT_EQ(in.ReadU8(byte), IO_ERROR) << "no data outside a data chunk";
-    }
-    {
-        ILoad in(out.Bytes());
-        in.OpenChunk();
-        EXPECT_EQ(in.CloseChunk(), IO_OK) << "closing skips what was not read";
-        ASSERT_EQ(in.OpenChunk(), IO_OK);
-        EXPECT_EQ(in.CurChunkID(), 8);
-        WStr odd;
-        std::uint8_t byte = 0;
-        in.ReadU8(byte);
-        EXPECT_EQ(in.ReadWStringRest(odd), IO_ERROR);
-    }
+    ILoad a(out.Bytes());
+    a.OpenChunk();
+    std::uint32_t v = 99;
+    EXPECT_EQ(a.ReadU32(v), IO_ERROR) << "only two bytes in the chunk";
+    EXPECT_EQ(v, 99u);
+    EXPECT_NE(a.ErrorMessage().find("ends 2 bytes short"), std::string::npos) << a.ErrorMessage();
+    EXPECT_EQ(a.CloseChunk(), IO_ERROR) << "errors are sticky";
+    ILoad b(out.Bytes());
+    b.OpenChunk();
+    EXPECT_EQ(b.OpenChunk(), IO_ERROR) << "a data chunk holds no chunks";
+    std::uint8_t byte = 0;
+    EXPECT_EQ(ILoad(out.Bytes()).ReadU8(byte), IO_ERROR) << "no data outside a data chunk";
+    ILoad c(out.Bytes());
+    c.OpenChunk();
+    EXPECT_EQ(c.CloseChunk(), IO_OK) << "closing skips what was not read";
+    ASSERT_EQ(c.OpenChunk(), IO_OK);
+    EXPECT_EQ(c.CurChunkID(), 8);
+    WStr odd;
+    c.ReadU8(byte);
+    EXPECT_EQ(c.ReadWStringRest(odd), IO_ERROR);
 }
 
 }  // namespace

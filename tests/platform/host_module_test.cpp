@@ -49,13 +49,14 @@ TEST(HostIconList, CutsBitmapsIntoIconsWithMasks) {
     module->AddBitmap(102, solid(33, 11, 1));
     module->AddBitmap(103, solid(32, 11, 24));
     module->AddBitmap(104, solid(33, 12, 24));
+    module->AddBitmap(105, solid(32, 11, 1));
     const HINSTANCE handle = RegisterModule(std::move(module));
     EXPECT_EQ(LoadBitmapW(handle, 999), nullptr);
     HIMAGELIST list = ImageList_Create(11, 11, ILC_COLOR24 | ILC_MASK, 5, 0);
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(ImageList_Add(list, LoadBitmapW(handle, 101), LoadBitmapW(handle, 102)), 0);
     EXPECT_EQ(ImageList_GetImageCount(list), 3);
-    EXPECT_EQ(ImageList_Add(list, LoadBitmapW(handle, 103), LoadBitmapW(handle, 102)), -1)
+    EXPECT_EQ(ImageList_Add(list, LoadBitmapW(handle, 103), LoadBitmapW(handle, 105)), -1)
         << "not whole images";
     EXPECT_EQ(ImageList_Add(list, LoadBitmapW(handle, 104), LoadBitmapW(handle, 102)), -1)
         << "wrong height";

@@ -8,29 +8,13 @@
 #include "platform/host/imtl_render_compatibility.h"
 #include "platform/host/param_map2_user_dlg_proc.h"
 #include "tests/platform/host_test_material.h"
+#include "tests/support/stub_class_desc.h"
 
 namespace host {
 namespace {
 
-class OwnerDesc : public ClassDesc2 {
-public:
-    int IsPublic() override { return 0; }
-    ReferenceTarget* Create(bool) override { return nullptr; }
-    const MCHAR* ClassName() override { return u"Owner"; }
-    SClass_ID SuperClassID() override { return MATERIAL_CLASS_ID; }
-    Class_ID ClassID() override { return Class_ID(1, 2); }
-    const MCHAR* Category() override { return u""; }
-};
-
-class PlainDesc : public ClassDesc {
-public:
-    int IsPublic() override { return 0; }
-    ReferenceTarget* Create(bool) override { return nullptr; }
-    const MCHAR* ClassName() override { return u"Plain"; }
-    SClass_ID SuperClassID() override { return MATERIAL_CLASS_ID; }
-    Class_ID ClassID() override { return Class_ID(3, 4); }
-    const MCHAR* Category() override { return u""; }
-};
+using OwnerDesc = testing::StubClassDesc<>;
+using PlainDesc = testing::StubClassDesc<ClassDesc>;
 
 class NullProc : public ParamMap2UserDlgProc {
 public:
@@ -51,8 +35,7 @@ TEST(HostParamBlockDesc, SoundListGivesEveryField) {
     ASSERT_EQ(pbd->Count(), 7);
     const ParamDef& gloss = pbd->GetParamDef(0);
     EXPECT_EQ(gloss.internalName, u"gloss");
-    EXPECT_TRUE(gloss.IsAnimatable());
-    EXPECT_TRUE(gloss.hasRange);
+    EXPECT_TRUE(gloss.IsAnimatable() && gloss.hasRange);
     EXPECT_EQ(gloss.rangeHigh.f, 10.0f);
     ASSERT_TRUE(gloss.ui.has_value());
     EXPECT_EQ(gloss.ui->controlType, TYPE_SPINNER);
@@ -71,7 +54,7 @@ TEST(HostParamBlockDesc, SoundListGivesEveryField) {
 }
 
 TEST(HostParamBlockDesc, RegistersWithItsOwnerForItsLifetime) {
-    OwnerDesc owner;
+    OwnerDesc owner(Class_ID(1, 2));
     {
         ParamBlockDesc2 pbd(3, "scoped", 0, &owner, 0, 0, "x", TYPE_FLOAT, 0, 0, p_end, p_end);
         EXPECT_EQ(owner.GetParamBlockDescByID(3), &pbd);
@@ -92,7 +75,7 @@ void expectRefused(const std::string& needle, auto&&... args) {
 }
 
 TEST(HostParamBlockDesc, RefusesMalformedLists) {
-    OwnerDesc owner;
+    OwnerDesc owner(Class_ID(1, 2));
     NullProc proc;
     constexpr int ui = P_AUTO_UI | P_MULTIMAP;
     expectRefused("the list ends", 0, "b", 0, &owner, 0, 0, "x", TYPE_FLOAT, 0, 0, p_end);
@@ -137,7 +120,7 @@ TEST(HostParamBlockDesc, RefusesMalformedLists) {
                   nullptr, 0, 0, 7, 0, 0, nullptr, p_end);
     expectRefused("must be a dialog procedure", 0, "b", 0, &owner, ui, 1, 0, 0, 6, 0, 0, "proc",
                   p_end);
-    PlainDesc plain;
+    PlainDesc plain(Class_ID(3, 4));
     expectRefused("the owner must be a ClassDesc2", 0, "b", 0, &plain, 0, p_end);
     expectRefused("owner class descriptor must be", 0, "b", 0, 5, 0, p_end);
     expectRefused("p_subtexno is only for TYPE_TEXMAP", 0, "b", 0, &owner, 0, 0, "x", TYPE_INT, 0,
@@ -155,7 +138,7 @@ public:
 };
 
 TEST(HostInterfaceDesc, LoadDescriptorRegistersTheStaticInterface) {
-    OwnerDesc owner;
+    OwnerDesc owner(Class_ID(1, 2));
     CompatInterface compat;
     compat.LoadDescriptor(IMTLRENDER_COMPATIBILITY_MTLBASE_INTERFACEID,
                           u"IMtlRender_Compability_MtlBase", 0, &owner, 0, p_end);

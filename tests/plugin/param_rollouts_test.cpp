@@ -72,13 +72,13 @@ TEST(Pb2TemplateGenerator, ControlKindsLabelsAndComboItems) {
         return basic->Find(desc.GetParamDefByID(id)->ui->controlIds.at(which));
     };
     ASSERT_NE(controlOf(kMappingType), nullptr);
-    EXPECT_EQ(controlOf(kMappingType)->kind, DialogControlKind::comboBox);
     EXPECT_EQ(controlOf(kMappingType)->text, u"Explicit UVW channel\nTriplanar from Object XYZ");
-    EXPECT_EQ(controlOf(kNumFlakes, 0)->kind, DialogControlKind::editBox);
-    EXPECT_EQ(controlOf(kNumFlakes, 1)->kind, DialogControlKind::spinner);
-    EXPECT_EQ(controlOf(kEnableFlakes)->kind, DialogControlKind::checkBox);
-    EXPECT_EQ(controlOf(kReflectionFilter)->kind, DialogControlKind::colorSwatch);
-    EXPECT_EQ(controlOf(kReflectionMap)->kind, DialogControlKind::mapButton);
+    const std::pair<const DialogControl*, DialogControlKind> kinds[] = {
+        {controlOf(kMappingType), DialogControlKind::comboBox}, {controlOf(kNumFlakes, 0), DialogControlKind::editBox},
+        {controlOf(kNumFlakes, 1), DialogControlKind::spinner}, {controlOf(kEnableFlakes), DialogControlKind::checkBox},
+        {controlOf(kReflectionFilter), DialogControlKind::colorSwatch},
+        {controlOf(kReflectionMap), DialogControlKind::mapButton}};
+    for (const auto& [control, kind] : kinds) EXPECT_EQ(control->kind, kind) << control->id;
     const auto label = std::find_if(basic->controls.begin(), basic->controls.end(), [](const DialogControl& c) {
         return c.kind == DialogControlKind::label && c.text == u"Hilight glossiness:";
     });
@@ -123,16 +123,13 @@ TEST(SkelMtlParamDlg, ThreeRolloutsGeneratedFromTheBlock) {
         }
         EXPECT_EQ(map->ShownParams(), expected);
     }
-    EXPECT_TRUE(e.map(0).IsRollupOpen());
-    EXPECT_TRUE(e.map(1).IsRollupOpen());
+    EXPECT_TRUE(e.map(0).IsRollupOpen() && e.map(1).IsRollupOpen());
     EXPECT_FALSE(e.map(2).IsRollupOpen()) << "advanced parameters start closed";
     EXPECT_EQ(e.map(2).GetRollupFlags(), APPENDROLL_CLOSED);
     EXPECT_EQ(e.dlg->ClassID(), StochasticFlakesMtl::kClassID);
     EXPECT_EQ(e.dlg->GetThing(), m.get());
     EXPECT_EQ(m->paramDlg(), e.dlg);
     EXPECT_EQ(e.dlg->GetMap(3), nullptr);
-    EXPECT_EQ(e.dlg->FindSubTexFromHWND(nullptr), -1);
-    EXPECT_EQ(e.dlg->FindSubMtlFromHWND(nullptr), -1);
     e.dlg->DeleteThis();
     e.dlg = nullptr;
     EXPECT_EQ(e.imp.NumRollups(), 0);
@@ -200,21 +197,16 @@ TEST(SkelMtlParamDlg, AChangeRefreshesOnlyTheRolloutsItGoverns) {
         return std::array<bool, 3>{e.map(0).IsEnabled(kNumFlakes), e.map(1).IsEnabled(kRandomHue),
                                    e.map(2).IsEnabled(kBlendMin)};
     };
-    spoil();
-    m.pb().SetValue(kRandomHue, 0, 1);
-    EXPECT_EQ(refreshed(), (std::array<bool, 3>{false, true, false}));
-    spoil();
-    m.pb().SetValue(kRandomLightness, 0, 1);
-    EXPECT_EQ(refreshed(), (std::array<bool, 3>{false, true, false}));
-    spoil();
-    m.pb().SetValue(kMappingType, 0, 1);
-    EXPECT_EQ(refreshed(), (std::array<bool, 3>{true, false, false}));
-    spoil();
-    m.pb().SetValue(kNumFlakes, 0, 5);
-    EXPECT_EQ(refreshed(), (std::array<bool, 3>{false, false, false})) << "not a switch";
-    spoil();
-    m.pb().SetValue(kEnableFlakes, 0, 1);
-    EXPECT_EQ(refreshed(), (std::array<bool, 3>{true, true, true})) << "the closed rollout too";
+    const std::pair<ParamID, std::array<bool, 3>> governs[] = {
+        {kRandomHue, {false, true, false}},  {kRandomLightness, {false, true, false}},
+        {kMappingType, {true, false, false}}, {kNumFlakes, {false, false, false}},  // not a switch
+        {kEnableFlakes, {true, true, true}},  // the closed rollout too
+    };
+    for (const auto& [id, expected] : governs) {
+        spoil();
+        m.pb().SetValue(id, 0, id == kNumFlakes ? 5 : 1);
+        EXPECT_EQ(refreshed(), expected) << "parameter " << id;
+    }
 
     // A reset changes every switch at once.
     m.pb().SetValue(kEnableFlakes, 0, 0);

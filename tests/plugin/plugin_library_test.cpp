@@ -29,6 +29,7 @@
 #include "platform/renderer/renderer_instance.h"
 #include "platform/renderer_host/kuvo_shade_context.h"
 #include "platform/host/plugin_library_abi.h"
+#include "tests/support/recording_shading.h"
 
 namespace glitter {
 namespace {
@@ -132,15 +133,7 @@ public:
     KuvoUtils::UVWBasis getUVWBasis(int) const override { return {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}; }
 };
 
-class RecordingShading : public KuvoUtils::KuvoInterface {
-public:
-    void shadeMaterial(KuvoUtils::KuvoRenderMtl& material, int gbufferId) override {
-        last = &material;
-        lastGbuf = gbufferId;
-    }
-    KuvoUtils::KuvoRenderMtl* last = nullptr;
-    int lastGbuf = -1;
-};
+using test::RecordingShading;
 
 TEST_F(PluginLibrary, CreatesSetsAndRendersAMaterial) {
     for (bool randomHue : {false, true}) {

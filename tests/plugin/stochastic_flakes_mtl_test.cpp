@@ -1,8 +1,10 @@
 // The material's host face: identity and sub-objects, the cache written by Update with its
-// validity, reset, clone and stored scenes, and what other renderers and the viewport see.
+// validity, reset, clone and stored scenes (hostile values included), and what other renderers
+// and the viewport see.
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <variant>
 
 #include <gtest/gtest.h>
 
@@ -15,6 +17,7 @@
 #include "plugin/stochastic_flakes_params.h"
 #include "tests/bsdf/bsdf_test_support.h"
 #include "tests/plugin/plugin_test_support.h"
+#include "tests/support/recording_shading.h"
 
 namespace glitter {
 namespace {
@@ -22,10 +25,12 @@ namespace {
 using namespace host;
 using test::MaterialHandle;
 using test::TestRenderer;
+using C = CachedParameterValues;
 
 constexpr float kInf = std::numeric_limits<float>::infinity();
+constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
 
-TEST(StochasticFlakesMtl, IdentityAndSubObjects) {
+TEST(StochasticFlakesMtl, IdentitySubObjectsAndInterfaces) {
     MaterialHandle m;
     EXPECT_TRUE(m->IsSubClassOf(Class_ID(0x6113692d, 0x4e1d1282)));
     EXPECT_FALSE(m->IsSubClassOf(ConstantTexmap::kClassID));
@@ -36,7 +41,6 @@ TEST(StochasticFlakesMtl, IdentityAndSubObjects) {
     EXPECT_EQ(m->GetParamBlock(3), m->pblock);
     EXPECT_EQ(m->GetParamBlockByID(0), m->pblock);
     EXPECT_EQ(m->GetParamBlockByID(1), nullptr);
-
     EXPECT_EQ(m->NumSubs(), 2);
     EXPECT_EQ(m->SubAnim(0), m->pblock);
     EXPECT_EQ(m->SubAnimName(0), u"Params");
@@ -60,12 +64,8 @@ TEST(StochasticFlakesMtl, IdentityAndSubObjects) {
     EXPECT_FALSE(m->AcceptsReference(0, foreign.pblock));
     EXPECT_FALSE(m->AcceptsReference(1, nullptr));
     EXPECT_TRUE(m->AcceptsReference(0, m->pblock));
-}
 
-TEST(StochasticFlakesMtl, InterfaceQueries) {
-    MaterialHandle m;
     void* face = m->GetInterface(ULONG(0x13072005));
-    ASSERT_NE(face, nullptr);
     EXPECT_EQ(face, static_cast<KuvoUtils::KuvoRenderMtl*>(m.get()));
     EXPECT_NE(face, static_cast<void*>(static_cast<Animatable*>(m.get()))) << "the second base, not the first";
     EXPECT_EQ(m->GetInterface(ULONG(0x13072006)), nullptr);
@@ -73,19 +73,9 @@ TEST(StochasticFlakesMtl, InterfaceQueries) {
     EXPECT_EQ(m->GetInterface(Interface_ID(0x13072005, 0)), nullptr);
 }
 
-class RecordingShading : public KuvoUtils::KuvoInterface {
-public:
-    void shadeMaterial(KuvoUtils::KuvoRenderMtl& material, int gbufferId) override {
-        ++calls;
-        last = &material;
-        lastGbuf = gbufferId;
-    }
-    int calls = 0;
-    KuvoUtils::KuvoRenderMtl* last = nullptr;
-    int lastGbuf = -1;
-};
+using test::RecordingShading;
 
-TEST(StochasticFlakesMtl, ShadeIsOpaqueBlackOutsideTheProductionRenderer) {
+TEST(StochasticFlakesMtl, ShadeHandsOverToTheRendererAndIsOpaqueBlackElsewhere) {
     MaterialHandle m;
     ShadeContext sc;
     sc.out.c = Color(1, 2, 3);
@@ -95,9 +85,9 @@ TEST(StochasticFlakesMtl, ShadeIsOpaqueBlackOutsideTheProductionRenderer) {
     EXPECT_EQ(sc.out.c, Color(0, 0, 0));
     EXPECT_EQ(sc.out.t, Color(0, 0, 0)) << "opaque";
     EXPECT_EQ(sc.out.gbufId, 9) << "a zero G-buffer id is not written";
-    m->SetGBufID(4);
+    m->SetGBufID(12);
     m->Shade(sc);
-    EXPECT_EQ(sc.out.gbufId, 4);
+    EXPECT_EQ(sc.out.gbufId, 12);
 
     // A context that only claims the renderer's class id carries no shading interface: black.
     ShadeContext impostor;
@@ -105,20 +95,50 @@ TEST(StochasticFlakesMtl, ShadeIsOpaqueBlackOutsideTheProductionRenderer) {
     impostor.out.c = Color(1, 1, 1);
     m->Shade(impostor);
     EXPECT_EQ(impostor.out.c, Color(0, 0, 0));
-}
 
-TEST(StochasticFlakesMtl, ShadeHandsTheRenderersContextsToItsShading) {
-    MaterialHandle m;
-    m->SetGBufID(12);
     RecordingShading shading;
-    KuvoUtils::KuvoShadeContext sc(shading);
-    EXPECT_EQ(sc.ClassID(), Class_ID(0x777f469e, 0x4b0675f2));
-    sc.out.c = Color(0.25f, 0.5f, 0.75f);
-    m->Shade(sc);
+    KuvoUtils::KuvoShadeContext renderer(shading);
+    EXPECT_EQ(renderer.ClassID(), Class_ID(0x777f469e, 0x4b0675f2));
+    renderer.out.c = Color(0.25f, 0.5f, 0.75f);
+    m->Shade(renderer);
     EXPECT_EQ(shading.calls, 1);
     EXPECT_EQ(shading.last, &m.face());
     EXPECT_EQ(shading.lastGbuf, 12);
-    EXPECT_EQ(sc.out.c, Color(0.25f, 0.5f, 0.75f)) << "the renderer writes the result, not the material";
+    EXPECT_EQ(renderer.out.c, Color(0.25f, 0.5f, 0.75f)) << "the renderer writes the result, not the material";
+}
+
+// Every scalar parameter: a value set through the block, and a hostile stored value with what
+// it loads as (kNone: not planted).
+struct Field {
+    ParamID id;
+    std::variant<std::int32_t C::*, float C::*> member;
+    double set, hostile, loaded;
+};
+const Field kFields[] = {
+    {kHilightGlossiness, &C::hilight_glossiness, 0.75, -5.0, 0.0},
+    {kReflectionMapOn, &C::reflection_map_on, 0, kNone, kNone},
+    {kReflectionMapMult, &C::reflection_map_mult, 50.0, 250.0, 100.0},  // percent; cached as a fraction
+    {kSubdivs, &C::subdivs, 3, 0x7fffffff, 1000},
+    {kNumFlakes, &C::num_flakes, 1234, -7, 1},
+    {kBlurAngle, &C::blur_angle, 7.5, kNone, kNone},
+    {kFlakeScale, &C::flake_scale, 2.5, kInf, 1e9f},
+    {kEnableFlakes, &C::enable_flakes, 0, 7, 1},
+    {kEnableFlakesInMtlEditor, &C::enable_flakes_in_mtl_editor, 1, kNone, kNone},
+    {kTextureSubdivs, &C::texture_subdivs, 15, 99, 22},
+    {kMappingType, &C::mapping_type, kMappingTriplanar, 5, 1},
+    {kMapChannel, &C::map_channel, 4, 0, 1},
+    {kRandomHue, &C::random_hue, 1, kNone, kNone},
+    {kRandomSaturation, &C::random_saturation, 1, kNone, kNone},
+    {kSaturation, &C::saturation, 0.25, -kInf, 0.0},
+    {kRandomLightness, &C::random_lightness, 1, kNone, kNone},
+    {kLightness, &C::lightness, 0.125, kNone, kNone},
+    {kBlendMin, &C::blend_min, 40.0, 1e-30f, 1e-30f},
+    {kBlendMax, &C::blend_max, 80.0, 1e30f, 10000.0},
+};
+
+double cachedValue(const C& c, const Field& f) {
+    const double v = std::visit([&](auto member) { return static_cast<double>(c.*member); }, f.member);
+    return f.id == kReflectionMapMult ? v * 100.0 : v;
 }
 
 TEST(StochasticFlakesMtl, UpdateCachesEveryParameter) {
@@ -126,55 +146,22 @@ TEST(StochasticFlakesMtl, UpdateCachesEveryParameter) {
     Interval valid = FOREVER;
     m->Update(0, valid);
     EXPECT_EQ(valid, FOREVER) << "nothing animated, no map";
-    const CachedParameterValues defaults;
-    const CachedParameterValues& c = m->cachedValues();
+    const C defaults;
+    const C& c = m->cachedValues();
     EXPECT_EQ(std::memcmp(&c, &defaults, sizeof(c)), 0) << "the cache starts at the block's defaults";
 
-    IParamBlock2& pb = m.pb();
-    pb.SetValue(kHilightGlossiness, 0, 0.75f);
-    pb.SetValue(kReflectionFilter, 0, Color(0.1f, 0.2f, 0.3f));
-    pb.SetValue(kReflectionMapOn, 0, 0);
-    pb.SetValue(kReflectionMapMult, 0, 50.0f);
-    pb.SetValue(kSubdivs, 0, 3);
-    pb.SetValue(kNumFlakes, 0, 1234);
-    pb.SetValue(kBlurAngle, 0, 7.5f);
-    pb.SetValue(kFlakeScale, 0, 2.5f);
-    pb.SetValue(kEnableFlakes, 0, 0);
-    pb.SetValue(kEnableFlakesInMtlEditor, 0, 1);
-    pb.SetValue(kTextureSubdivs, 0, 15);
-    pb.SetValue(kMappingType, 0, kMappingTriplanar);
-    pb.SetValue(kMapChannel, 0, 4);
-    pb.SetValue(kRandomHue, 0, 1);
-    pb.SetValue(kRandomSaturation, 0, 1);
-    pb.SetValue(kSaturation, 0, 0.25f);
-    pb.SetValue(kRandomLightness, 0, 1);
-    pb.SetValue(kLightness, 0, 0.125f);
-    pb.SetValue(kBlendMin, 0, 40.0f);
-    pb.SetValue(kBlendMax, 0, 80.0f);
+    for (const Field& f : kFields) {
+        if (std::holds_alternative<float C::*>(f.member)) {
+            m.pb().SetValue(f.id, 0, static_cast<float>(f.set));
+        } else {
+            m.pb().SetValue(f.id, 0, static_cast<int>(f.set));
+        }
+    }
+    m.pb().SetValue(kReflectionFilter, 0, Color(0.1f, 0.2f, 0.3f));
     EXPECT_TRUE(m->validity().Empty()) << "every change empties the cache's validity";
     m->Update(0, valid);
-    EXPECT_EQ(c.hilight_glossiness, 0.75f);
-    EXPECT_EQ(c.reflection_filter.r, 0.1f);
-    EXPECT_EQ(c.reflection_filter.b, 0.3f);
-    EXPECT_EQ(c.reflection_map_on, 0);
-    EXPECT_EQ(c.reflection_map_mult, 0.5f) << "percent to fraction";
-    EXPECT_EQ(c.subdivs, 3);
-    EXPECT_EQ(c.num_flakes, 1234);
-    EXPECT_EQ(c.blur_angle, 7.5f);
-    EXPECT_EQ(c.flake_scale, 2.5f);
-    EXPECT_EQ(c.enable_flakes, 0);
-    EXPECT_EQ(c.enable_flakes_in_mtl_editor, 1);
-    EXPECT_EQ(c.texture_subdivs, 15);
-    EXPECT_EQ(c.mapping_type, kMappingTriplanar);
-    EXPECT_EQ(c.map_channel, 4);
-    EXPECT_EQ(c.random_hue, 1);
-    EXPECT_EQ(c.random_saturation, 1);
-    EXPECT_EQ(c.saturation, 0.25f);
-    EXPECT_EQ(c.random_lightness, 1);
-    EXPECT_EQ(c.lightness, 0.125f);
-    EXPECT_EQ(c.blend_min, 40.0f);
-    EXPECT_EQ(c.blend_max, 80.0f);
-
+    for (const Field& f : kFields) EXPECT_EQ(cachedValue(c, f), static_cast<float>(f.set)) << "parameter " << f.id;
+    EXPECT_EQ(c.reflection_filter, KuvoUtils::Color(0.1f, 0.2f, 0.3f));
     // Updating again within the validity reads nothing new: the multiplier is not scaled twice.
     m->Update(0, valid);
     EXPECT_EQ(c.reflection_map_mult, 0.5f);
@@ -185,13 +172,7 @@ TEST(StochasticFlakesMtl, ValidityFollowsKeysAndTheMap) {
     IParamBlock2& pb = m.pb();
     ASSERT_TRUE(pb.SetKey(kHilightGlossiness, 0, 0.2f));
     ASSERT_TRUE(pb.SetKey(kHilightGlossiness, 1000, 0.8f));
-    Interval paramValid = FOREVER;
-    float g = 0.0f;
-    pb.GetValue(kHilightGlossiness, 500, g, paramValid);
-    const Interval v500 = m->Validity(500);
-    EXPECT_FALSE(v500.Empty());
-    EXPECT_GE(v500.Start(), paramValid.Start());
-    EXPECT_LE(v500.End(), paramValid.End());
+    EXPECT_EQ(m->Validity(500), Interval(500, 500));
     EXPECT_FLOAT_EQ(m->cachedValues().hilight_glossiness, 0.5f);
     EXPECT_EQ(m->Validity(-50), Interval(TIME_NegInfinity, 0));
     EXPECT_EQ(m->Validity(2000), Interval(1000, TIME_PosInfinity));
@@ -252,22 +233,6 @@ TEST(StochasticFlakesMtl, RemovedMapLeavesTheCache) {
     m.face().finishRender();
 }
 
-TEST(StochasticFlakesMtl, ResetRestoresTheDefaults) {
-    MaterialHandle m;
-    IParamBlock2& pb = m.pb();
-    pb.SetValue(kNumFlakes, 0, 5);
-    pb.SetKey(kBlurAngle, 0, 1.0f);
-    pb.SetKey(kBlurAngle, 100, 9.0f);
-    m->SetSubTexmap(0, new ConstantTexmap());
-    m->Validity(0);
-    m->Reset();
-    EXPECT_TRUE(m->validity().Empty());
-    MaterialHandle fresh;
-    EXPECT_TRUE(test::sameParams(pb, fresh.pb(), 50));
-    EXPECT_EQ(pb.NumKeys(kBlurAngle), 0);
-    EXPECT_EQ(m->GetSubTexmap(0), nullptr);
-}
-
 // A material with something in every kind of slot: values, keys, a map, a name.
 void dressUp(StochasticFlakesMtl& m) {
     IParamBlock2& pb = *m.pblock;
@@ -299,6 +264,17 @@ void expectSameMaterial(StochasticFlakesMtl& a, StochasticFlakesMtl& b) {
     EXPECT_EQ(mb->pblock->NumKeys(ConstantTexmap::kColor), 2);
 }
 
+TEST(StochasticFlakesMtl, ResetRestoresTheDefaults) {
+    MaterialHandle m;
+    dressUp(*m);
+    m->Validity(0);
+    m->Reset();
+    EXPECT_TRUE(m->validity().Empty());
+    MaterialHandle fresh;
+    EXPECT_TRUE(test::sameParams(m.pb(), fresh.pb(), 50));
+    EXPECT_EQ(m->GetSubTexmap(0), nullptr);
+}
+
 TEST(StochasticFlakesMtl, CloneKeepsEveryValueAndOwnsItsOwnBlock) {
     MaterialHandle m;
     dressUp(*m);
@@ -311,7 +287,6 @@ TEST(StochasticFlakesMtl, CloneKeepsEveryValueAndOwnsItsOwnBlock) {
     EXPECT_NE(copy->GetSubTexmap(0), m->GetSubTexmap(0)) << "the map is cloned with the block";
     EXPECT_TRUE(copy->validity().Empty());
     expectSameMaterial(*m, *copy);
-
     copy->pblock->SetValue(kNumFlakes, 0, 1);
     EXPECT_EQ(m->pblock->GetInt(kNumFlakes), 777) << "the copy's changes stay in the copy";
     copy->Validity(0);
@@ -320,37 +295,31 @@ TEST(StochasticFlakesMtl, CloneKeepsEveryValueAndOwnsItsOwnBlock) {
 }
 
 // The scene owns what it holds: a material handed to it is deleted with it.
-std::vector<std::uint8_t> saveScene(Scene& scene) {
+std::vector<std::uint8_t> savedScene(bool dressed) {
+    Scene scene;
+    auto* m = static_cast<StochasticFlakesMtl*>(GetStochasticFlakesMtlDesc()->Create(false));
+    scene.AddMaterial(m);
+    if (dressed) dressUp(*m);
     std::vector<std::uint8_t> bytes;
     std::string error;
     EXPECT_EQ(SaveScene(scene, bytes, error), IO_OK) << error;
     return bytes;
 }
 
-StochasticFlakesMtl* addMaterial(Scene& scene) {
-    auto* m = static_cast<StochasticFlakesMtl*>(GetStochasticFlakesMtlDesc()->Create(false));
-    scene.AddMaterial(m);
-    return m;
-}
-
-ClassDirectory pluginClasses() {
+StochasticFlakesMtl* loadScene(const std::vector<std::uint8_t>& bytes, Scene& loaded) {
     ClassDirectory classes;
     classes.Add(GetStochasticFlakesMtlDesc());
-    return classes;
+    std::string error;
+    EXPECT_EQ(LoadScene(bytes, classes, loaded, error), IO_OK) << error;
+    return loaded.NumMaterials() == 1 ? dynamic_cast<StochasticFlakesMtl*>(loaded.GetMaterial(0)) : nullptr;
 }
 
 TEST(StochasticFlakesMtl, SceneRoundTripKeepsValuesKeysAndName) {
-    Scene scene;
-    StochasticFlakesMtl* m = addMaterial(scene);
-    dressUp(*m);
-    const std::vector<std::uint8_t> bytes = saveScene(scene);
-
     Scene loaded;
-    std::string error;
-    ASSERT_EQ(LoadScene(bytes, pluginClasses(), loaded, error), IO_OK) << error;
-    ASSERT_EQ(loaded.NumMaterials(), 1);
-    auto* back = dynamic_cast<StochasticFlakesMtl*>(loaded.GetMaterial(0));
+    StochasticFlakesMtl* back = loadScene(savedScene(true), loaded);
     ASSERT_NE(back, nullptr);
+    MaterialHandle m;
+    dressUp(*m);
     expectSameMaterial(*m, *back);
     EXPECT_EQ(back->pblock->GetOwner(), back);
     back->Validity(160);
@@ -358,84 +327,51 @@ TEST(StochasticFlakesMtl, SceneRoundTripKeepsValuesKeysAndName) {
     EXPECT_EQ(back->cachedValues().num_flakes, 777);
 }
 
-// Chunk walking over the stored-scene format (docs/scene-format.md), to plant hostile values.
-struct ChunkRef {
-    std::size_t payload;  // offset of the payload
-    std::uint32_t length;
-};
-
-std::uint32_t readU32(const std::vector<std::uint8_t>& b, std::size_t at) {
-    return std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8 | std::uint32_t(b[at + 2]) << 16 |
-           std::uint32_t(b[at + 3]) << 24;
-}
-
-// Every value chunk (0x0012) of the parameter with this id, anywhere in the file.
-void findValueChunks(const std::vector<std::uint8_t>& b, std::size_t begin, std::size_t end, int paramId,
-                     std::vector<ChunkRef>& out) {
-    std::size_t at = begin;
-    bool matchingHead = false;
-    while (at + 8 <= end) {
+// Overwrites the stored value (chunk 0x0012 after head chunk 0x0011 naming the parameter) of
+// one parameter, walking the chunks of the stored-scene format.
+void plant(std::vector<std::uint8_t>& b, std::size_t begin, std::size_t end, int paramId, std::uint32_t bits,
+           int& planted, bool matching = false) {
+    for (std::size_t at = begin; at + 8 <= end;) {
         const int id = b[at] | b[at + 1] << 8;
-        const bool container = b[at + 2] == 1;
-        const std::uint32_t len = readU32(b, at + 4);
-        const std::size_t payload = at + 8;
-        if (id == 0x0011 && len >= 4) matchingHead = static_cast<int>(readU32(b, payload)) == paramId;
-        if (id == 0x0012 && matchingHead) out.push_back({payload, len});
-        if (container) findValueChunks(b, payload, payload + len, paramId, out);
-        at = payload + len;
+        std::uint32_t len = 0, head = 0;
+        std::memcpy(&len, &b[at + 4], 4);
+        if (id == 0x0011 && len >= 4) std::memcpy(&head, &b[at + 8], 4);
+        if (id == 0x0011 && len >= 4) matching = static_cast<int>(head) == paramId;
+        if (id == 0x0012 && matching && len == 4) {
+            std::memcpy(&b[at + 8], &bits, 4);
+            ++planted;
+        }
+        if (b[at + 2] == 1) plant(b, at + 8, at + 8 + len, paramId, bits, planted);
+        at += 8 + len;
     }
 }
 
-void plant(std::vector<std::uint8_t>& bytes, int paramId, std::uint32_t bits) {
-    std::vector<ChunkRef> found;
-    findValueChunks(bytes, 8, bytes.size(), paramId, found);
-    ASSERT_EQ(found.size(), 1u) << "parameter " << paramId;
-    ASSERT_EQ(found[0].length, 4u);
-    for (int i = 0; i < 4; ++i) bytes[found[0].payload + static_cast<std::size_t>(i)] = std::uint8_t(bits >> (8 * i));
-}
-
-std::uint32_t bitsOf(float f) {
-    std::uint32_t u = 0;
-    std::memcpy(&u, &f, 4);
-    return u;
+void plant(std::vector<std::uint8_t>& bytes, const Field& f, double value) {
+    std::uint32_t bits = 0;
+    if (std::holds_alternative<float C::*>(f.member)) {
+        const float v = static_cast<float>(value);
+        std::memcpy(&bits, &v, 4);
+    } else {
+        bits = static_cast<std::uint32_t>(static_cast<std::int64_t>(value));
+    }
+    int planted = 0;
+    plant(bytes, 8, bytes.size(), f.id, bits, planted);
+    ASSERT_EQ(planted, 1) << "parameter " << f.id;
 }
 
 TEST(StochasticFlakesMtl, HostileStoredValuesLoadInsideTheRanges) {
-    Scene scene;
-    addMaterial(scene);
-    std::vector<std::uint8_t> bytes = saveScene(scene);
-    plant(bytes, kHilightGlossiness, bitsOf(-5.0f));
-    plant(bytes, kFlakeScale, bitsOf(kInf));
-    plant(bytes, kSaturation, bitsOf(-kInf));
-    plant(bytes, kBlendMax, bitsOf(1e30f));
-    plant(bytes, kBlendMin, bitsOf(1e-30f));
-    plant(bytes, kReflectionMapMult, bitsOf(250.0f));
-    plant(bytes, kNumFlakes, std::uint32_t(-7));
-    plant(bytes, kTextureSubdivs, 99u);
-    plant(bytes, kMapChannel, 0u);
-    plant(bytes, kMappingType, 5u);
-    plant(bytes, kSubdivs, 0x7fffffffu);
-    plant(bytes, kEnableFlakes, 7u);
-
+    std::vector<std::uint8_t> bytes = savedScene(false);
+    for (const Field& f : kFields) {
+        if (!std::isnan(f.hostile)) plant(bytes, f, f.hostile);
+    }
     Scene loaded;
-    std::string error;
-    ASSERT_EQ(LoadScene(bytes, pluginClasses(), loaded, error), IO_OK) << error;
-    auto* back = dynamic_cast<StochasticFlakesMtl*>(loaded.GetMaterial(0));
+    StochasticFlakesMtl* back = loadScene(bytes, loaded);
     ASSERT_NE(back, nullptr);
     back->Validity(0);
-    const CachedParameterValues& c = back->cachedValues();
-    EXPECT_EQ(c.hilight_glossiness, 0.0f);
-    EXPECT_EQ(c.flake_scale, 1e9f);
-    EXPECT_EQ(c.saturation, 0.0f);
-    EXPECT_EQ(c.blend_max, 10000.0f);
-    EXPECT_EQ(c.blend_min, 1e-30f);
-    EXPECT_EQ(c.reflection_map_mult, 1.0f);
-    EXPECT_EQ(c.num_flakes, 1);
-    EXPECT_EQ(c.texture_subdivs, 22);
-    EXPECT_EQ(c.map_channel, 1);
-    EXPECT_EQ(c.mapping_type, 1);
-    EXPECT_EQ(c.subdivs, 1000);
-    EXPECT_EQ(c.enable_flakes, 1);
+    for (const Field& f : kFields) {
+        if (std::isnan(f.hostile)) continue;
+        EXPECT_EQ(cachedValue(back->cachedValues(), f), f.loaded) << "parameter " << f.id;
+    }
 
     // The extreme corner of what the ranges allow still renders.
     TestRenderer r(1);
@@ -456,8 +392,11 @@ TEST(StochasticFlakesMtl, HostileStoredValuesLoadInsideTheRanges) {
     face.finishRender();
 
     // A NaN is no value at all: the host refuses the file and the scene stays as it was.
-    plant(bytes, kBlurAngle, bitsOf(std::numeric_limits<float>::quiet_NaN()));
-    EXPECT_EQ(LoadScene(bytes, pluginClasses(), loaded, error), IO_ERROR);
+    plant(bytes, kFields[5] /* blur_angle */, std::numeric_limits<double>::quiet_NaN());
+    std::string error;
+    ClassDirectory classes;
+    classes.Add(GetStochasticFlakesMtlDesc());
+    EXPECT_EQ(LoadScene(bytes, classes, loaded, error), IO_ERROR);
     EXPECT_EQ(loaded.GetMaterial(0), back);
 }
 
@@ -486,9 +425,8 @@ TEST(StochasticFlakesMtl, LoadSkipsForeignChunksAndReportsTheFirstFailure) {
     bad.WriteU8(0x41);
     bad.EndChunk();
     bad.EndChunk();
-    MaterialHandle other;
     ILoad badLoad(bad.Bytes());
-    EXPECT_EQ(other->Load(&badLoad), IO_ERROR);
+    EXPECT_EQ(MaterialHandle()->Load(&badLoad), IO_ERROR);
 
     // Saving writes exactly one chunk, 0x4000, around the MtlBase data.
     ISave out;

@@ -1,47 +1,19 @@
-// The material's block description: header, rollouts, every parameter as declared, the control
-// ids, and a block built from it (defaults, ranges, scripting, save and load).
-#include <cmath>
-#include <string>
-
+// The material's block description (header, rollouts, every parameter with its user-visible
+// texts, the control ids) and the plug-in's resources as the host reads them.
 #include <gtest/gtest.h>
 
-#include "platform/host/constant_texmap.h"
-#include "platform/host/iparam_block2.h"
-#include "platform/host/mtl.h"
-#include "platform/host/scene_file.h"
+#include "platform/host/image_list.h"
 #include "plugin/resources.h"
 #include "plugin/stochastic_flakes_params.h"
+#include "tests/support/stub_class_desc.h"
 
 namespace glitter {
 namespace {
 
 using namespace host;
 
-// A stand-in owner: a material class whose class descriptor owns the description.
-class OwnerMtl : public Mtl {
-public:
-    static constexpr Class_ID kClassID{0x0badf00d, 0x1};
-    explicit OwnerMtl(ClassDesc2* cd) { cd->MakeAutoParamBlocks(this); }
-    Class_ID ClassID() override { return kClassID; }
-    int NumRefs() override { return 1; }
-    RefTargetHandle GetReference(int i) override { return i == 0 ? pblock : nullptr; }
-    IParamBlock2* GetParamBlockByID(BlockID id) override { return pblock != nullptr && pblock->ID() == id ? pblock : nullptr; }
-    IParamBlock2* pblock = nullptr;
-
-protected:
-    void SetReference(int i, RefTargetHandle target) override {
-        if (i == 0) pblock = dynamic_cast<IParamBlock2*>(target);
-    }
-};
-
-class OwnerDesc : public ClassDesc2 {
-public:
-    int IsPublic() override { return 1; }
-    ReferenceTarget* Create(bool) override { return new OwnerMtl(this); }
-    const MCHAR* ClassName() override { return u"Owner"; }
-    SClass_ID SuperClassID() override { return MATERIAL_CLASS_ID; }
-    Class_ID ClassID() override { return OwnerMtl::kClassID; }
-    const MCHAR* Category() override { return u""; }
+struct OwnerDesc : host::testing::StubClassDesc<> {
+    OwnerDesc() : StubClassDesc(Class_ID(0x0badf00d, 0x1)) {}
 };
 
 struct Fixture {
@@ -53,23 +25,18 @@ struct Fixture {
 TEST(StochasticFlakesParams, BlockHeaderAndRollouts) {
     Fixture f;
     EXPECT_EQ(f.cd.GetParamBlockDescByID(0), &f.pbd) << "registered with its owner";
-    EXPECT_EQ(f.pbd.id, 0);
     EXPECT_EQ(f.pbd.internalName, u"StochasticFlakesMtl parameters");
-    EXPECT_EQ(f.pbd.localNameRes, 0);
     EXPECT_EQ(f.pbd.flags, 0x26);
     EXPECT_EQ(f.pbd.refNo, 0);
+    const char16_t* titles[] = {u"Basic parameters", u"Colored flakes parameters", u"Advanced parameters"};
     ASSERT_EQ(f.pbd.rollouts.size(), 3u);
-    const int titles[] = {6, 25, 26};
     for (int i = 0; i < 3; ++i) {
         const ParamRollout& r = f.pbd.rollouts[static_cast<std::size_t>(i)];
         EXPECT_EQ(r.mapId, i);
-        EXPECT_EQ(r.dialogTemplate, 0);
-        EXPECT_EQ(r.title, titles[i]);
-        EXPECT_EQ(r.flagMask, 0);
-        EXPECT_EQ(r.rollupFlags, 0);
+        EXPECT_EQ(GetPluginString(r.title), titles[i]);
+        EXPECT_EQ(r.rollupFlags | r.flagMask | r.dialogTemplate, 0);
         EXPECT_EQ(r.dlgProc, nullptr);
     }
-    EXPECT_EQ(GetPluginString(f.pbd.rollouts[1].title), u"Colored flakes parameters");
 }
 
 struct Expected {
@@ -84,32 +51,48 @@ struct Expected {
     int control;
     int editType;
     float scale;
-    int tooltip;
+    const char16_t* tooltip;
 };
 
 // In declaration order.
 const Expected kExpected[] = {
-    {5, u"enable_flakes", TYPE_BOOL, true, 1, false, 0, 0, 0, TYPE_SINGLECHEKBOX, -1, 0, 9},
-    {7, u"enable_flakes_in_mtl_editor", TYPE_BOOL, true, 0, false, 0, 0, -1, 0, -1, 0, 19},
-    {3, u"num_flakes", TYPE_INT, false, 10000000, true, 1, 2000000000, 0, TYPE_SPINNER, EDITTYPE_INT, 1.0f, 10},
-    {0, u"hilight_glossiness", TYPE_FLOAT, true, 0.9f, true, 0, 10000, 0, TYPE_SPINNER, EDITTYPE_FLOAT, SPIN_AUTOSCALE, 11},
-    {4, u"blur_angle", TYPE_FLOAT, true, 3.0, true, 0, 20, 0, TYPE_SPINNER, EDITTYPE_FLOAT, 0.1f, 12},
-    {2, u"subdivs", TYPE_INT, false, 8, true, 1, 1000, 0, TYPE_SPINNER, EDITTYPE_INT, 1.0f, 0},
-    {1, u"reflection_filter", TYPE_RGBA, true, 1, false, 0, 0, 0, TYPE_COLORSWATCH, -1, 0, 0},
-    {11, u"reflection_map", TYPE_TEXMAP, false, 0, false, 0, 0, 0, TYPE_TEXMAPBUTTON, -1, 0, 0},
-    {12, u"reflection_map_on", TYPE_BOOL, false, 1, false, 0, 0, 0, TYPE_SINGLECHEKBOX, -1, 0, 0},
-    {13, u"reflection_map_mult", TYPE_FLOAT, true, 100, true, 0, 100, 0, TYPE_SPINNER, EDITTYPE_FLOAT, 1.0f, 0},
-    {9, u"mapping_type", TYPE_INT, false, 0, true, 0, 1, 0, TYPE_INT_COMBOBOX, -1, 0, 22},
-    {8, u"map_channel", TYPE_INT, false, 1, true, 1, 100, 0, TYPE_SPINNER, EDITTYPE_INT, 1.0f, 23},
-    {10, u"flake_scale", TYPE_FLOAT, true, 1.0, true, 1e-9f, 1e9f, 0, TYPE_SPINNER, EDITTYPE_FLOAT, 0.1f, 24},
-    {14, u"random_hue", TYPE_BOOL, true, 0, false, 0, 0, 1, TYPE_SINGLECHEKBOX, -1, 0, 27},
-    {15, u"random_saturation", TYPE_BOOL, true, 0, false, 0, 0, 1, TYPE_SINGLECHEKBOX, -1, 0, 28},
-    {16, u"saturation", TYPE_FLOAT, true, 1.0, true, 0, 1, 1, TYPE_SPINNER, EDITTYPE_FLOAT, 0.1f, 30},
-    {17, u"random_lightness", TYPE_BOOL, true, 0, false, 0, 0, 1, TYPE_SINGLECHEKBOX, -1, 0, 29},
-    {18, u"lightness", TYPE_FLOAT, true, 0.5, true, 0, 1, 1, TYPE_SPINNER, EDITTYPE_FLOAT, 0.1f, 31},
-    {6, u"texture_subdivs", TYPE_INT, false, 12, true, 0, 22, 2, TYPE_SPINNER, EDITTYPE_INT, 1.0f, 18},
-    {19, u"blend_min", TYPE_FLOAT, true, 500, true, 0, 10000, 2, TYPE_SPINNER, EDITTYPE_FLOAT, 10.0f, 32},
-    {20, u"blend_max", TYPE_FLOAT, true, 700, true, 0, 10000, 2, TYPE_SPINNER, EDITTYPE_FLOAT, 10.0f, 33},
+    {5, u"enable_flakes", TYPE_BOOL, true, 1, false, 0, 0, 0, TYPE_SINGLECHEKBOX, -1, 0,
+     u"Turn on the stochastic flakes. If this option is switched off, then the underlying continuous distribution is used."},
+    {7, u"enable_flakes_in_mtl_editor", TYPE_BOOL, true, 0, false, 0, 0, -1, 0, -1, 0,
+     u"Turn on the stochastic flakes in the material editor."},
+    {3, u"num_flakes", TYPE_INT, false, 10000000, true, 1, 2000000000, 0, TYPE_SPINNER, EDITTYPE_INT, 1.0f,
+     u"Number of flakes per unit area in the texture space."},
+    {0, u"hilight_glossiness", TYPE_FLOAT, true, 0.9f, true, 0, 10000, 0, TYPE_SPINNER, EDITTYPE_FLOAT, SPIN_AUTOSCALE,
+     u"Modifies the normals' distribution of the flakes. The higher the value, the more the flakes' normals are aligned with the surface normal."},
+    {4, u"blur_angle", TYPE_FLOAT, true, 3.0, true, 0, 20, 0, TYPE_SPINNER, EDITTYPE_FLOAT, 0.1f,
+     u"The angle of the cone, in which the flakes are queried. The more narrow the angle, the sharper the result."},
+    {2, u"subdivs", TYPE_INT, false, 8, true, 1, 1000, 0, TYPE_SPINNER, EDITTYPE_INT, 1.0f, nullptr},
+    {1, u"reflection_filter", TYPE_RGBA, true, 1, false, 0, 0, 0, TYPE_COLORSWATCH, -1, 0, nullptr},
+    {11, u"reflection_map", TYPE_TEXMAP, false, 0, false, 0, 0, 0, TYPE_TEXMAPBUTTON, -1, 0, nullptr},
+    {12, u"reflection_map_on", TYPE_BOOL, false, 1, false, 0, 0, 0, TYPE_SINGLECHEKBOX, -1, 0, nullptr},
+    {13, u"reflection_map_mult", TYPE_FLOAT, true, 100, true, 0, 100, 0, TYPE_SPINNER, EDITTYPE_FLOAT, 1.0f, nullptr},
+    {9, u"mapping_type", TYPE_INT, false, 0, true, 0, 1, 0, TYPE_INT_COMBOBOX, -1, 0,
+     u"Choose flakes mapping type. Triplanar mapping is recommended only if there is no uv channel."},
+    {8, u"map_channel", TYPE_INT, false, 1, true, 1, 100, 0, TYPE_SPINNER, EDITTYPE_INT, 1.0f,
+     u"Index of the map channel in use."},
+    {10, u"flake_scale", TYPE_FLOAT, true, 1.0, true, 1e-9f, 1e9f, 0, TYPE_SPINNER, EDITTYPE_FLOAT, 0.1f,
+     u"Locally scales the flakes pattern."},
+    {14, u"random_hue", TYPE_BOOL, true, 0, false, 0, 0, 1, TYPE_SINGLECHEKBOX, -1, 0,
+     u"Generate per flake colors with random hue values."},
+    {15, u"random_saturation", TYPE_BOOL, true, 0, false, 0, 0, 1, TYPE_SINGLECHEKBOX, -1, 0,
+     u"Generate random saturation for each flake color."},
+    {16, u"saturation", TYPE_FLOAT, true, 1.0, true, 0, 1, 1, TYPE_SPINNER, EDITTYPE_FLOAT, 0.1f,
+     u"Flake color saturation, when \"random saturation\" is off."},
+    {17, u"random_lightness", TYPE_BOOL, true, 0, false, 0, 0, 1, TYPE_SINGLECHEKBOX, -1, 0,
+     u"Generate random lightness for each flake color."},
+    {18, u"lightness", TYPE_FLOAT, true, 0.5, true, 0, 1, 1, TYPE_SPINNER, EDITTYPE_FLOAT, 0.1f,
+     u"Flake color lightness, when \"random lightness\" is off."},
+    {6, u"texture_subdivs", TYPE_INT, false, 12, true, 0, 22, 2, TYPE_SPINNER, EDITTYPE_INT, 1.0f,
+     u"The subdivisions of a unit square in the texture space. Incrementing this value by one, doubles the flakes accuracy. Use only if you observe squarelike artefacts in zoomed-in regions."},
+    {19, u"blend_min", TYPE_FLOAT, true, 500, true, 0, 10000, 2, TYPE_SPINNER, EDITTYPE_FLOAT, 10.0f,
+     u"Number of flakes per pixel, below which only discrete flakes are generated and the smooth material is not computed."},
+    {20, u"blend_max", TYPE_FLOAT, true, 700, true, 0, 10000, 2, TYPE_SPINNER, EDITTYPE_FLOAT, 10.0f,
+     u"Number of flakes per pixel, above which only the smooth (disabled flakes) material is computed."},
 };
 
 TEST(StochasticFlakesParams, EveryParameterAsDeclared) {
@@ -147,38 +130,29 @@ TEST(StochasticFlakesParams, EveryParameterAsDeclared) {
                 EXPECT_EQ(d.ui->spinnerScale, e.scale);
             }
         }
-        EXPECT_EQ(d.tooltip, e.tooltip);
-        if (e.tooltip != 0) {
-            EXPECT_FALSE(GetPluginString(e.tooltip).isNull());
-        }
+        EXPECT_EQ(GetPluginString(d.tooltip), e.tooltip != nullptr ? WStr(e.tooltip) : WStr());
     }
-    const ParamDef* mapping = f.pbd.GetParamDefByID(kMappingType);
-    EXPECT_EQ(mapping->ui->comboItems, (std::vector<int>{20, 21}));
-    EXPECT_EQ(GetPluginString(mapping->ui->comboItems[0]), u"Explicit UVW channel");
-    EXPECT_EQ(GetPluginString(mapping->ui->comboItems[1]), u"Triplanar from Object XYZ");
+    const std::vector<int>& items = f.pbd.GetParamDefByID(kMappingType)->ui->comboItems;
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(GetPluginString(items[0]), u"Explicit UVW channel");
+    EXPECT_EQ(GetPluginString(items[1]), u"Triplanar from Object XYZ");
 }
 
+// Ids are handed out from 100 walking the declaration backwards; a spinner takes two, the
+// spinner's first (p_ui lists edit box, spinner).
 TEST(StochasticFlakesParams, ControlIdsFollowTheDeclarationBackwards) {
     Fixture f;
-    EXPECT_EQ(f.counter.next(), 132) << "132 is left for the next user";
-    const std::pair<ParamID, std::vector<int>> expected[] = {
-        // p_ui order: spinners give (edit box, spinner).
-        {kBlendMax, {101, 100}},      {kBlendMin, {103, 102}},       {kTextureSubdivs, {105, 104}},
-        {kLightness, {107, 106}},     {kRandomLightness, {108}},     {kSaturation, {110, 109}},
-        {kRandomSaturation, {111}},   {kRandomHue, {112}},           {kFlakeScale, {114, 113}},
-        {kMapChannel, {116, 115}},    {kMappingType, {117}},         {kReflectionMapMult, {119, 118}},
-        {kReflectionMapOn, {120}},    {kReflectionMap, {121}},       {kReflectionFilter, {122}},
-        {kSubdivs, {124, 123}},       {kBlurAngle, {126, 125}},      {kHilightGlossiness, {128, 127}},
-        {kNumFlakes, {130, 129}},     {kEnableFlakes, {131}},
-    };
-    for (const auto& [id, controls] : expected) {
-        const ParamDef* d = f.pbd.GetParamDefByID(id);
-        ASSERT_NE(d, nullptr);
-        ASSERT_TRUE(d->ui.has_value());
-        EXPECT_EQ(d->ui->controlIds, controls) << d->internalName.toUtf8();
+    int next = 100;
+    for (int i = 20; i >= 0; --i) {
+        const ParamDef& d = f.pbd.GetParamDef(i);
+        if (!d.ui) continue;
+        const std::vector<int> expected = d.ui->controlType == TYPE_SPINNER ? std::vector<int>{next + 1, next} : std::vector<int>{next};
+        EXPECT_EQ(d.ui->controlIds, expected) << d.internalName.toUtf8();
+        next += static_cast<int>(expected.size());
     }
-    // The plug-in's own counter hands out the same ids to the first description it builds, and
-    // a second description continues where the first stopped.
+    EXPECT_EQ(next, 132);
+    EXPECT_EQ(f.counter.next(), 132) << "132 is left for the next user";
+    // The plug-in's own counter continues where the last description stopped.
     ControlIdCounter& plugin = ControlIdCounter::plugin();
     const int start = plugin.next();
     OwnerDesc other;
@@ -187,85 +161,25 @@ TEST(StochasticFlakesParams, ControlIdsFollowTheDeclarationBackwards) {
     EXPECT_EQ(second.GetParamDefByID(kBlendMax)->ui->controlIds, (std::vector<int>{start + 1, start}));
 }
 
-class FlakesBlock : public ::testing::Test {
-protected:
-    void SetUp() override { mtl = new OwnerMtl(&f.cd); }
-    void TearDown() override { mtl->DeleteThis(); }
-    IParamBlock2& pb() { return *mtl->pblock; }
-    Fixture f;
-    OwnerMtl* mtl = nullptr;
-};
+TEST(PluginResources, ModuleHoldsTheStringTableAndTheBrowserIcons) {
+    const HINSTANCE module = registerPluginResources();
+    ASSERT_NE(module, nullptr);
+    EXPECT_EQ(GetModuleHandleW(u"KuvoStochasticFlakesMtl2015.dlt"), module);
+    EXPECT_EQ(registerPluginResources(), module) << "registered once";
+    EXPECT_EQ(MaxSDK::GetResourceStringAsMSTR(module, 25), u"Colored flakes parameters");
+    EXPECT_EQ(module->Strings().size(), 21u) << "no stray entries";
+    EXPECT_TRUE(GetPluginString(7).isNull());
 
-TEST_F(FlakesBlock, NewBlockHoldsTheDefaults) {
-    ASSERT_NE(mtl->pblock, nullptr);
-    EXPECT_EQ(pb().GetInt(kEnableFlakes), 1);
-    EXPECT_EQ(pb().GetInt(kNumFlakes), 10000000);
-    EXPECT_EQ(pb().GetFloat(kHilightGlossiness), 0.9f);
-    EXPECT_EQ(pb().GetFloat(kBlurAngle), 3.0f);
-    EXPECT_EQ(pb().GetInt(kSubdivs), 8);
-    EXPECT_EQ(pb().GetColor(kReflectionFilter), Color(1.0f, 1.0f, 1.0f));
-    EXPECT_EQ(pb().GetTexmap(kReflectionMap), nullptr);
-    EXPECT_EQ(pb().GetInt(kReflectionMapOn), 1);
-    EXPECT_EQ(pb().GetFloat(kReflectionMapMult), 100.0f);
-    EXPECT_EQ(pb().GetInt(kMappingType), 0);
-    EXPECT_EQ(pb().GetInt(kMapChannel), 1);
-    EXPECT_EQ(pb().GetFloat(kFlakeScale), 1.0f);
-    EXPECT_EQ(pb().GetInt(kRandomHue), 0);
-    EXPECT_EQ(pb().GetInt(kRandomSaturation), 0);
-    EXPECT_EQ(pb().GetFloat(kSaturation), 1.0f);
-    EXPECT_EQ(pb().GetInt(kRandomLightness), 0);
-    EXPECT_EQ(pb().GetFloat(kLightness), 0.5f);
-    EXPECT_EQ(pb().GetInt(kTextureSubdivs), 12);
-    EXPECT_EQ(pb().GetFloat(kBlendMin), 500.0f);
-    EXPECT_EQ(pb().GetFloat(kBlendMax), 700.0f);
-    EXPECT_EQ(pb().GetInt(kEnableFlakesInMtlEditor), 0);
-}
-
-TEST_F(FlakesBlock, ValuesStopAtTheRangeEnds) {
-    pb().SetValue(kTextureSubdivs, 0, 30);
-    EXPECT_EQ(pb().GetInt(kTextureSubdivs), 22);
-    pb().SetValue(kFlakeScale, 0, 0.0f);
-    EXPECT_EQ(pb().GetFloat(kFlakeScale), 1e-9f);
-    pb().SetValue(kMapChannel, 0, 0);
-    EXPECT_EQ(pb().GetInt(kMapChannel), 1);
-    pb().SetValue(kNumFlakes, 0, -5);
-    EXPECT_EQ(pb().GetInt(kNumFlakes), 1);
-    pb().SetValue(kHilightGlossiness, 0, 5.0f);
-    EXPECT_EQ(pb().GetFloat(kHilightGlossiness), 5.0f) << "the range is 0 to 10000, not 0 to 1";
-    pb().SetValue(kMappingType, 0, 2);
-    EXPECT_EQ(pb().GetInt(kMappingType), 1);
-    EXPECT_FALSE(pb().SetKey(kNumFlakes, 10, 5)) << "num_flakes is not animatable";
-    EXPECT_TRUE(pb().SetKey(kBlurAngle, 10, 5.0f));
-}
-
-TEST_F(FlakesBlock, HiddenParameterIsScriptableAndSurvivesSaveAndLoad) {
-    ASSERT_TRUE(pb().SetValueByName(u"enable_flakes_in_mtl_editor", 0, ParamScriptValue(true)));
-    ASSERT_TRUE(pb().SetValueByName(u"reflection_map_mult", 0, ParamScriptValue(50)));
-    pb().SetKey(kHilightGlossiness, 0, 0.5f);
-    pb().SetKey(kHilightGlossiness, 10, 2.0f);
-    pb().SetValue(kReflectionMap, 0, static_cast<Texmap*>(new ConstantTexmap()));
-    mtl->SetName(u"glitter");
-
-    Scene scene;
-    scene.AddMaterial(mtl);
-    mtl = nullptr;  // the scene owns it now
-    std::vector<std::uint8_t> bytes;
-    std::string error;
-    ASSERT_EQ(SaveScene(scene, bytes, error), IO_OK) << error;
-    ClassDirectory classes;
-    classes.Add(&f.cd);
-    Scene loaded;
-    ASSERT_EQ(LoadScene(bytes, classes, loaded, error), IO_OK) << error;
-    auto* back = dynamic_cast<OwnerMtl*>(loaded.GetMaterial(0));
-    ASSERT_NE(back, nullptr);
-    EXPECT_EQ(back->GetName(), u"glitter");
-    const auto hidden = back->pblock->GetValueByName(u"enable_flakes_in_mtl_editor", 0);
-    ASSERT_TRUE(hidden.has_value());
-    EXPECT_TRUE(std::get<bool>(*hidden));
-    EXPECT_EQ(back->pblock->GetFloat(kReflectionMapMult), 50.0f);
-    EXPECT_EQ(back->pblock->GetFloat(kHilightGlossiness, 5), 1.25f);
-    EXPECT_NE(back->pblock->GetTexmap(kReflectionMap), nullptr);
-    mtl = new OwnerMtl(&f.cd);  // for TearDown
+    const Bitmap* icons = LoadBitmapW(module, kBitmapBrowserIcons);
+    const Bitmap* mask = LoadBitmapW(module, kBitmapBrowserIconsMask);
+    ASSERT_TRUE(icons && mask);
+    EXPECT_EQ(icons->bitsPerPixel, 24);
+    HIMAGELIST list = ImageList_Create(11, 11, ILC_COLOR24 | ILC_MASK, 5, 0);
+    EXPECT_EQ(ImageList_Add(list, icons, mask), 0);
+    EXPECT_EQ(ImageList_GetImageCount(list), 3) << "33 x 11: three icons";
+    EXPECT_NE(list->images[0].color.pixels, list->images[1].color.pixels) << "inactive and active differ";
+    EXPECT_NE(list->images[1].color.pixels, list->images[2].color.pixels) << "active and disabled differ";
+    ImageList_Destroy(list);
 }
 
 }  // namespace
