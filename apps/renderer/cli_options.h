@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "apps/renderer/material_source.h"
+#include "apps/renderer/obj_loader.h"
 #include "apps/renderer/scene_presets.h"
 
 namespace glitter::renderer {
@@ -28,6 +29,7 @@ struct CliOptions {
     CameraPreset camera = CameraPreset::far;
     int frames = 1;
     std::string scene = "default";  ///< "default" or an OBJ file
+    ObjLimits meshLimits;           ///< --mesh-limit
     /// --plugin: a library path, kBuiltinPlugin, or empty for the library built with the
     /// program (resolvePluginPath).
     std::string plugin;
