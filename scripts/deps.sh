@@ -2,7 +2,7 @@
 GLITTER_PACKAGES=(
     cmake ninja-build g++ clang libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    libembree-dev libopenexr-dev libpng-dev libtinyobjloader-dev
+    libembree-dev libopenexr-dev libpng-dev
     python3-dev pybind11-dev python3-numpy python3-pytest python3-matplotlib
 )
 

@@ -52,8 +52,9 @@ void writeFileAtomically(const std::string& path, std::span<const std::uint8_t> 
     if (fs::is_directory(target, ec)) throw CliError("cannot write '" + path + "': it is a folder");
 
     // mkstemp picks a name no other process holds, in the target's folder, so the rename below
-    // stays on one file system and is atomic.
-    std::string pattern = (folder / ("." + target.filename().string() + ".tmp-XXXXXX")).string();
+    // stays on one file system and is atomic. The name is short and of fixed length, so it fits
+    // wherever the target's name fits.
+    std::string pattern = (folder / ".glitter-host-XXXXXX").string();
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     const int fd = mkstemp(name.data());

@@ -100,9 +100,12 @@ host::TimeValue parseTime(const std::string& text, const std::string& what) {
     if (text.empty() || ec != std::errc() || ptr != end) {
         throw UsageError(what + " needs a time in ticks (a whole number), not '" + text + "'");
     }
-    // The extremes are the host's infinities, not times a value can be set at.
-    if (value <= host::TIME_NegInfinity || value >= host::TIME_PosInfinity) {
-        throw UsageError(what + " time " + text + " is outside the host's time line");
+    // The extremes are the host's infinities, not times a value can be set at; a stored scene
+    // is held to the same rule, so whatever `show` prints types back.
+    if (!host::IsOnTimeLine(value)) {
+        throw UsageError(what + " time " + text + " is outside the host's time line (" +
+                         std::to_string(host::kFirstTime) + " to " +
+                         std::to_string(host::kLastTime) + ")");
     }
     return static_cast<host::TimeValue>(value);
 }

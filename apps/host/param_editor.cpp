@@ -120,7 +120,16 @@ void ParamEditor::apply(const ParamEdit& edit, host::TimeValue time) {
         case host::TYPE_TEXMAP:
             break;
     }
-    if (!done) throw CliError(name + ": the parameter block refused '" + edit.value + "'");
+    if (!done) {
+        // A key at a time the parameter has no key yet is refused once it holds the most keys
+        // a block allows (replacing a key never is).
+        const int keys = p.block->NumKeys(def.id);
+        if ((asKey || keys > 0) && keys >= host::IParamBlock2::kMaxKeys) {
+            throw CliError(name + ": no key added at " + std::to_string(t) + ": the parameter has " +
+                           std::to_string(keys) + " keys, the limit");
+        }
+        throw CliError(name + ": the parameter block refused '" + edit.value + "'");
+    }
 }
 
 void ParamEditor::setMap(const Param& p, const std::string& text, host::TimeValue time) {

@@ -83,6 +83,9 @@ std::string typeName(host::ParamType2 type) {
 }
 
 std::string formatRange(const host::ParamDef& def) {
+    if (def.type == host::TYPE_RGBA) {
+        return formatFloat(host::kColorMin) + " to " + formatFloat(host::kColorMax);
+    }
     if (!def.hasRange) return "-";
     switch (def.type) {
         case host::TYPE_FLOAT:
@@ -163,6 +166,10 @@ host::ParamValueRecord parseScalar(const host::ParamDef& def, std::string_view t
                 !readFloat(parts[2], v.c.b)) {
                 refuse(def, text, "a colour R,G,B of three finite numbers");
             }
+            if (!host::IsColorInRange(v.c)) {
+                throw CliError(nameOf(def) + ": " + std::string(text) +
+                               " is out of range (each component " + formatRange(def) + ")");
+            }
             return v;
         }
         case host::TYPE_TEXMAP:
@@ -184,6 +191,11 @@ MapSpec parseMapSpec(const host::ParamDef& def, std::string_view text) {
         !readFloat(parts[1], mapValue.color.g) || !readFloat(parts[2], mapValue.color.b) ||
         (parts.size() == 4 && !readFloat(parts[3], mapValue.color.a))) {
         refuse(def, text, "none or constant:R,G,B[,A] with finite numbers");
+    }
+    if (!host::IsColorInRange(host::Color(mapValue.color.r, mapValue.color.g, mapValue.color.b))) {
+        throw CliError(nameOf(def) + ": the map colour in '" + std::string(text) +
+                       "' is out of range (each component " + formatFloat(host::kColorMin) +
+                       " to " + formatFloat(host::kColorMax) + ")");
     }
     if (mapValue.color.a < 0.0f || mapValue.color.a > 1.0f) {
         throw CliError(nameOf(def) + ": alpha " + formatFloat(mapValue.color.a) +

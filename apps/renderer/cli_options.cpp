@@ -131,6 +131,10 @@ CliOptions parseCommandLine(const std::vector<std::string>& args) {
             if (options.scene.empty()) {
                 throw UsageError("--scene needs 'default' or an OBJ file");
             }
+        } else if (name == "--mesh-limit") {
+            // Triangle indices are 32 bits wide.
+            options.meshLimits.maxElements =
+                static_cast<std::uint64_t>(parseInt(name, takeValue(), 1, 2'000'000'000));
         } else if (arg.rfind("-", 0) == 0) {
             throw UsageError("unknown option '" + arg + "'");
         } else {
@@ -177,6 +181,9 @@ std::string helpText() {
            "Options:\n"
            "  --scene default|FILE.obj  the built-in glitter sphere on a ground plane, or an\n"
            "                            OBJ mesh standing on it (default: default)\n"
+           "  --mesh-limit N            the most vertices and triangles an OBJ file may have;\n"
+           "                            its size may be 128 bytes for each (default:\n"
+           "                            8000000, so 1024000000 bytes)\n"
            "  --camera close|far        close up (single flakes) or far away (the smooth\n"
            "                            highlight) (default: far)\n"
            "  --plugin PATH|builtin     the material plug-in library (default: the one built\n"

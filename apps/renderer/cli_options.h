@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "apps/renderer/material_source.h"
+#include "apps/renderer/obj_loader.h"
 #include "apps/renderer/scene_presets.h"
 
 namespace glitter::renderer {
@@ -30,6 +31,7 @@ struct CliOptions {
     float clampIndirect = -1.0f;    ///< --clamp-indirect; negative: the scene's choice
     float lightSpread = -1.0f;      ///< --light-spread (degrees); negative: the scene's choice
     std::string scene = "default";  ///< "default" or an OBJ file
+    ObjLimits meshLimits;           ///< --mesh-limit
     /// --plugin: a library path, kBuiltinPlugin, or empty for the library built with the
     /// program (resolvePluginPath).
     std::string plugin;

@@ -35,11 +35,10 @@ fs::path folderOf(const std::string& path) {
     return folder.empty() ? fs::path(".") : folder;
 }
 
-// A new, empty file beside `path` that no other process picked: mkstemp's guarantee.
+// A new, empty file beside `path` that no other process picked: mkstemp's guarantee. Its name
+// is short and of fixed length, so it fits wherever the target's name fits.
 std::string makeTemporaryBeside(const std::string& path) {
-    std::string pattern = (folderOf(path) / ("." + fs::path(path).filename().string() +
-                                             ".tmp-XXXXXX"))
-                              .string();
+    std::string pattern = (folderOf(path) / ".glitter-XXXXXX").string();
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     const int fd = mkstemp(buffer.data());
@@ -116,6 +115,15 @@ void checkImagePath(const std::string& path) {
     if (access(folder.c_str(), W_OK | X_OK) != 0) {
         throw ImageWriteError("cannot write '" + path + "': " + std::strerror(errno));
     }
+    // The last step, renaming the finished image into place, is where a name too long for the
+    // folder's file system would fail: after the whole render.
+    const long nameMax = pathconf(folder.c_str(), _PC_NAME_MAX);
+    const long pathMax = pathconf(folder.c_str(), _PC_PATH_MAX);
+    const std::string name = fs::path(path).filename().string();
+    if ((nameMax > 0 && name.size() > static_cast<std::size_t>(nameMax)) ||
+        (pathMax > 0 && path.size() >= static_cast<std::size_t>(pathMax))) {
+        throw ImageWriteError("cannot write '" + path + "': " + std::strerror(ENAMETOOLONG));
+    }
 }
 
 void writeImage(const Image& image, const std::string& path) {
@@ -135,12 +143,17 @@ void writeImage(const Image& image, const std::string& path) {
             std::rename(temporary.c_str(), path.c_str()) != 0) {
             throw ImageWriteError("cannot write '" + path + "': " + std::strerror(errno));
         }
-    } catch (const ImageWriteError&) {
-        std::remove(temporary.c_str());
-        throw;
     } catch (const std::exception& e) {
         std::remove(temporary.c_str());
-        throw ImageWriteError("cannot write '" + path + "': " + e.what());
+        // The temporary file is ours, not the user's: the message names the target.
+        std::string reason = e.what();
+        for (std::size_t at = reason.find(temporary); at != std::string::npos;
+             at = reason.find(temporary, at + path.size())) {
+            reason.replace(at, temporary.size(), path);
+        }
+        throw ImageWriteError(reason.starts_with("cannot write '" + path + "'")
+                                  ? reason
+                                  : "cannot write '" + path + "': " + reason);
     }
 }
 

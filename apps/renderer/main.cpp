@@ -69,8 +69,9 @@ int run(CliOptions options) {
         }
     }
     Scene scene;
-    const SceneFraming framing = defaultScene ? buildDefaultScene(scene, materials)
-                                              : buildObjScene(scene, materials, options.scene);
+    const SceneFraming framing =
+        defaultScene ? buildDefaultScene(scene, materials)
+                     : buildObjScene(scene, materials, options.scene, options.meshLimits);
 
     RenderSettings settings;
     settings.samplesPerPixel =

@@ -88,14 +88,14 @@ bool readBool(std::string_view text, int& value) {
     return false;
 }
 
-// R,G,B with finite components of at least 0 (a negative filter would reflect negative light).
+// R,G,B with each component in the range every parameter block keeps colours in.
 bool readColor(const std::vector<std::string_view>& parts, host::Color& color) {
     float c[3] = {};
     if (parts.size() != 3) {
         return false;
     }
     for (std::size_t i = 0; i < 3; ++i) {
-        if (!readFloat(parts[i], c[i]) || c[i] < 0.0f) {
+        if (!readFloat(parts[i], c[i]) || !host::IsColorComponentInRange(c[i])) {
             return false;
         }
     }
@@ -243,7 +243,8 @@ void applyParameterSetting(host::Mtl& material, const ParameterSetting& setting,
             host::Color color;
             if (!readColor(split(text, ','), color)) {
                 throw SettingError("parameter '" + name +
-                                   "' takes a colour R,G,B of finite numbers of at least 0, not '" +
+                                   "' takes a colour R,G,B of numbers from " + formatNumber(host::kColorMin) +
+                                   " to " + formatNumber(host::kColorMax) + ", not '" +
                                    std::string(text) + "'");
             }
             stored = found.block->SetValueByName(wide.view(), t, color);

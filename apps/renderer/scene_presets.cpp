@@ -54,8 +54,9 @@ SceneFraming buildDefaultScene(Scene& scene, const MaterialSet& materials) {
     return {sphere.center, sphere.radius};
 }
 
-SceneFraming buildObjScene(Scene& scene, const MaterialSet& materials, const std::string& path) {
-    TriangleMesh mesh = loadObj(path);
+SceneFraming buildObjScene(Scene& scene, const MaterialSet& materials, const std::string& path,
+                           const ObjLimits& limits) {
+    TriangleMesh mesh = loadObj(path, limits);
     DVector lower;
     DVector upper;
     mesh.bounds(lower, upper);

@@ -8,6 +8,7 @@
 
 #include "apps/renderer/camera.h"
 #include "apps/renderer/material_source.h"
+#include "apps/renderer/obj_loader.h"
 #include "apps/renderer/path_integrator.h"
 #include "apps/renderer/scene.h"
 
@@ -45,7 +46,8 @@ struct SceneFraming {
 SceneFraming buildDefaultScene(Scene& scene, const MaterialSet& materials);
 /// Fills `scene` (and commits it) with the OBJ mesh, scaled to stand two units tall on the
 /// ground, in the material under test. Throws SceneError for unusable files.
-SceneFraming buildObjScene(Scene& scene, const MaterialSet& materials, const std::string& path);
+SceneFraming buildObjScene(Scene& scene, const MaterialSet& materials, const std::string& path,
+                           const ObjLimits& limits = {});
 
 /// The camera of `preset` for frame `frame` of `frameCount` (a short sideways orbit around
 /// the object; one frame sits in the middle of it). `scene` finds the surface for `close`.

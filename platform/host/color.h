@@ -14,6 +14,20 @@ struct Color {
     friend constexpr bool operator==(const Color&, const Color&) = default;
 };
 
+/// Every colour a parameter block holds has each component from kColorMin to kColorMax, and
+/// a render reads it as it is held: a negative component would reflect negative light, and a
+/// huge one turns a bright sample into infinity. Values set through the block, and values
+/// read from a stored scene, are clamped into this range (NaN is refused); the command lines
+/// refuse values outside it.
+inline constexpr float kColorMin = 0.0f;
+inline constexpr float kColorMax = 1000.0f;
+
+constexpr bool IsColorComponentInRange(float c) { return c >= kColorMin && c <= kColorMax; }
+constexpr bool IsColorInRange(const Color& c) {
+    return IsColorComponentInRange(c.r) && IsColorComponentInRange(c.g) &&
+           IsColorComponentInRange(c.b);
+}
+
 struct AColor {
     float r = 0.0f;
     float g = 0.0f;

@@ -11,6 +11,12 @@ using TimeValue = int;
 inline constexpr TimeValue TIME_NegInfinity = INT_MIN;  // 0x80000000
 inline constexpr TimeValue TIME_PosInfinity = INT_MAX;  // 0x7fffffff
 
+/// The times a key may sit at and a value may be asked for: the time line between the two
+/// infinities. One rule for parameter blocks, the stored-scene loader and the command lines.
+inline constexpr TimeValue kFirstTime = TIME_NegInfinity + 1;
+inline constexpr TimeValue kLastTime = TIME_PosInfinity - 1;
+constexpr bool IsOnTimeLine(long long t) { return t >= kFirstTime && t <= kLastTime; }
+
 /// A closed range of times [start, end]. The empty interval has both ends at
 /// TIME_NegInfinity; the forever interval spans TIME_NegInfinity to TIME_PosInfinity.
 class Interval {

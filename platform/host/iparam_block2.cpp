@@ -39,7 +39,11 @@ bool sanitize(const ParamDef& d, ParamValueRecord& v) {
             v.i = v.i != 0 ? 1 : 0;
             return true;
         case TYPE_RGBA:
-            return std::isfinite(v.c.r) && std::isfinite(v.c.g) && std::isfinite(v.c.b);
+            if (std::isnan(v.c.r) || std::isnan(v.c.g) || std::isnan(v.c.b)) return false;
+            v.c = Color(std::clamp(v.c.r, kColorMin, kColorMax),
+                        std::clamp(v.c.g, kColorMin, kColorMax),
+                        std::clamp(v.c.b, kColorMin, kColorMax));
+            return true;
         default:
             return false;
     }
@@ -194,7 +198,7 @@ bool IParamBlock2::store(const ParamDef& d, TimeValue t, ParamValueRecord v, boo
     if (d.type == TYPE_TEXMAP || !sanitize(d, v)) return false;
     Slot& s = slot(d);
     if (asKey || !s.keys.empty()) {
-        if (!d.IsAnimatable()) return false;
+        if (!d.IsAnimatable() || !IsOnTimeLine(t)) return false;
         const auto at = std::lower_bound(s.keys.begin(), s.keys.end(), t,
                                          [](const Key& k, TimeValue time) { return k.t < time; });
         if (at != s.keys.end() && at->t == t) {
@@ -575,7 +579,8 @@ IOResult IParamBlock2::loadParam(ILoad* iload, std::vector<bool>& seen) {
             std::uint32_t count = 0;
             if (iload->ReadU32(count) != IO_OK) return IO_ERROR;
             if (count > static_cast<std::uint32_t>(kMaxKeys))
-                return iload->Fail(label + " has too many keys");
+                return iload->Fail(label + " has too many keys: " + std::to_string(count) +
+                                   ", more than the limit of " + std::to_string(kMaxKeys));
             const std::uint64_t need = static_cast<std::uint64_t>(count) * (4 + valueSize(d.type));
             if (need != iload->RemainingInChunk())
                 return iload->Fail(label + ": the key count does not match the chunk length");
@@ -588,6 +593,10 @@ IOResult IParamBlock2::loadParam(ILoad* iload, std::vector<bool>& seen) {
                     return IO_ERROR;
                 if (!sanitize(d, key.v))
                     return iload->Fail(label + " has a key that is not a number");
+                if (!IsOnTimeLine(key.t))
+                    return iload->Fail(label + " has a key at time " + std::to_string(key.t) +
+                                       ", outside the time line (" + std::to_string(kFirstTime) +
+                                       " to " + std::to_string(kLastTime) + ")");
                 if (!keys.empty() && key.t <= keys.back().t)
                     return iload->Fail(label + " has keys out of time order");
                 keys.push_back(key);

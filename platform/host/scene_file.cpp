@@ -22,8 +22,6 @@ constexpr USHORT kRefsChunk = 0x0005;
 constexpr USHORT kDataChunk = 0x0006;
 constexpr USHORT kRootsChunk = 0x0007;
 
-// A stored scene larger than this is refused before anything is parsed.
-constexpr std::uintmax_t kMaxSceneFileBytes = std::uintmax_t{1} << 30;
 
 std::string describeClass(SClass_ID super, Class_ID id) {
     char text[80];
@@ -420,13 +418,20 @@ IOResult SaveSceneFile(Scene& scene, const std::filesystem::path& path, std::str
 IOResult LoadSceneFile(const std::filesystem::path& path, const ClassDirectory& classes,
                        Scene& scene, std::string& error) {
     std::error_code ec;
-    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (!ec && !std::filesystem::is_regular_file(status)) {
+        error = path.string() + " is not a regular file";
+        return IO_ERROR;
+    }
+    const std::uintmax_t size = ec ? 0 : std::filesystem::file_size(path, ec);
     if (ec) {
-        error = "cannot read " + path.string();
+        error = "cannot read " + path.string() + ": " + ec.message();
         return IO_ERROR;
     }
     if (size > kMaxSceneFileBytes) {
-        error = path.string() + " is too large to be a stored scene";
+        error = path.string() + " has " + std::to_string(size) +
+                " bytes, more than a stored scene may have (" +
+                std::to_string(kMaxSceneFileBytes) + ")";
         return IO_ERROR;
     }
     std::ifstream file(path, std::ios::binary);

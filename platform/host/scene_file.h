@@ -17,6 +17,9 @@ namespace host {
 /// Limits a stored scene must keep; a file beyond them is refused.
 inline constexpr std::uint32_t kMaxSceneObjects = 65536;
 inline constexpr std::uint32_t kMaxObjectRefs = 4096;
+/// A file larger than this is refused before it is read. A material with 100000 keys on each
+/// of its animatable parameters takes some 12 MiB; no scene the host writes comes near.
+inline constexpr std::uintmax_t kMaxSceneFileBytes = std::uintmax_t{64} << 20;
 
 /// Writes `scene` into `bytes`. IO_ERROR (with `error` set) when an object cannot be saved or
 /// the references form a cycle.

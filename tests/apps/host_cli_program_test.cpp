@@ -197,7 +197,7 @@ TEST_F(HostCliProgram, NewThenShowRoundTripsValuesAndKeys) {
     EXPECT_EQ(squeezed(rowOf(shown.out, "mapping_type")),
               "mapping_type 9 int 1 (Triplanar from Object XYZ) 0 to 1 forever");
     EXPECT_EQ(squeezed(rowOf(shown.out, "reflection_filter")),
-              "reflection_filter 1 colour 0.25,0.5,1 - forever");
+              "reflection_filter 1 colour 0.25,0.5,1 0 to 1000 forever");
     EXPECT_EQ(squeezed(rowOf(shown.out, "reflection_map")),
               "reflection_map 11 map constant:1,0.5,0.25,0.75 - forever");
     EXPECT_EQ(squeezed(rowOf(shown.out, "num_flakes")),

@@ -141,7 +141,7 @@ TEST(HostCliValueText, BoolsColoursAndMaps) {
     EXPECT_NE(refusalOf(b, "2").find("on or off"), std::string::npos);
 
     const host::ParamDef c = makeDef(host::TYPE_RGBA);
-    EXPECT_EQ(parseScalar(c, "0.25,1,-0.5", {}).c, host::Color(0.25f, 1.0f, -0.5f));
+    EXPECT_EQ(parseScalar(c, "0.25,1,0.5", {}).c, host::Color(0.25f, 1.0f, 0.5f));
     for (const char* bad : {"1,1", "1,1,1,1", "1,,1", "1,nan,1"}) {
         EXPECT_NE(refusalOf(c, bad).find("colour"), std::string::npos) << bad;
     }

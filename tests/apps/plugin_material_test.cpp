@@ -143,7 +143,7 @@ TEST_F(PluginMaterialTest, RefusesUnknownNamesAndBadValuesWithoutChangingAnythin
         {"blur_angle", "20.5", "from 0 to 20"},
         {"enable_flakes", "maybe", "on or off"},
         {"reflection_filter", "1,1", "R,G,B"},
-        {"reflection_filter", "1,-1,1", "at least 0"},
+        {"reflection_filter", "1,-1,1", "from 0 to 1000"},
         {"reflection_filter", "1,1,nan", "R,G,B"},
         {"reflection_map", "bricks", "checker[:TILING]"},
         {"reflection_map", "checker:0", "checker[:TILING]"},

@@ -1,6 +1,7 @@
 // libFuzzer target for the stored-scene loader: any input either loads, or is refused with a
 // message leaving the scene empty; nothing leaks; and a scene that loads saves to a file that
-// loads again and saves to the very same bytes.
+// loads again and saves to the very same bytes. The loader knows the test material and the
+// plug-in's own material class, so the plug-in's chunks are reached too.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "platform/host/scene_file.h"
+#include "plugin/stochastic_flakes_mtl_class_desc.h"
 #include "tests/platform/host_sample_scene.h"
 #include "tests/platform/host_test_material.h"
 
@@ -22,7 +24,12 @@ namespace {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace host;
-    const ClassDirectory& classes = testing::testClassDirectory();
+    static const ClassDirectory classes = [] {
+        ClassDirectory d;
+        d.Add(testing::GetTestMtlDesc());
+        d.Add(glitter::GetStochasticFlakesMtlDesc());
+        return d;
+    }();
     const int live = testing::TestMtl::live;
     {
         Scene scene;

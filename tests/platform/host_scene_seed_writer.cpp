@@ -4,7 +4,9 @@
 #include <string>
 
 #include "platform/host/constant_texmap.h"
+#include "platform/host/mtl.h"
 #include "platform/host/scene_file.h"
+#include "plugin/stochastic_flakes_mtl_class_desc.h"
 #include "tests/platform/host_sample_scene.h"
 #include "tests/platform/host_test_material.h"
 
@@ -35,6 +37,18 @@ int main(int argc, char** argv) {
                               static_cast<Texmap*>(new ConstantTexmap()));
         single.AddMaterial(mtl);
         ok = SaveSceneFile(single, folder / "single.glsc", error) == IO_OK && ok;
+    }
+    {
+        // The plug-in's material with keys, a colour and a map, so its chunks are in the corpus.
+        Scene plugin;
+        auto* mtl = static_cast<Mtl*>(glitter::GetStochasticFlakesMtlDesc()->Create(false));
+        plugin.AddMaterial(mtl);
+        IParamBlock2* pb = mtl->GetParamBlock(0);
+        pb->SetValueByName(u"reflection_filter", 0, Color(0.25f, 0.5f, 0.75f));
+        pb->SetValueByName(u"reflection_map", 0, static_cast<Texmap*>(new ConstantTexmap()));
+        pb->SetKey(4, 0, 1.0f);  // blur_angle
+        pb->SetKey(4, 100, 2.0f);
+        ok = SaveSceneFile(plugin, folder / "plugin.glsc", error) == IO_OK && ok;
     }
     if (!ok) {
         std::fprintf(stderr, "cannot write the seeds: %s\n", error.c_str());

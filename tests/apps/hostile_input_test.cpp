@@ -1,0 +1,348 @@
+// Damaged and hostile input to glitter_render and glitter-host: every bad file, name and number
+// is refused with a message saying what and where, and legal extremes go through.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "apps/renderer/image_writer.h"
+#include "apps/renderer/obj_loader.h"
+#include "apps/renderer/plugin_material.h"
+#include "platform/host/iparam_block2.h"
+#include "platform/host/scene_file.h"
+
+namespace glitter::renderer {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readFile(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+template <typename T>
+std::string bytesOf(T value) {
+    return std::string(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+class Hostile : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        folder = fs::path(::testing::TempDir()) /
+                 ("hostile_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(folder);
+        fs::create_directories(folder / "io");
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    std::string at(const std::string& name) const { return (folder / name).string(); }
+
+    // Runs a program; its status, with standard output and error kept in `out` and `err`.
+    int run(const char* program, const std::vector<std::string>& args) {
+        std::string command = program;
+        for (const std::string& arg : args) command += " '" + arg + "'";
+        command += " >" + at("io/out") + " 2>" + at("io/err");
+        const int raw = std::system(command.c_str());
+        out = readFile(folder / "io" / "out");
+        err = readFile(folder / "io" / "err");
+        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    }
+
+    // Replaces the one occurrence of `from` in the file.
+    void patch(const std::string& path, const std::string& from, const std::string& to) {
+        std::string bytes = readFile(path);
+        const std::size_t where = bytes.find(from);
+        ASSERT_NE(where, std::string::npos);
+        ASSERT_EQ(bytes.find(from, where + 1), std::string::npos);
+        bytes.replace(where, from.size(), to);
+        std::ofstream(path, std::ios::binary) << bytes;
+    }
+
+    static std::string objError(const std::string& text, ObjLimits limits = {}) {
+        try {
+            parseObj(text, "mesh.obj", limits);
+        } catch (const SceneError& e) {
+            return e.what();
+        }
+        return "(loaded)";
+    }
+
+    fs::path folder;
+    std::string out;
+    std::string err;
+};
+
+TEST_F(Hostile, ObjNumbersIndicesAndFacesAreCheckedAsWritten) {
+    const std::string tri = "v 0 0 0\nv 1 0 0\nv 0 1 0\n";
+    std::string hugeFace = tri + "f";
+    for (int i = 0; i < 200000; ++i) hugeFace += " 1";
+    std::string triangles = tri;
+    for (int i = 0; i < 4; ++i) triangles += "f 1 2 3\n";
+    const struct {
+        std::string text;
+        ObjLimits limits;
+        std::string message;
+    } cases[] = {
+        {"v nan 0 0\n", {}, "line 1: a vertex has 'nan', which is not a finite number"},
+        {"\nv 0 inf 0\n", {}, "line 2: a vertex has 'inf'"},
+        {"v 0 0 abc\n", {}, "'abc', which is not"},
+        {"v 1e39 0 0\n", {}, "'1e39', which is not"},  // finite as a double only
+        {"v 0 0\n", {}, "a vertex needs at least 3 numbers, not 2"},
+        {"vt 0 nan\n", {}, "a texture coordinate has 'nan'"},
+        {"vn 0 -inf 1\n", {}, "a normal has '-inf'"},
+        {tri + "f 1 2 4294967299\n", {},
+         "line 4: a face refers to vertex 4294967299, but the file has 3 vertices"},
+        {tri + "f 1 2 3 4\n", {}, "vertex 4, but the file has 3 vertices"},
+        {tri + "f 0 1 2\n", {}, "vertex 0, but"},
+        {tri + "f -4 -3 -1\n", {}, "vertex -4, but the file has only 3 before it"},
+        {"f -1 -2 -3\n" + tri, {}, "vertex -1, but the file has only 0 before it"},
+        {tri + "f 1 2 99999999999999999999\n", {}, "vertex 99999999999999999999, but"},
+        {tri + "f -9223372036854775808 1 2\n", {}, "vertex -9223372036854775808, but"},
+        {tri + "vt 0 0\nf 1/1 2/2 3/1\n", {},
+         "texture coordinate 2, but the file has 1 texture coordinates"},
+        {tri + "vn 0 0 1\nf 1//1 2//-2 3//1\n", {}, "normal -2, but the file has only 1 before"},
+        {tri + "f 1/x 2 3\n", {}, "has 'x' where a texture coordinate index belongs"},
+        {tri + "f 1 2\n", {}, "a face needs at least 3 corners, not 2"},
+        {hugeFace, {}, "line 4: a face has more than 256 corners"},
+        {tri, {2}, "line 3: the mesh has more than 2 vertices; --mesh-limit raises the limit"},
+        {triangles, {3}, "line 7: the mesh has more than 3 triangles; --mesh-limit raises"},
+        {"# nothing\n", {}, "OBJ file 'mesh.obj' holds no triangle"},
+    };
+    for (const auto& c : cases) {
+        const std::string message = objError(c.text, c.limits);
+        EXPECT_EQ(message.rfind("OBJ file 'mesh.obj'", 0), 0u) << message;
+        EXPECT_NE(message.find(c.message), std::string::npos) << message;
+    }
+}
+
+TEST_F(Hostile, ObjRelativeForwardAndConcaveFacesLoad) {
+    const std::string tri = "v 0 0 0\nv 1 0 0\nv 0 1 0\n";
+    EXPECT_EQ(parseObj(tri + "v 5 5 5\nf -4 -3 -2\n", "m").triangles[0],
+              (std::array<std::uint32_t, 3>{0, 1, 2}));
+    EXPECT_EQ(parseObj("f 2 3 1\n" + tri, "m").triangles[0],
+              (std::array<std::uint32_t, 3>{1, 2, 0}));
+    // An L of area 3 (and the same L turned the other way round): its triangles must cover it
+    // exactly, each facing the way the L does.
+    for (const char* face : {"f 1 2 3 4 5 6\n", "f 6 5 4 3 2 1\n"}) {
+        const TriangleMesh mesh = parseObj(
+            "v 0 0 0\nv 2 0 0\nv 2 1 0\nv 1 1 0\nv 1 2 0\nv 0 2 0\n" + std::string(face), "m");
+        ASSERT_EQ(mesh.triangleCount(), 4u) << face;
+        double area = 0.0;
+        for (const auto& t : mesh.triangles) {
+            const DVector a = mesh.positions[t[0]];
+            const DVector ab = mesh.positions[t[1]] - a;
+            const DVector ac = mesh.positions[t[2]] - a;
+            const double z = (ab.x * ac.y - ab.y * ac.x) * (face[2] == '1' ? 0.5 : -0.5);
+            EXPECT_GT(z, 0.0) << face;
+            area += z;
+        }
+        EXPECT_DOUBLE_EQ(area, 3.0) << face;
+    }
+}
+
+TEST_F(Hostile, OnlyRegularFilesWithinTheLimitsAreRead) {
+    ASSERT_EQ(mkfifo(at("fifo.obj").c_str(), 0600), 0);
+    std::ofstream(at("big.obj")) << std::string(129, '#');
+    ASSERT_EQ(mkfifo(at("fifo.scene").c_str(), 0600), 0);
+    std::ofstream(at("big.scene")) << "GLTSCENE";
+    fs::resize_file(at("big.scene"), host::kMaxSceneFileBytes + 1);  // sparse: nothing to read
+
+    const struct {
+        std::string path;
+        ObjLimits limits;
+        std::string message;
+    } meshes[] = {
+        {at("fifo.obj"), {}, "is not a regular file"},
+        {"/dev/zero", {}, "is not a regular file"},
+        {folder.string(), {}, "is a directory"},
+        {at("missing.obj"), {}, "cannot read OBJ file '" + at("missing.obj") + "': No such file"},
+        {at("big.obj"), {1}, "has 129 bytes, more than 128; --mesh-limit raises the limit"},
+    };
+    for (const auto& m : meshes) {
+        std::string message;
+        try {
+            loadObj(m.path, m.limits);
+        } catch (const SceneError& e) {
+            message = e.what();
+        }
+        EXPECT_NE(message.find(m.message), std::string::npos) << message;
+        EXPECT_NE(message.find(m.path), std::string::npos) << message;
+    }
+    const std::pair<std::string, std::string> scenes[] = {
+        {at("fifo.scene"), "is not a regular file"},
+        {at("big.scene"), "bytes, more than a stored scene may have (67108864)"},
+    };
+    for (const auto& [path, expected] : scenes) {
+        host::ClassDirectory classes;
+        host::Scene scene;
+        std::string error;
+        EXPECT_EQ(host::LoadSceneFile(path, classes, scene, error), host::IO_ERROR);
+        EXPECT_NE(error.find(expected), std::string::npos) << error;
+    }
+}
+
+TEST_F(Hostile, LongLegalOutputNamesAreWrittenAndTooLongOnesRefusedBeforeRendering) {
+    const std::string longest = at(std::string(251, 'x') + ".png");  // 255 bytes, the most
+    const std::string tooLong = at(std::string(252, 'x') + ".png");
+    EXPECT_NO_THROW(checkImagePath(longest));
+    writeImage(Image(4, 3), longest);
+    EXPECT_TRUE(fs::is_regular_file(longest));
+    try {
+        checkImagePath(tooLong);
+        ADD_FAILURE() << "a name longer than the folder allows passed the check";
+    } catch (const ImageWriteError& e) {
+        EXPECT_EQ(std::string(e.what()), "cannot write '" + tooLong + "': File name too long");
+    }
+    const std::string scene = at(std::string(249, 's') + ".scene");
+    EXPECT_EQ(run(GLITTER_HOST_EXE, {"new", GLITTER_PLUGIN_DLT, "--out", scene}), 0) << err;
+    EXPECT_TRUE(fs::is_regular_file(scene));
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder)) ++files;
+    EXPECT_EQ(files, 3u);  // io/, the image and the scene: no temporary file left
+}
+
+TEST_F(Hostile, AFullDiskNamesTheTargetNotTheTemporaryFile) {
+    Image image(64, 64);  // noise, which no encoder squeezes into 200 bytes
+    std::uint32_t state = 1;
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            state = state * 1664525u + 1013904223u;
+            image.at(x, y) = KuvoUtils::Color(static_cast<float>(state >> 8) * 0x1p-24f, 0.5f,
+                                              static_cast<float>(state & 255u) / 255.0f);
+        }
+    }
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 200;  // a write past 200 bytes fails with EFBIG, as on a full disk
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    for (const char* name : {"full.png", "full.exr"}) {
+        std::string message;
+        try {
+            writeImage(image, at(name));
+        } catch (const ImageWriteError& e) {
+            message = e.what();
+        }
+        EXPECT_EQ(message.rfind("cannot write '" + at(name) + "': ", 0), 0u) << name << message;
+        EXPECT_EQ(message.find(".glitter"), std::string::npos) << message;
+    }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(fs::exists(at("full.png")));
+}
+
+TEST_F(Hostile, ShownKeyTimesTypeBackAndStoredOnesKeepTheSameTimeLine) {
+    const std::string scene = at("keys.scene");
+    ASSERT_EQ(run(GLITTER_HOST_EXE, {"new", GLITTER_PLUGIN_DLT, "--out", scene, "--key",
+                                     "hilight_glossiness@-2147483647=0.25", "--key",
+                                     "hilight_glossiness@2147483646=0.75"}),
+              0)
+        << err;
+    ASSERT_EQ(run(GLITTER_HOST_EXE, {"show", GLITTER_PLUGIN_DLT, "--scene", scene, "--param",
+                                     "hilight_glossiness"}),
+              0);
+    EXPECT_NE(out.find("@-2147483647=0.25 @2147483646=0.75"), std::string::npos) << out;
+
+    for (const int extreme : {INT_MIN, INT_MAX}) {
+        ASSERT_EQ(run(GLITTER_HOST_EXE, {"new", GLITTER_PLUGIN_DLT, "--out", scene, "--key",
+                                         "hilight_glossiness@12345=0.5"}),
+                  0);
+        patch(scene, bytesOf(12345) + bytesOf(0.5f), bytesOf(extreme) + bytesOf(0.5f));
+        EXPECT_EQ(run(GLITTER_HOST_EXE, {"show", GLITTER_PLUGIN_DLT, "--scene", scene}), 1);
+        EXPECT_NE(err.find("has a key at time " + std::to_string(extreme) +
+                           ", outside the time line (-2147483647 to 2147483646)"),
+                  std::string::npos)
+            << err;
+        EXPECT_EQ(run(GLITTER_HOST_EXE, {"new", GLITTER_PLUGIN_DLT, "--out", scene, "--key",
+                                         "hilight_glossiness@" + std::to_string(extreme) + "=1"}),
+                  2);
+        EXPECT_NE(err.find("outside the host's time line (-2147483647 to 2147483646)"),
+                  std::string::npos)
+            << err;
+    }
+}
+
+TEST_F(Hostile, ColoursFollowOneRuleAtEveryEntry) {
+    const struct {
+        const char* program;
+        std::vector<std::string> args;
+        int status;
+        std::string message;
+    } refusals[] = {
+        {GLITTER_HOST_EXE, {"new", GLITTER_PLUGIN_DLT, "--out", at("c.scene"), "--set",
+                            "reflection_filter=-3e38,0,0"}, 1,
+         "reflection_filter: -3e38,0,0 is out of range (each component 0 to 1000)"},
+        {GLITTER_HOST_EXE, {"new", GLITTER_PLUGIN_DLT, "--out", at("c.scene"), "--set",
+                            "reflection_map=constant:1,3e38,1"}, 1,
+         "is out of range (each component 0 to 1000)"},
+        {GLITTER_RENDER_EXE, {"--set", "reflection_filter=0,1000.5,0", "--out", at("c.png")}, 2,
+         "takes a colour R,G,B of numbers from 0 to 1000, not '0,1000.5,0'"},
+    };
+    for (const auto& r : refusals) {
+        EXPECT_EQ(run(r.program, r.args), r.status) << err;
+        EXPECT_NE(err.find(r.message), std::string::npos) << err;
+    }
+    EXPECT_FALSE(fs::exists(at("c.scene")));
+    EXPECT_FALSE(fs::exists(at("c.png")));
+
+    // A stored value outside the range still loads, clamped into it, and renders cleanly.
+    const std::string scene = at("stored.scene");
+    ASSERT_EQ(run(GLITTER_HOST_EXE, {"new", GLITTER_PLUGIN_DLT, "--out", scene, "--set",
+                                     "reflection_filter=0.25,0.5,0.75"}),
+              0);
+    patch(scene, bytesOf(0.25f) + bytesOf(0.5f) + bytesOf(0.75f),
+          bytesOf(-3e38f) + bytesOf(3e38f) + bytesOf(0.75f));
+    ASSERT_EQ(run(GLITTER_HOST_EXE, {"show", GLITTER_PLUGIN_DLT, "--scene", scene, "--param",
+                                     "reflection_filter"}),
+              0)
+        << err;
+    EXPECT_NE(out.find(" 0,1000,0.75 "), std::string::npos) << out;
+    EXPECT_EQ(run(GLITTER_RENDER_EXE, {"--material", scene, "--size", "16x9", "--spp", "1",
+                                       "--threads", "1", "--out", at("stored.png")}),
+              0)
+        << err;
+    EXPECT_EQ(err.find("non-finite"), std::string::npos) << err;
+}
+
+TEST_F(Hostile, TheKeyLimitSaysThatItRefused) {
+    const std::string scene = at("full.scene");
+    {
+        PluginLibrary library(GLITTER_PLUGIN_DLT);
+        PluginMaterial material(library);
+        host::IParamBlock2* block = material.material().GetParamBlock(0);
+        host::ParamID id = -1;
+        for (int i = 0; i < block->NumParams(); ++i) {
+            const host::ParamDef& def = block->GetDesc()->GetParamDef(i);
+            if (def.internalName.toUtf8() == "hilight_glossiness") id = def.id;
+        }
+        for (int t = 0; t < host::IParamBlock2::kMaxKeys; ++t) {
+            ASSERT_TRUE(block->SetKey(id, t, 0.5f));
+        }
+        host::Scene saved;
+        saved.AddMaterial(&material.material());
+        std::string error;
+        ASSERT_EQ(host::SaveSceneFile(saved, scene, error), host::IO_OK) << error;
+    }
+    EXPECT_EQ(run(GLITTER_HOST_EXE, {"edit", GLITTER_PLUGIN_DLT, "--scene", scene, "--key",
+                                     "hilight_glossiness@100000=0.5"}),
+              1);
+    EXPECT_NE(err.find("hilight_glossiness: no key added at 100000: the parameter has 100000 "
+                       "keys, the limit"),
+              std::string::npos)
+        << err;
+}
+
+}  // namespace
+}  // namespace glitter::renderer
