@@ -24,15 +24,11 @@ namespace {
 // a plug-in material might.
 class RecordingMaterial final : public KuvoUtils::KuvoRenderMtl {
   public:
-    static constexpr int kMaxThreads = 8;
     explicit RecordingMaterial(const BuiltinMaterialParams& params) : inner(params) {}
 
     void prepareRender(int time, KuvoUtils::RendererInstance* renderer) override {
-        preparedThreadCount = renderer->info->threadCount;
-        events.push_back("prepareRender " + std::to_string(preparedThreadCount));
-        for (PerThread& t : threads) {
-            t = PerThread{};
-        }
+        threadCount = renderer->info->threadCount;
+        events.push_back("prepareRender " + std::to_string(threadCount));
         shading = true;
         inner.prepareRender(time, renderer);
     }
@@ -50,48 +46,38 @@ class RecordingMaterial final : public KuvoUtils::KuvoRenderMtl {
         inner.detachLog();
     }
     KuvoUtils::BSDFSampler* acquireBSDF(KuvoUtils::KuvoContext& context, int flags) override {
-        outsideRender += shading ? 0 : 1;
         const int index = context.threadData->threadIndex;
-        if (index < 0 || index >= preparedThreadCount || index >= kMaxThreads) {
-            ++badThreadIndex;
+        if (!shading || index < 0 || index >= std::min(threadCount, 8)) {
+            ++misuse;
             return nullptr;
         }
-        if (throwOnAcquire) {
-            throw std::runtime_error("material failed on purpose");
-        }
-        PerThread& t = threads[index];
+        if (throwOnAcquire) throw std::runtime_error("material failed on purpose");
+        Leases& t = threads[index];
         ++t.acquired;
         t.maxOutstanding = std::max(t.maxOutstanding, ++t.outstanding);
-        if (inspect) {
-            inspect(context);
-        }
+        if (inspect) inspect(context);
         return inner.acquireBSDF(context, flags);
     }
     void releaseBSDF(const KuvoUtils::KuvoContext& context,
                      KuvoUtils::BSDFSampler* bsdf) override {
-        const int index = context.threadData->threadIndex;
-        if (bsdf != nullptr && index >= 0 && index < kMaxThreads) {
-            ++threads[index].released;
-            --threads[index].outstanding;
-        }
+        // Only what acquireBSDF handed out, so the index was checked there.
+        if (bsdf != nullptr) --threads[context.threadData->threadIndex].outstanding;
         inner.releaseBSDF(context, bsdf);
     }
     void recordInteger(std::int32_t value) override { inner.recordInteger(value); }
     int reservedQuery(int query, void* data) override { return inner.reservedQuery(query, data); }
 
     std::vector<std::string> events;  ///< lifecycle calls, e.g. "prepareRender 2", "attachLog"
-    int preparedThreadCount = 0;
+    int threadCount = 0;
     bool shading = false;  ///< between prepareRender and finishRender
-    struct PerThread {
+    struct Leases {
         long acquired = 0;
-        long released = 0;
         long outstanding = 0;
         long maxOutstanding = 0;
     };
-    PerThread threads[kMaxThreads];
-    std::atomic<int> badThreadIndex{0};  ///< acquires with an index outside the render's
-    std::atomic<int> outsideRender{0};   ///< shading calls outside prepare ... finish
-    bool throwOnAcquire = false;         ///< as a plug-in whose storage ran out
+    Leases threads[8];
+    std::atomic<int> misuse{0};  ///< acquires outside a render or with a foreign thread index
+    bool throwOnAcquire = false;  ///< as a plug-in whose storage ran out
     std::function<void(KuvoUtils::KuvoContext&)> inspect;  ///< sees every shading context
 
   private:
@@ -100,13 +86,15 @@ class RecordingMaterial final : public KuvoUtils::KuvoRenderMtl {
 
 // The recording material on a ball above a ground, lit by a small light and a grey sky.
 struct RecordedRender {
-    RecordingMaterial material{MaterialSet::standInParams()};
+    RecordingMaterial material;
     BuiltinMaterial ground{MaterialSet::groundParams()};
     Scene scene;
     SphereShape sphere{{0.0, 1.0, 0.0}, 1.0};
     int time = 0;
+    std::uint64_t dropped = 0;
 
-    RecordedRender() {
+    explicit RecordedRender(const BuiltinMaterialParams& params = MaterialSet::standInParams())
+        : material(params) {
         scene.addPlane("ground", PlaneShape({0, 0, 0}, {0, 1, 0}, {1, 0, 0}, 1.0), &ground);
         scene.addSphere("ball", sphere, &material);
         scene.addLight(SphereLight({2, 4, 3}, 0.2, Color(50.0f)));
@@ -115,7 +103,8 @@ struct RecordedRender {
     }
 
     Image render(int threads, int spp = 2, int size = 32,
-                 const std::function<void(double)>& progress = {}) {
+                 const std::function<void(double)>& progress = {},
+                 KuvoUtils::RenderLog* log = nullptr) {
         const Camera camera({0.0, 1.5, 5.0}, {0.0, 1.0, 0.0}, {0.0, 1.0, 0.0}, 30.0, size,
                             size * 3 / 4);
         RenderSettings settings;
@@ -123,7 +112,10 @@ struct RecordedRender {
         settings.threadCount = threads;
         settings.samplesPerPixel = spp;
         settings.tileSize = 8;
-        return Renderer(scene, camera, settings).render(nullptr, progress);
+        Renderer renderer(scene, camera, settings);
+        Image image = renderer.render(log, progress);
+        dropped = renderer.droppedSamples();
+        return image;
     }
 };
 
@@ -134,11 +126,9 @@ TEST(RendererThreads, DrivesTheMaterialInOrderWithEachThreadsOwnIndex) {
     const Image two = r.render(2);
     EXPECT_EQ(r.material.events, (std::vector<std::string>{"prepareRender 2", "attachLog",
                                                             "detachLog", "finishRender"}));
-    EXPECT_EQ(r.material.badThreadIndex, 0);
-    EXPECT_EQ(r.material.outsideRender, 0);
+    EXPECT_EQ(r.material.misuse, 0);
     long acquired = 0;
     for (const auto& t : r.material.threads) {
-        EXPECT_EQ(t.acquired, t.released);
         EXPECT_EQ(t.outstanding, 0);
         // A hit holds its BSDF while its reflection child is shaded, so a path holds at most
         // one BSDF per depth (0 to the limit of 6).
@@ -207,22 +197,11 @@ TEST(RendererImage, ShadingContextsCarryTheHit) {
 TEST(RendererImage, NonFiniteSamplesAreDroppedAndReported) {
     BuiltinMaterialParams params = MaterialSet::standInParams();
     params.reflectance = Color(std::numeric_limits<float>::quiet_NaN());
-    BuiltinMaterial broken(params);
-    Scene scene;
-    scene.addSphere("ball", SphereShape({0, 0, 0}, 1.0), &broken);
-    scene.addLight(SphereLight({2, 4, 3}, 0.2, Color(50.0f)));
-    scene.setEnvironment(Environment::uniform(Color(0.3f)));
-    scene.commit();
-    const Camera camera({0.0, 0.0, 5.0}, {0.0, 0.0, 0.0}, {0.0, 1.0, 0.0}, 30.0, 16, 16);
-    RenderSettings settings;
-    settings.samplesPerPixel = 2;
+    RecordedRender r(params);
     KuvoUtils::CapturingRenderLog log;
-    Renderer renderer(scene, camera, settings);
-    const Image image = renderer.render(&log);
-    for (const Color& c : image.pixels()) {
-        ASSERT_TRUE(isFinite(c));
-    }
-    EXPECT_GT(renderer.droppedSamples(), 0u);
+    const Image image = r.render(2, 2, 16, {}, &log);
+    for (const Color& c : image.pixels()) ASSERT_TRUE(isFinite(c));
+    EXPECT_GT(r.dropped, 0u);
     EXPECT_EQ(image.at(0, 0).g, 0.3f);  // the sky around the ball is untouched
     ASSERT_EQ(log.lines().size(), 1u);
     EXPECT_EQ(log.count(KuvoUtils::RenderLog::Level::warning), 1u);
@@ -233,6 +212,7 @@ TEST(RendererImage, FailuresStopTheRenderAndFinishTheMaterial) {
     RecordedRender failing;
     failing.material.throwOnAcquire = true;
     EXPECT_THROW(failing.render(2), std::runtime_error);
+    ASSERT_GE(failing.material.events.size(), 2u);
     const std::vector<std::string> closing = {"detachLog", "finishRender"};
     EXPECT_TRUE(std::equal(closing.rbegin(), closing.rend(), failing.material.events.rbegin()));
 
@@ -247,7 +227,7 @@ TEST(RendererImage, ProgressReachesOneOnTheCallingThread) {
     std::vector<double> seen;
     const auto caller = std::this_thread::get_id();
     bool otherThread = false;
-    r.render(1, 1, 16, [&](double f) {
+    r.render(2, 1, 16, [&](double f) {
         seen.push_back(f);
         otherThread = otherThread || std::this_thread::get_id() != caller;
     });
