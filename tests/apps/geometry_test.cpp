@@ -12,12 +12,11 @@
 namespace glitter::renderer {
 namespace {
 
-void expectNear(const Vector& actual, const DVector& expected, double tolerance,
-                const char* what) {
+void expectNear(const Vector& actual, const DVector& expected, double tolerance, const char* what) {
     const double scale = std::max(1e-12, length(expected));
     EXPECT_LT(length(toDouble(actual) - expected) / scale, tolerance)
-        << what << ": got (" << actual.x << ", " << actual.y << ", " << actual.z
-        << ") expected (" << expected.x << ", " << expected.y << ", " << expected.z << ")";
+        << what << ": got (" << actual.x << ", " << actual.y << ", " << actual.z << ") expected ("
+        << expected.x << ", " << expected.y << ", " << expected.z << ")";
 }
 
 void resetForPrimary(RenderContext& context) {
@@ -29,7 +28,9 @@ TEST(Camera, RayDifferentialsMatchFiniteDifferences) {
     const Camera camera({1.0, 2.0, 6.0}, {0.0, 0.5, 0.0}, {0.0, 1.0, 0.0}, 35.0, 320, 200);
     // Half a pixel: the directions are floats, so a smaller step would measure rounding.
     const double h = 0.5;
-    const auto dir = [&](double x, double y) { return toDouble(camera.generateRay(x, y).direction); };
+    const auto dir = [&](double x, double y) {
+        return toDouble(camera.generateRay(x, y).direction);
+    };
     for (double x : {0.0, 17.25, 160.0, 319.5}) {
         for (double y : {0.0, 99.5, 199.0}) {
             const CameraRay ray = camera.generateRay(x, y);
@@ -147,8 +148,8 @@ TEST(SceneShapes, MapBasesMatchTheParameterisation) {
     checkBasisAgainstNeighbours(plane, {0.0, 3.0, 4.0}, {1.5, 0.5, 0.3});
     // Object space follows the plane's UV scale.
     SurfaceHit hit;
-    ASSERT_TRUE(plane.intersect({0.0, 3.0, 4.0}, normalize(Vector(0.3f, -0.8f, -0.4f)), 0.0,
-                                1e30, hit));
+    ASSERT_TRUE(
+        plane.intersect({0.0, 3.0, 4.0}, normalize(Vector(0.3f, -0.8f, -0.4f)), 0.0, 1e30, hit));
     ASSERT_EQ(hit.objectIndex, index);
     const Vector local = plane.objects()[0].objectTransform.pointToObject(hit.point.toVector());
     EXPECT_NEAR(local.x, hit.uvw.x * 0.25f, 1e-5f);
@@ -166,11 +167,11 @@ TEST(SceneShapes, MapBasesMatchTheParameterisation) {
         checkBasisAgainstNeighbours(mesh, {1.0, 4.0, 1.0}, {1.4, 0.3, -0.8});
         // The hit point is rebuilt in double from the barycentrics: it lies on the plane
         // y = 0.3 to double precision, although the mesh is intersected in single precision.
-        ASSERT_TRUE(mesh.intersect({1.0, 4.0, 1.0}, normalize(Vector(0.1f, -1.0f, -0.4f)), 0.0,
-                                   1e30, hit));
+        ASSERT_TRUE(
+            mesh.intersect({1.0, 4.0, 1.0}, normalize(Vector(0.1f, -1.0f, -0.4f)), 0.0, 1e30, hit));
         EXPECT_NEAR(hit.point.y, 0.3, 1e-12);
-        EXPECT_NEAR(mesh.objects()[0].objectTransform.pointToObject(hit.point.toVector()).y,
-                    0.0f, 1e-6f);
+        EXPECT_NEAR(mesh.objects()[0].objectTransform.pointToObject(hit.point.toVector()).y, 0.0f,
+                    1e-6f);
     }
 }
 

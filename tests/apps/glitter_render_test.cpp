@@ -147,8 +147,8 @@ TEST(GlitterRenderImage, FarAwayFlakesAgreeWithTheSmoothLobe) {
     const Estimate on = FloorScene(600, {}).measure(LightStrategy::mis);
     const Estimate off = FloorScene(600, {{"enable_flakes", "off"}}).measure(LightStrategy::mis);
     const double ratio = on.mean() / off.mean();
-    const double noise = 4.0 * std::hypot(on.standardError() / on.mean(),
-                                          off.standardError() / off.mean());
+    const double noise =
+        4.0 * std::hypot(on.standardError() / on.mean(), off.standardError() / off.mean());
     EXPECT_GT(ratio, 0.985 - 0.002 - noise) << on.mean() << " vs " << off.mean();
     EXPECT_LT(ratio, 1.0 + 0.002 + noise) << on.mean() << " vs " << off.mean();
     EXPECT_LT(noise, 0.02);

@@ -33,8 +33,8 @@ struct World {
     // `count` samples of the green radiance along one ray. (The samples are low-discrepancy,
     // so the real error is smaller than this standard error: the comparisons are
     // conservative.)
-    Estimate estimate(LightStrategy strategy, const DVector& eye, const DVector& target,
-                      int count, int maxDepth = 4) {
+    Estimate estimate(LightStrategy strategy, const DVector& eye, const DVector& target, int count,
+                      int maxDepth = 4) {
         MaterialSession session({&material}, 1, nullptr);
         const PathIntegrator integrator(scene, strategy);
         KuvoUtils::RenderOptions options;

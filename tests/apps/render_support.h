@@ -49,8 +49,8 @@ struct Estimate {
 inline void expectAgree(const Estimate& a, const Estimate& b, const char* what) {
     EXPECT_LT(std::fabs(a.mean() - b.mean()),
               4.0 * std::hypot(a.standardError(), b.standardError()) + 1e-9)
-        << what << ": " << a.mean() << " +- " << a.standardError() << " vs " << b.mean()
-        << " +- " << b.standardError();
+        << what << ": " << a.mean() << " +- " << a.standardError() << " vs " << b.mean() << " +- "
+        << b.standardError();
 }
 
 /// The glitter material of the plug-in library built with the program.

@@ -1,11 +1,10 @@
 // The renderer's files: images written whole (EXR exact, PNG tone-mapped) and OBJ meshes read
 // or refused with a message naming the file.
-#include <gtest/gtest.h>
-
 #include <OpenEXR/ImfChannelList.h>
 #include <OpenEXR/ImfFrameBuffer.h>
 #include <OpenEXR/ImfHeader.h>
 #include <OpenEXR/ImfInputFile.h>
+#include <gtest/gtest.h>
 #include <png.h>
 #include <sys/stat.h>
 
@@ -36,7 +35,8 @@ TEST(ImageWriter, ExrIsExactAndPngToneMappedBothReplacingWhole) {
     // The private temporary file's mode does not stick to the image.
     const mode_t mask = umask(0);
     umask(mask);
-    EXPECT_EQ(std::filesystem::status(exr).permissions(), static_cast<std::filesystem::perms>(0666 & ~mask));
+    EXPECT_EQ(std::filesystem::status(exr).permissions(),
+              static_cast<std::filesystem::perms>(0666 & ~mask));
 
     Imf::InputFile file(exr.c_str());
     const Imath::Box2i window = file.header().dataWindow();
@@ -114,7 +114,8 @@ TEST(ObjLoader, ReadsQuadsWithCoordinatesAndNormals) {
         EXPECT_EQ(hit.shadingNormal, Vector(0, 1, 0));
         EXPECT_EQ(hit.geometricNormal, Vector(0, 1, 0));  // follows the file's normals
     }
-    const TriangleMesh bare = loadObj(folder.write("tri.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n"));
+    const TriangleMesh bare =
+        loadObj(folder.write("tri.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n"));
     EXPECT_EQ(bare.triangleCount(), 1u);
     EXPECT_TRUE(bare.cornerTexCoords.empty());
     EXPECT_TRUE(bare.cornerNormals.empty());

@@ -58,8 +58,7 @@ class RecordingMaterial final : public KuvoUtils::KuvoRenderMtl {
         if (inspect) inspect(context);
         return inner.acquireBSDF(context, flags);
     }
-    void releaseBSDF(const KuvoUtils::KuvoContext& context,
-                     KuvoUtils::BSDFSampler* bsdf) override {
+    void releaseBSDF(const KuvoUtils::KuvoContext& context, KuvoUtils::BSDFSampler* bsdf) override {
         // Only what acquireBSDF handed out, so the index was checked there.
         if (bsdf != nullptr) --threads[context.threadData->threadIndex].outstanding;
         inner.releaseBSDF(context, bsdf);
@@ -76,7 +75,7 @@ class RecordingMaterial final : public KuvoUtils::KuvoRenderMtl {
         long maxOutstanding = 0;
     };
     Leases threads[8];
-    std::atomic<int> misuse{0};  ///< acquires outside a render or with a foreign thread index
+    std::atomic<int> misuse{0};   ///< acquires outside a render or with a foreign thread index
     bool throwOnAcquire = false;  ///< as a plug-in whose storage ran out
     std::function<void(KuvoUtils::KuvoContext&)> inspect;  ///< sees every shading context
 
@@ -125,7 +124,7 @@ TEST(RendererThreads, DrivesTheMaterialInOrderWithEachThreadsOwnIndex) {
     RecordedRender r;
     const Image two = r.render(2);
     EXPECT_EQ(r.material.events, (std::vector<std::string>{"prepareRender 2", "attachLog",
-                                                            "detachLog", "finishRender"}));
+                                                           "detachLog", "finishRender"}));
     EXPECT_EQ(r.material.misuse, 0);
     long acquired = 0;
     for (const auto& t : r.material.threads) {

@@ -94,8 +94,8 @@ inline ProgramRun runProgram(const std::string& program, const std::vector<std::
     for (const std::string& arg : args) {
         command += " " + quoted(arg);
     }
-    command += " >" + quoted(io.string() + ".out") + " 2>" + quoted(io.string() + ".err") +
-               " </dev/null";
+    command +=
+        " >" + quoted(io.string() + ".out") + " 2>" + quoted(io.string() + ".err") + " </dev/null";
     const int raw = std::system(command.c_str());
     ProgramRun run;
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
