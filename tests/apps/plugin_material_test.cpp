@@ -1,13 +1,10 @@
-// The renderer's side of the plug-in boundary: opening libraries (and refusing what is not
-// one), materials created or loaded from stored scenes, parameters set from text by name, and
-// the per-render log that says each message once.
+// The renderer's side of the plug-in boundary: the library's material class, materials created
+// or loaded from stored scenes, parameters set from text by name, and the per-render log that
+// says each message once.
 #include "apps/renderer/plugin_material.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,79 +14,29 @@
 #include "apps/renderer/plugin_library.h"
 #include "apps/renderer/unique_message_log.h"
 #include "platform/host/checker_texmap.h"
-#include "platform/host/constant_texmap.h"
 #include "platform/host/iparam_block2.h"
 #include "platform/host/scene.h"
 #include "platform/host/scene_file.h"
 #include "platform/renderer/capturing_render_log.h"
+#include "tests/support/program_run.h"
 
 namespace glitter::renderer {
 namespace {
 
-namespace fs = std::filesystem;
-
-constexpr const char* kPlugin = GLITTER_PLUGIN_DLT;
-
-std::string errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "";
-}
-
-fs::path scratch(const std::string& name) {
-    const fs::path folder = fs::path(::testing::TempDir()) / "plugin_material_test";
-    fs::create_directories(folder);
-    return folder / name;
-}
-
-TEST(PluginLibrary, OpensTheBuiltLibraryAndRefusesWhatIsNotOne) {
-    PluginLibrary library(kPlugin);
-    EXPECT_EQ(library.materialClass().SuperClassID(), host::MATERIAL_CLASS_ID);
-    EXPECT_EQ(host::WStr(library.materialClass().ClassName()).toUtf8(), "KuvoStochasticFlakesMtl");
-
-    EXPECT_NE(errorOf([] { PluginLibrary("/no/such/library.dlt"); }).find("does not exist"),
-              std::string::npos);
-    const fs::path text = scratch("not_a_library.dlt");
-    std::ofstream(text) << "not an ELF file\n";
-    EXPECT_NE(errorOf([&] { PluginLibrary(text.string()); }).find("cannot load plug-in library"),
-              std::string::npos);
-    // A shared object that is not a plug-in: it exports none of the entry points.
-    EXPECT_NE(
-        errorOf([] { PluginLibrary("/lib/x86_64-linux-gnu/libm.so.6"); }).find("does not export"),
-        std::string::npos);
-}
-
-TEST(PluginLibrary, DefaultPathFindsTheBuiltLibrary) {
-    const std::string path = defaultPluginPath();
-    ASSERT_FALSE(path.empty());
-    EXPECT_TRUE(fs::equivalent(path, kPlugin));
-}
-
-TEST(ParameterSetting, SplitsNameAndValueAtTheFirstEquals) {
-    const ParameterSetting s = parseParameterSetting("reflection_map=constant:1,0,0");
-    EXPECT_EQ(s.name, "reflection_map");
-    EXPECT_EQ(s.value, "constant:1,0,0");
-    EXPECT_EQ(parseParameterSetting("subdivs=").value, "");
-    EXPECT_THROW(parseParameterSetting("subdivs"), SettingError);
-    EXPECT_THROW(parseParameterSetting("=3"), SettingError);
-}
-
 class PluginMaterialTest : public ::testing::Test {
   protected:
-    PluginLibrary library{kPlugin};
+    PluginLibrary library{GLITTER_PLUGIN_DLT};
     PluginMaterial material{library};
 
-    host::IParamBlock2& block() { return *material.material().GetParamBlock(0); }
-    host::ParamScriptValue value(const char16_t* name) { return *block().GetValueByName(name, 0); }
-    std::string refusal(const std::string& name, const std::string& text) {
-        return errorOf([&] { material.set({name, text}); });
+    host::ParamScriptValue value(const char16_t* name) {
+        return *material.material().GetParamBlock(0)->GetValueByName(name, 0);
     }
+    host::Texmap* map() { return std::get<host::Texmap*>(value(u"reflection_map")); }
 };
 
 TEST_F(PluginMaterialTest, SetsEveryTypeByName) {
+    EXPECT_EQ(library.materialClass().SuperClassID(), host::MATERIAL_CLASS_ID);
+    EXPECT_EQ(host::WStr(library.materialClass().ClassName()).toUtf8(), "KuvoStochasticFlakesMtl");
     material.set({"num_flakes", "123456"});
     material.set({"hilight_glossiness", "0.75"});
     material.set({"enable_flakes", "off"});
@@ -103,17 +50,11 @@ TEST_F(PluginMaterialTest, SetsEveryTypeByName) {
     EXPECT_EQ(material.intValue("num_flakes"), 123456);
     EXPECT_EQ(material.intValue("random_hue"), 1);
 
+    // Maps are made from their text (renders show what they reflect); none removes one.
     material.set({"reflection_map", "checker:4"});
-    auto* checker =
-        dynamic_cast<host::CheckerTexmap*>(std::get<host::Texmap*>(value(u"reflection_map")));
-    ASSERT_NE(checker, nullptr);
-    EXPECT_EQ(checker->pblock->GetFloat(host::CheckerTexmap::kTiling), 4.0f);
-    material.set({"reflection_map", "constant:1,0.5,0,0.25"});
-    host::Texmap* constant = std::get<host::Texmap*>(value(u"reflection_map"));
-    ASSERT_NE(constant, nullptr);
-    EXPECT_EQ(constant->ClassID(), host::ConstantTexmap::kClassID);
+    ASSERT_NE(map(), nullptr);
     material.set({"reflection_map", "none"});
-    EXPECT_EQ(std::get<host::Texmap*>(value(u"reflection_map")), nullptr);
+    EXPECT_EQ(map(), nullptr);
 
     // Range ends are values like any other.
     material.set({"texture_subdivs", "22"});
@@ -122,15 +63,12 @@ TEST_F(PluginMaterialTest, SetsEveryTypeByName) {
 }
 
 TEST_F(PluginMaterialTest, RefusesUnknownNamesAndBadValuesWithoutChangingAnything) {
-    const std::string unknown = refusal("num_flake", "5");
-    EXPECT_NE(unknown.find("no parameter 'num_flake'"), std::string::npos);
-    EXPECT_NE(unknown.find("num_flakes, hilight_glossiness"), std::string::npos) << unknown;
-
     const struct {
         const char* name;
         const char* text;
         const char* says;
     } cases[] = {
+        {"num_flake", "5", "num_flakes, hilight_glossiness"},
         {"num_flakes", "0", "from 1 to 2000000000"},
         {"num_flakes", "2000000001", "whole number"},
         {"num_flakes", "12.5", "whole number"},
@@ -151,7 +89,12 @@ TEST_F(PluginMaterialTest, RefusesUnknownNamesAndBadValuesWithoutChangingAnythin
         {"reflection_map", "constant:1,1", "constant:R,G,B[,A]"},
     };
     for (const auto& c : cases) {
-        const std::string said = refusal(c.name, c.text);
+        std::string said;
+        try {
+            material.set({c.name, c.text});
+        } catch (const std::exception& e) {
+            said = e.what();
+        }
         EXPECT_NE(said.find(c.says), std::string::npos) << c.name << "=" << c.text << ": " << said;
         EXPECT_NE(said.find(c.name), std::string::npos) << said;
     }
@@ -161,56 +104,47 @@ TEST_F(PluginMaterialTest, RefusesUnknownNamesAndBadValuesWithoutChangingAnythin
     EXPECT_EQ(std::get<float>(value(u"hilight_glossiness")), 0.9f);
     EXPECT_EQ(std::get<float>(value(u"blur_angle")), 3.0f);
     EXPECT_EQ(std::get<host::Color>(value(u"reflection_filter")), host::Color(1.0f, 1.0f, 1.0f));
-    EXPECT_EQ(std::get<host::Texmap*>(value(u"reflection_map")), nullptr);
+    EXPECT_EQ(map(), nullptr);
 }
 
 TEST_F(PluginMaterialTest, LoadsTheMaterialOfAStoredScene) {
-    // A stored scene as the command-line host writes one: a map, then the material.
-    const fs::path file = scratch("stored.gsc");
-    {
-        host::Scene scene;
-        auto* other = new host::CheckerTexmap();
-        scene.AddMaterial(other);
-        auto* mtl = dynamic_cast<host::Mtl*>(library.materialClass().Create(false));
-        ASSERT_NE(mtl, nullptr);
-        scene.AddMaterial(mtl);
-        mtl->SetName(host::WStr(u"Red glitter"));
-        applyParameterSetting(*mtl, {"num_flakes", "4321"}, 0);
-        applyParameterSetting(*mtl, {"reflection_map", "checker:2"}, 0);
-        std::string error;
-        ASSERT_EQ(host::SaveSceneFile(scene, file, error), host::IO_OK) << error;
-    }
-    PluginMaterial loaded(library, file.string());
-    EXPECT_EQ(loaded.name(), "Red glitter");
-    EXPECT_EQ(loaded.intValue("num_flakes"), 4321);
-    host::Texmap* map = std::get<host::Texmap*>(
-        *loaded.material().GetParamBlock(0)->GetValueByName(u"reflection_map", 0));
-    ASSERT_NE(map, nullptr);
-    EXPECT_EQ(map->ClassID(), host::CheckerTexmap::kClassID);
-    loaded.update(0);
-
-    // A scene without the material, a damaged file and a missing one are refused by name.
-    const fs::path mapsOnly = scratch("maps_only.gsc");
-    {
+    // A stored scene as the command-line host writes one: a map, then the material; and one
+    // with the map alone.
+    const glitter::testing::ScratchFolder folder;
+    for (bool withMaterial : {true, false}) {
         host::Scene scene;
         scene.AddMaterial(new host::CheckerTexmap());
+        if (withMaterial) {
+            auto* mtl = dynamic_cast<host::Mtl*>(library.materialClass().Create(false));
+            ASSERT_NE(mtl, nullptr);
+            scene.AddMaterial(mtl);
+            mtl->SetName(host::WStr(u"Red glitter"));
+            applyParameterSetting(*mtl, {"num_flakes", "4321"}, 0);
+            applyParameterSetting(*mtl, {"reflection_map", "checker:2"}, 0);
+        }
         std::string error;
-        ASSERT_EQ(host::SaveSceneFile(scene, mapsOnly, error), host::IO_OK) << error;
+        ASSERT_EQ(
+            host::SaveSceneFile(scene, folder / (withMaterial ? "stored.gsc" : "maps.gsc"), error),
+            host::IO_OK)
+            << error;
     }
-    EXPECT_NE(errorOf([&] {
-                  PluginMaterial(library, mapsOnly.string());
-              }).find("holds no material of class KuvoStochasticFlakesMtl"),
-              std::string::npos);
-    const fs::path damaged = scratch("damaged.gsc");
-    std::ofstream(damaged) << "GLTSCENE and then nothing sound";
-    EXPECT_NE(errorOf([&] {
-                  PluginMaterial(library, damaged.string());
-              }).find("cannot load material file"),
-              std::string::npos);
-    EXPECT_NE(errorOf([&] {
-                  PluginMaterial(library, scratch("missing.gsc").string());
-              }).find("cannot load material file"),
-              std::string::npos);
+    PluginMaterial loaded(library, folder / "stored.gsc");
+    EXPECT_EQ(loaded.name(), "Red glitter");
+    EXPECT_EQ(loaded.intValue("num_flakes"), 4321);
+    host::Texmap* checker = std::get<host::Texmap*>(
+        *loaded.material().GetParamBlock(0)->GetValueByName(u"reflection_map", 0));
+    ASSERT_NE(checker, nullptr);
+    EXPECT_EQ(checker->ClassID(), host::CheckerTexmap::kClassID);
+    loaded.update(0);
+
+    std::string refusal;
+    try {
+        PluginMaterial(library, folder / "maps.gsc");
+    } catch (const std::exception& e) {
+        refusal = e.what();
+    }
+    EXPECT_NE(refusal.find("holds no material of class KuvoStochasticFlakesMtl"), std::string::npos)
+        << refusal;
 }
 
 TEST(MaterialSet, SettingsNeedThePluginAndAreAppliedInOrder) {
@@ -218,7 +152,7 @@ TEST(MaterialSet, SettingsNeedThePluginAndAreAppliedInOrder) {
     source.settings = {{"subdivs", "3"}};
     EXPECT_THROW(MaterialSet{source}, PluginError);
 
-    source.pluginPath = kPlugin;
+    source.pluginPath = GLITTER_PLUGIN_DLT;
     source.settings = {{"subdivs", "3"}, {"num_flakes", "77"}, {"subdivs", "5"}};
     MaterialSet set(source);
     ASSERT_NE(set.plugin(), nullptr);
@@ -267,8 +201,7 @@ TEST(UniqueMessageLogThreads, PassesEachDistinctMessageOnOnce) {
         bounded.printWarning("message %zu", i);
     }
     EXPECT_EQ(many.lines().size(), UniqueMessageLog::kMaxRemembered + 10);
-    UniqueMessageLog nowhere(nullptr);
-    nowhere.printError("lost");
+    UniqueMessageLog(nullptr).printError("lost");
 }
 
 }  // namespace

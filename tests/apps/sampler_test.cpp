@@ -21,6 +21,10 @@ TEST(SobolSampler, EveryPairOfDimensionsIsStratifiedOverPowersOfTwo) {
                 ++squares[(x >> 28) * 16 + (y >> 28)];
                 ++columns[x >> 24];
                 ++rows[y >> 24];
+                // The value is the top 24 bits, below 1.
+                const float u = SobolSampler::sample(seed, i, 2 * pair);
+                ASSERT_EQ(u, static_cast<float>(x >> 8) * 0x1p-24f);
+                ASSERT_LT(u, 1.0f);
             }
             for (int c = 0; c < 256; ++c) {
                 ASSERT_EQ(squares[c], 1) << "seed " << seed << " pair " << pair << " cell " << c;
@@ -28,15 +32,6 @@ TEST(SobolSampler, EveryPairOfDimensionsIsStratifiedOverPowersOfTwo) {
                 ASSERT_EQ(rows[c], 1) << "seed " << seed << " pair " << pair;
             }
         }
-    }
-}
-
-TEST(SobolSampler, ValuesLieInTheUnitIntervalAndMatchTheirBits) {
-    for (std::uint32_t i = 0; i < 4096; ++i) {
-        const float u = SobolSampler::sample(99, i, i % 17);
-        ASSERT_GE(u, 0.0f);
-        ASSERT_LT(u, 1.0f);
-        ASSERT_EQ(u, static_cast<float>(SobolSampler::sampleBits(99, i, i % 17) >> 8) * 0x1p-24f);
     }
 }
 
@@ -51,14 +46,10 @@ TEST(SobolSampler, PixelsAndDimensionPairsAreDecorrelated) {
     }
     EXPECT_EQ(seeds.size(), 1024u);
     EXPECT_NE(SobolSampler::pixelSeed(3, 4, 0), SobolSampler::pixelSeed(3, 4, 1));
-    int samePair = 0;
-    int sameFirstSample = 0;
     for (std::uint32_t i = 0; i < 64; ++i) {
-        samePair += SobolSampler::sampleBits(5, i, 0) == SobolSampler::sampleBits(5, i, 2);
-        sameFirstSample += SobolSampler::sampleBits(i, 0, 0) == SobolSampler::sampleBits(i + 1, 0, 0);
+        EXPECT_NE(SobolSampler::sampleBits(5, i, 0), SobolSampler::sampleBits(5, i, 2));
+        EXPECT_NE(SobolSampler::sampleBits(i, 0, 0), SobolSampler::sampleBits(i + 1, 0, 0));
     }
-    EXPECT_EQ(samePair, 0);
-    EXPECT_EQ(sameFirstSample, 0);
 }
 
 TEST(RenderContextSampler, ChildrenReadTheirOwnIndexAndDimensions) {
@@ -81,9 +72,8 @@ TEST(RenderContextSampler, ChildrenReadTheirOwnIndexAndDimensions) {
     EXPECT_EQ(child->sampleValue(3), SobolSampler::sample(1234, 17, 17));
     // The same child object serves the next sample, with the new index.
     root.childSampleIndex = 18;
-    auto* again = root.ownChild(root.newChildContext(2, KuvoUtils::Color(1.0f), 0x9002, {}));
-    EXPECT_EQ(again, child);
-    EXPECT_EQ(again->sampleValue(0), SobolSampler::sample(1234, 18, 14));
+    EXPECT_EQ(root.ownChild(root.newChildContext(2, KuvoUtils::Color(1.0f), 0x9002, {})), child);
+    EXPECT_EQ(child->sampleValue(0), SobolSampler::sample(1234, 18, 14));
     // A context the renderer did not hand out is not taken for its child.
     KuvoUtils::KuvoContext stranger;
     EXPECT_EQ(root.ownChild(&stranger), nullptr);

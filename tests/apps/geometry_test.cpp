@@ -1,0 +1,239 @@
+// Camera rays, shapes and the render context's hit description, each against neighbouring
+// rays or hits computed independently: ray and position differentials against finite
+// differences, map bases against the coordinates of nearby hits.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "apps/renderer/camera.h"
+#include "apps/renderer/render_context.h"
+#include "apps/renderer/scene.h"
+
+namespace glitter::renderer {
+namespace {
+
+void expectNear(const Vector& actual, const DVector& expected, double tolerance, const char* what) {
+    const double scale = std::max(1e-12, length(expected));
+    EXPECT_LT(length(toDouble(actual) - expected) / scale, tolerance)
+        << what << ": got (" << actual.x << ", " << actual.y << ", " << actual.z << ") expected ("
+        << expected.x << ", " << expected.y << ", " << expected.z << ")";
+}
+
+void resetForPrimary(RenderContext& context) {
+    context.resetForPrimary(&KuvoUtils::KuvoContext::kDefaultThreadData,
+                            &KuvoUtils::KuvoContext::kDefaultOptions);
+}
+
+TEST(Camera, RayDifferentialsMatchFiniteDifferences) {
+    const Camera camera({1.0, 2.0, 6.0}, {0.0, 0.5, 0.0}, {0.0, 1.0, 0.0}, 35.0, 320, 200);
+    // Half a pixel: the directions are floats, so a smaller step would measure rounding.
+    const double h = 0.5;
+    const auto dir = [&](double x, double y) {
+        return toDouble(camera.generateRay(x, y).direction);
+    };
+    for (double x : {0.0, 17.25, 160.0, 319.5}) {
+        for (double y : {0.0, 99.5, 199.0}) {
+            const CameraRay ray = camera.generateRay(x, y);
+            EXPECT_NEAR(length(ray.direction), 1.0f, 1e-6f);
+            expectNear(ray.dDdx, (dir(x + h, y) - dir(x - h, y)) * (0.5 / h), 2e-3, "dDdx");
+            expectNear(ray.dDdy, (dir(x, y + h) - dir(x, y - h)) * (0.5 / h), 2e-3, "dDdy");
+        }
+    }
+    // Looking at the target, with the vertical field of view, raster x to the right.
+    const Camera straight({0.0, 0.0, 5.0}, {0.0, 0.0, 0.0}, {0.0, 1.0, 0.0}, 40.0, 100, 50);
+    EXPECT_NEAR(straight.generateRay(50.0, 25.0).direction.z, -1.0f, 1e-6f);
+    const Vector top = straight.generateRay(50.0, 0.0).direction;
+    EXPECT_NEAR(2.0 * std::atan2(top.y, -top.z) * 180.0 / kPi, 40.0, 1e-3);
+    EXPECT_GT(straight.generateRay(100.0, 25.0).direction.x, 0.0f);
+}
+
+// Position differentials at a hit, from the context's transfer, against the hit points of
+// neighbouring rays (origin and direction both offset).
+TEST(RenderContextDifferentials, HitsMatchNeighbouringRaysAtGrazingAngles) {
+    const PlaneShape plane({0, 0, 0}, {0, 1, 0}, {1, 0, 0}, 1.0);
+    const SphereShape sphere({0.0, 1.0, 0.0}, 1.0);
+    const Vector down = normalize(Vector(0.3f, -0.8f, -0.5f));
+    // Towards the sphere's rim, where the hit moves fastest.
+    const Vector grazing = normalize(Vector(0.19f, 0.0f, -1.0f));
+    const struct {
+        bool onSphere;
+        DVector origin;
+        Vector dir, dOdx, dDdx;
+    } cases[] = {
+        {false, {0.2, 3.0, 4.0}, down, {}, Vector(0.002f, 0.0005f, -0.001f)},
+        {false, {0.2, 3.0, 4.0}, down, Vector(0.01f, 0.0f, 0.02f), Vector(-0.001f, 0.0f, 0.003f)},
+        {true, {0.0, 1.0, 5.0}, Vector(0.0f, 0.0f, -1.0f), {}, Vector(0.001f, 0.0f, 0.0f)},
+        {true, {0.0, 1.0, 5.0}, grazing, Vector(0.0f, 0.003f, 0.0f), Vector(0.0f, 0.0004f, 0.0f)},
+    };
+    for (const auto& c : cases) {
+        const auto hitAt = [&](double s, double& t) {
+            const DVector o = c.origin + toDouble(c.dOdx) * s;
+            const DVector d = normalize(toDouble(c.dir) + toDouble(c.dDdx) * s);
+            const bool hit = c.onSphere ? sphere.intersect(o, d, 0.0, 1e30, t)
+                                        : plane.intersect(o, d, 0.0, 1e30, t);
+            EXPECT_TRUE(hit);
+            return o + d * t;
+        };
+        const double h = 1e-4;
+        double t = 0.0;
+        const DVector fd = (hitAt(h, t) - hitAt(-h, t)) * (0.5 / h);
+        hitAt(0.0, t);
+        SurfaceHit hit;
+        if (c.onSphere) {
+            sphere.fillHit(c.origin, toDouble(c.dir), t, hit);
+        } else {
+            plane.fillHit(c.origin, toDouble(c.dir), t, hit);
+        }
+        RenderContext context;
+        resetForPrimary(context);
+        context.setRayDir(c.dir);
+        context.originDx = c.dOdx;
+        context.dDdx = c.dDdx;
+        context.setHit(hit, ObjectTransform());
+        expectNear(context.dPdx, fd, 1e-3, "dPdx");
+        EXPECT_NEAR(dot(context.dPdx, hit.geometricNormal), 0.0f, 1e-5f * length(context.dPdx));
+    }
+}
+
+// The map channel 1 basis at a hit predicts how the hit point moves with (u, v): compare
+// with the points and coordinates of neighbouring hits.
+void checkBasisAgainstNeighbours(const Scene& scene, const DVector& eye, const DVector& target) {
+    SurfaceHit base;
+    ASSERT_TRUE(scene.intersect(eye, normalize(target - eye).toVector(), 0.0, 1e30, base));
+    const KuvoUtils::UVWBasis& b = base.uvwBasis;
+    EXPECT_NEAR(length(b.dPdw), 1.0f, 1e-6f);
+    EXPECT_NEAR(dot(b.dPdw, base.geometricNormal), 1.0f, 1e-6f);
+    EXPECT_GT(std::fabs(dot(b.dPdu, cross(b.dPdv, b.dPdw))), 1e-6f);
+    // Large enough that the float coordinates resolve the change, small enough to stay
+    // linear.
+    const double h = 2e-3;
+    for (const DVector& offset :
+         {DVector(h, 0, 0), DVector(0, h, 0), DVector(0, 0, h), DVector(-h, h, 0.5 * h)}) {
+        SurfaceHit near;
+        ASSERT_TRUE(
+            scene.intersect(eye, normalize(target + offset - eye).toVector(), 0.0, 1e30, near));
+        ASSERT_EQ(near.objectIndex, base.objectIndex);
+        const DVector moved = near.point - base.point;
+        const DVector predicted = toDouble(b.dPdu) * (near.uvw.x - base.uvw.x) +
+                                  toDouble(b.dPdv) * (near.uvw.y - base.uvw.y);
+        EXPECT_LT(length(moved - predicted), 0.02 * length(moved))
+            << "offset (" << offset.x << ", " << offset.y << ", " << offset.z << ")";
+    }
+}
+
+// Coordinates stretched along v and sheared, so that dP/du and dP/dv differ in length and are
+// not orthogonal.
+TriangleMesh skewedQuad(bool withCoordinates) {
+    TriangleMesh mesh;
+    mesh.positions = {{0, 0, 0}, {2, 0, 0}, {2.5, 0, -1}, {0.5, 0, -1}};
+    mesh.triangles = {{0, 1, 2}, {0, 2, 3}};
+    if (withCoordinates) {
+        mesh.cornerTexCoords = {{0, 0}, {1, 0}, {1, 3}, {0, 0}, {1, 3}, {0, 3}};
+    }
+    return mesh;
+}
+
+TEST(SceneShapes, MapBasesMatchTheParameterisation) {
+    Scene ball;
+    ball.addSphere("s", SphereShape({0.5, 1.0, -0.25}, 1.5), nullptr);
+    ball.commit();
+    checkBasisAgainstNeighbours(ball, {0.0, 1.2, 6.0}, {0.5, 1.0, -0.25});
+    checkBasisAgainstNeighbours(ball, {5.0, 3.0, 1.0}, {0.5, 1.5, -0.25});
+    checkBasisAgainstNeighbours(ball, {0.2, -4.0, 0.3}, {0.5, 1.0, -0.25});  // from below
+
+    Scene plane;
+    const int index =
+        plane.addPlane("p", PlaneShape({1, 0.5, 0}, {0, 1, 0.2}, {1, 0, 0}, 0.25), nullptr);
+    plane.commit();
+    checkBasisAgainstNeighbours(plane, {0.0, 3.0, 4.0}, {1.5, 0.5, 0.3});
+    // Object space follows the plane's UV scale.
+    SurfaceHit hit;
+    ASSERT_TRUE(
+        plane.intersect({0.0, 3.0, 4.0}, normalize(Vector(0.3f, -0.8f, -0.4f)), 0.0, 1e30, hit));
+    ASSERT_EQ(hit.objectIndex, index);
+    const Vector local = plane.objects()[0].objectTransform.pointToObject(hit.point.toVector());
+    EXPECT_NEAR(local.x, hit.uvw.x * 0.25f, 1e-5f);
+    EXPECT_NEAR(local.y, hit.uvw.y * 0.25f, 1e-5f);
+    EXPECT_NEAR(local.z, 0.0f, 1e-5f);
+
+    for (bool withCoordinates : {true, false}) {
+        Scene mesh;
+        const Transform placement = Transform::translate({0.0, 0.3, 0.0});
+        TriangleMesh quad = skewedQuad(withCoordinates);
+        quad.transform(placement);
+        mesh.addMesh("m", std::move(quad), placement.inverse(), nullptr);
+        mesh.commit();
+        checkBasisAgainstNeighbours(mesh, {1.0, 4.0, 1.0}, {1.2, 0.3, -0.3});
+        checkBasisAgainstNeighbours(mesh, {1.0, 4.0, 1.0}, {1.4, 0.3, -0.8});
+        // The hit point is rebuilt in double from the barycentrics: it lies on the plane
+        // y = 0.3 to double precision, although the mesh is intersected in single precision.
+        ASSERT_TRUE(
+            mesh.intersect({1.0, 4.0, 1.0}, normalize(Vector(0.1f, -1.0f, -0.4f)), 0.0, 1e30, hit));
+        EXPECT_NEAR(hit.point.y, 0.3, 1e-12);
+        EXPECT_NEAR(mesh.objects()[0].objectTransform.pointToObject(hit.point.toVector()).y, 0.0f,
+                    1e-6f);
+    }
+}
+
+TEST(SceneShapes, SphereHitsAreExactInDoublePrecisionFarAway) {
+    // A small sphere 10^4 units away: a float hit point would be off by about 10^-3.
+    const DVector centre(1e4, 2.0, -3.0);
+    const SphereShape sphere(centre, 1e-3);
+    const DVector eye(0.0, 2.0, -3.0);
+    for (double dy : {0.0, 5e-4, -9e-4}) {
+        const DVector dir = normalize(centre + DVector(0.0, dy, 0.0) - eye);
+        double t = 0.0;
+        ASSERT_TRUE(sphere.intersect(eye, dir, 0.0, 1e30, t));
+        SurfaceHit hit;
+        sphere.fillHit(eye, dir, t, hit);
+        EXPECT_NEAR(length(hit.point - centre), 1e-3, 1e-12);
+        EXPECT_LT(hit.point.x, centre.x);  // the near side
+    }
+}
+
+TEST(SceneShapes, NearestHitWinsAndLightsAreReported) {
+    Scene scene;
+    scene.addPlane("ground", PlaneShape({0, 0, 0}, {0, 1, 0}, {1, 0, 0}, 1.0), nullptr);
+    const int sphere = scene.addSphere("s", SphereShape({0, 1, 0}, 0.5), nullptr);
+    scene.addLight(SphereLight({0, 3, 0}, 0.2, Color(1.0f)));
+    scene.commit();
+    SurfaceHit hit;
+    ASSERT_TRUE(scene.intersect({0, 5, 0}, Vector(0, -1, 0), 0.0, 1e30, hit));
+    EXPECT_EQ(hit.lightIndex, 0);
+    EXPECT_EQ(hit.objectIndex, -1);
+    ASSERT_TRUE(scene.intersect({0, 2.5, 0}, Vector(0, -1, 0), 0.0, 1e30, hit));
+    EXPECT_EQ(hit.objectIndex, sphere);
+    EXPECT_NEAR(hit.point.y, 1.5, 1e-12);
+    EXPECT_TRUE(scene.occluded({0, 2.5, 0}, Vector(0, -1, 0), 0.0, 10.0));
+    EXPECT_FALSE(scene.occluded({0, 2.5, 0}, Vector(0, -1, 0), 0.0, 0.9));
+    EXPECT_TRUE(scene.occluded({0, 2.5, 0}, Vector(0, 1, 0), 0.0, 10.0));
+    EXPECT_FALSE(scene.occluded({0, 2.5, 0}, Vector(0, 1, 0), 0.0, 10.0, 0));  // skip light 0
+}
+
+TEST(RenderContextHit, BackSideAndMapChannels) {
+    const SphereShape sphere({0, 0, 0}, 1.0);
+    const ObjectTransform transform(sphere.worldToObject());
+    RenderContext context;
+    resetForPrimary(context);
+    SurfaceHit hit;
+    sphere.fillHit({0, 0, 0}, {0, 0, 1}, 1.0, hit);  // from the centre: the inside
+    context.setRayDir(Vector(0, 0, 1));
+    context.setHit(hit, transform);
+    EXPECT_EQ(context.backside, 1);
+    EXPECT_EQ(context.getUVWCoords(1), hit.uvw);
+    EXPECT_EQ(context.getUVWBasis(1).dPdu, hit.uvwBasis.dPdu);
+    EXPECT_EQ(context.getUVWCoords(2), Vector());
+    EXPECT_EQ(context.getUVWBasis(0).dPdv, Vector());
+    auto* object = context.findInterface<KuvoUtils::ObjectTransformInterface>();
+    ASSERT_NE(object, nullptr);
+    EXPECT_EQ(object->pointToObject(Vector(0, 0, 1)), Vector(0, 0, 1));
+    EXPECT_EQ(context.queryInterface(0x1234), nullptr);
+
+    context.setRayDir(Vector(0, 0, -1));
+    sphere.fillHit({0, 0, 3}, {0, 0, -1}, 2.0, hit);
+    context.setHit(hit, transform);
+    EXPECT_EQ(context.backside, 0);
+}
+
+}  // namespace
+}  // namespace glitter::renderer

@@ -1,0 +1,88 @@
+// What the renderer's tests share: bit-exact image comparison, image means, estimates with
+// their standard errors, the real glitter material, and the default scene rendered whole.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "apps/renderer/material_source.h"
+#include "apps/renderer/renderer.h"
+#include "apps/renderer/scene_presets.h"
+
+namespace glitter::renderer::testing {
+
+inline bool sameBits(const Image& a, const Image& b) {
+    return a.width() == b.width() && a.height() == b.height() &&
+           std::memcmp(a.pixels().data(), b.pixels().data(), a.pixels().size() * sizeof(Color)) ==
+               0;
+}
+
+inline double meanGreen(const Image& image) {
+    double sum = 0.0;
+    for (const Color& c : image.pixels()) {
+        sum += c.g;
+    }
+    return sum / static_cast<double>(image.pixels().size());
+}
+
+/// The mean of the values added, with its standard error.
+struct Estimate {
+    double sum = 0.0;
+    double sumSquares = 0.0;
+    int count = 0;
+
+    void add(double value) {
+        sum += value;
+        sumSquares += value * value;
+        ++count;
+    }
+    double mean() const { return sum / count; }
+    double standardError() const {
+        return std::sqrt(std::max(0.0, (sumSquares - sum * mean()) / (count - 1)) / count);
+    }
+};
+
+inline void expectAgree(const Estimate& a, const Estimate& b, const char* what) {
+    EXPECT_LT(std::fabs(a.mean() - b.mean()),
+              4.0 * std::hypot(a.standardError(), b.standardError()) + 1e-9)
+        << what << ": " << a.mean() << " +- " << a.standardError() << " vs " << b.mean() << " +- "
+        << b.standardError();
+}
+
+/// The glitter material of the plug-in library built with the program.
+inline MaterialSource glitter(std::vector<ParameterSetting> settings) {
+    MaterialSource source;
+    source.pluginPath = GLITTER_PLUGIN_DLT;
+    source.settings = std::move(settings);
+    return source;
+}
+
+/// The default scene, rendered through the whole renderer.
+struct DefaultScene {
+    MaterialSet materials;
+    Scene scene;
+    SceneFraming framing;
+
+    explicit DefaultScene(const MaterialSource& source) : materials(source) {
+        framing = buildDefaultScene(scene, materials);
+    }
+
+    Image render(CameraPreset preset, int width, int height, int spp, int threads,
+                 int tileSize = 16, KuvoUtils::RenderLog* log = nullptr, std::uint32_t seed = 0) {
+        const Camera camera = presetCamera(preset, scene, framing, 0, 1, width, height);
+        RenderSettings settings;
+        settings.samplesPerPixel = spp;
+        settings.threadCount = threads;
+        settings.tileSize = tileSize;
+        settings.seed = seed;
+        materials.update(settings.time);
+        Renderer renderer(scene, camera, settings);
+        return renderer.render(log);
+    }
+};
+
+}  // namespace glitter::renderer::testing
