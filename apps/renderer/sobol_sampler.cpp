@@ -4,7 +4,8 @@ namespace glitter::renderer {
 
 namespace {
 
-std::uint32_t reverseBits(std::uint32_t x) {
+// Called four times per value: worth inlining everywhere.
+[[gnu::always_inline]] inline std::uint32_t reverseBits(std::uint32_t x) {
     x = ((x >> 1) & 0x55555555u) | ((x & 0x55555555u) << 1);
     x = ((x >> 2) & 0x33333333u) | ((x & 0x33333333u) << 2);
     x = ((x >> 4) & 0x0F0F0F0Fu) | ((x & 0x0F0F0F0Fu) << 4);
@@ -12,9 +13,19 @@ std::uint32_t reverseBits(std::uint32_t x) {
     return (x >> 16) | (x << 16);
 }
 
+// Wellons' lowbias32.
+[[gnu::always_inline]] inline std::uint32_t mix(std::uint32_t x) {
+    x ^= x >> 16;
+    x *= 0x7feb352du;
+    x ^= x >> 15;
+    x *= 0x846ca68bu;
+    x ^= x >> 16;
+    return x;
+}
+
 // Laine and Karras' bit-reversed permutation with Burley's constants: applied to reversed
 // bits it only lets each bit depend on the bits above it, which is Owen scrambling.
-std::uint32_t laineKarrasPermutation(std::uint32_t x, std::uint32_t seed) {
+[[gnu::always_inline]] inline std::uint32_t laineKarrasPermutation(std::uint32_t x, std::uint32_t seed) {
     x ^= x * 0x3d20adeau;
     x += seed;
     x *= (seed >> 16) | 1u;
@@ -23,7 +34,7 @@ std::uint32_t laineKarrasPermutation(std::uint32_t x, std::uint32_t seed) {
     return x;
 }
 
-std::uint32_t nestedUniformScramble(std::uint32_t x, std::uint32_t seed) {
+[[gnu::always_inline]] inline std::uint32_t nestedUniformScramble(std::uint32_t x, std::uint32_t seed) {
     return reverseBits(laineKarrasPermutation(reverseBits(x), seed));
 }
 
@@ -68,29 +79,52 @@ std::uint32_t sobolDimension(std::uint32_t index, std::uint32_t dimension) {
 
 }  // namespace
 
-std::uint32_t SobolSampler::hash(std::uint32_t x) {
-    // Wellons' lowbias32.
-    x ^= x >> 16;
-    x *= 0x7feb352du;
-    x ^= x >> 15;
-    x *= 0x846ca68bu;
-    x ^= x >> 16;
-    return x;
-}
+std::uint32_t SobolSampler::hash(std::uint32_t x) { return mix(x); }
 
 std::uint32_t SobolSampler::pixelSeed(std::uint32_t x, std::uint32_t y, std::uint32_t frameSeed) {
     return hash(hash(hash(x + 0x9e3779b9u) ^ y) ^ hash(frameSeed + 0x632be5abu));
 }
 
-std::uint32_t SobolSampler::sampleBits(std::uint32_t pixelSeed, std::uint32_t index,
-                                       std::uint32_t dimension) {
+namespace {
+
+// Both values of a pair of dimensions; they share the pair's seed and shuffled index.
+void pairBits(std::uint32_t pixelSeed, std::uint32_t index, std::uint32_t pair,
+              std::uint32_t bits[2]) {
     // Each pair of dimensions gets its own seed, and the shuffled index decorrelates the
     // pairs from one another (padding), so one 2-D sequence serves every dimension.
-    const std::uint32_t pairSeed = hash(pixelSeed ^ hash((dimension >> 1) + 0x68bc21ebu));
+    const std::uint32_t pairSeed = mix(pixelSeed ^ mix(pair + 0x68bc21ebu));
     const std::uint32_t shuffled = nestedUniformScramble(index, pairSeed);
-    const std::uint32_t component = dimension & 1u;
-    const std::uint32_t bits = sobolDimension(shuffled, component);
-    return nestedUniformScramble(bits, hash(pairSeed + 0x02e5be93u * (component + 1)));
+    bits[0] = nestedUniformScramble(sobolDimension(shuffled, 0), mix(pairSeed + 0x02e5be93u));
+    bits[1] = nestedUniformScramble(sobolDimension(shuffled, 1), mix(pairSeed + 0x02e5be93u * 2u));
+}
+
+// Callers draw a pair's two dimensions one after the other (pixel jitter, light choice and
+// position, BSDF uniforms), so each thread keeps the last pair it computed. The values are a
+// pure function of the key, so this changes no result whichever thread draws what.
+struct LastPair {
+    std::uint32_t pixelSeed = 0;
+    std::uint32_t index = 0;
+    std::uint32_t pair = 0;
+    bool valid = false;
+    std::uint32_t bits[2] = {0, 0};
+};
+
+thread_local LastPair lastPair;
+
+}  // namespace
+
+std::uint32_t SobolSampler::sampleBits(std::uint32_t pixelSeed, std::uint32_t index,
+                                       std::uint32_t dimension) {
+    LastPair& last = lastPair;
+    const std::uint32_t pair = dimension >> 1;
+    if (!last.valid || last.pixelSeed != pixelSeed || last.index != index || last.pair != pair) {
+        pairBits(pixelSeed, index, pair, last.bits);
+        last.pixelSeed = pixelSeed;
+        last.index = index;
+        last.pair = pair;
+        last.valid = true;
+    }
+    return last.bits[dimension & 1u];
 }
 
 float SobolSampler::sample(std::uint32_t pixelSeed, std::uint32_t index, std::uint32_t dimension) {
