@@ -142,20 +142,10 @@ void splitFlakeNode(const FlakeNode& node, const int32_t counts[4], FlakeNode ch
     const uint32_t s = node.seed;
     const float uMid = (node.uMin + node.uMax) * 0.5f;
     const float vMid = (node.vMin + node.vMax) * 0.5f;
-    const float u[3] = {node.uMin, uMid, node.uMax};
-    const float v[3] = {node.vMin, vMid, node.vMax};
-    static constexpr int kCol[4] = {0, 1, 1, 0};
-    static constexpr int kRow[4] = {0, 0, 1, 1};
-    for (int k = 0; k < 4; ++k) {
-        children[k].seed = 4u * s + uint32_t(k);
-        children[k].count = counts[k];
-        children[k].uMin = u[kCol[k]];
-        children[k].uMax = u[kCol[k] + 1];
-        children[k].vMin = v[kRow[k]];
-        children[k].vMax = v[kRow[k] + 1];
-        children[k].inside = node.inside;
-        children[k].next = nullptr;
-    }
+    children[0] = {4u * s, counts[0], node.uMin, node.vMin, uMid, vMid, node.inside, nullptr};
+    children[1] = {4u * s + 1u, counts[1], uMid, node.vMin, node.uMax, vMid, node.inside, nullptr};
+    children[2] = {4u * s + 2u, counts[2], uMid, vMid, node.uMax, node.vMax, node.inside, nullptr};
+    children[3] = {4u * s + 3u, counts[3], node.uMin, vMid, uMid, node.vMax, node.inside, nullptr};
 }
 
 void splitFlakeCount(const FlakeNode& node, FlakeNode children[4]) {
