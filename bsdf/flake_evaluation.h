@@ -61,20 +61,6 @@ inline void normalizeUnlessDegenerate(float& x, float& y, float& z) {
     z = z / len;
 }
 
-// True when no direction in the box can lie strictly inside the cone of cosine cosBlur around
-// p: the largest dot product over the box, plus a margin far above the rounding of either
-// side, stays at or below the cosine. Never true for an unbounded box or a NaN.
-inline bool groupOutsideCone(const FlakeGroupBound& box, const FlakeVector& p, float cosBlur) {
-    const float pc[3] = {p.x, p.y, p.z};
-    float largest = 0.0f, magnitude = 0.0f;
-    for (int c = 0; c < 3; ++c) {
-        const float a = box.lo[c] * pc[c], b = box.hi[c] * pc[c];
-        largest += a > b ? a : b;
-        magnitude += std::fabs(a) > std::fabs(b) ? std::fabs(a) : std::fabs(b);
-    }
-    return largest + (magnitude * 1e-5f + 1e-30f) <= cosBlur;
-}
-
 }  // namespace detail
 
 // Sum of the weights (or colours) of the flakes whose mirror direction lies strictly inside
@@ -96,33 +82,19 @@ FlakeConeSum<T> sumFlakesInCone(const FlakeQuery<T>& q) {
     // Real flakes in the last block; its filler lanes are kept out of the count.
     const uint32_t lastReal = blocks > 0 ? q.flakeCount - uint32_t(blocks - 1) * 4u : 0u;
     const int lastMask = lastReal >= 4 ? 0xF : (1 << lastReal) - 1;
-    // Blocks written by anything but the search have no bounds: one group, never skipped.
-    const bool bounded = q.boundedBlocks == blocks;
-    const int32_t groupSize = bounded ? kBlocksPerGroup : (blocks > 0 ? blocks : 1);
-    const int32_t groups = (blocks + groupSize - 1) / groupSize;
-    for (int32_t g = 0; g < groups; ++g) {
-        // A group none of whose flakes can lie in the cone would add zeros: skipping it keeps
-        // every bit of the sums and the count.
-        if (bounded && detail::groupOutsideCone(q.groupBounds[size_t(g)], q.probeDir,
-                                                q.params->cosBlurAngle)) {
-            continue;
-        }
-        const int32_t first = g * groupSize;
-        const int32_t end = first + groupSize < blocks ? first + groupSize : blocks;
-        for (int32_t i = first; i < end; ++i) {
-            const FlakeBlock<T>& b = q.blocks.data[i];
-            const Float4 d = Float4::load(b.x) * px + Float4::load(b.y) * py + Float4::load(b.z) * pz;
-            const auto inCone = ~(d <= cosBlur);  // a NaN direction counts, as "unless <=" reads
-            const int bits = moveMask(inCone) & (i == blocks - 1 ? lastMask : 0xF);
-            count += kLanes[bits];
-            // One running sum per lane, added in block order: the reduction order is fixed.
-            if constexpr (kPlainFlakes<T>) {
-                sum0 = sum0 + select(inCone, Float4::load(b.weight), zero);
-            } else {
-                sum0 = sum0 + select(inCone, Float4::load(b.r), zero);
-                sum1 = sum1 + select(inCone, Float4::load(b.g), zero);
-                sum2 = sum2 + select(inCone, Float4::load(b.b), zero);
-            }
+    for (int32_t i = 0; i < blocks; ++i) {
+        const FlakeBlock<T>& b = q.blocks.data[i];
+        const Float4 d = Float4::load(b.x) * px + Float4::load(b.y) * py + Float4::load(b.z) * pz;
+        const auto inCone = ~(d <= cosBlur);  // a NaN direction counts, as "unless <=" reads
+        const int bits = moveMask(inCone) & (i == blocks - 1 ? lastMask : 0xF);
+        count += kLanes[bits];
+        // One running sum per lane, added in block order: the reduction order is fixed.
+        if constexpr (kPlainFlakes<T>) {
+            sum0 = sum0 + select(inCone, Float4::load(b.weight), zero);
+        } else {
+            sum0 = sum0 + select(inCone, Float4::load(b.r), zero);
+            sum1 = sum1 + select(inCone, Float4::load(b.g), zero);
+            sum2 = sum2 + select(inCone, Float4::load(b.b), zero);
         }
     }
     if constexpr (kPlainFlakes<T>) {

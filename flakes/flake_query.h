@@ -5,12 +5,9 @@
 // block. The query lives inside every pooled BSDF and reuses its nodes and blocks, so a warm
 // search allocates nothing.
 
-#include <cmath>
 #include <cstdint>
-#include <limits>
 #include <memory>
 #include <type_traits>
-#include <vector>
 
 #include "flakes/flake_block.h"
 #include "flakes/flake_cache.h"
@@ -65,17 +62,6 @@ public:
     FlakeBlock<T>* data = nullptr;
 };
 
-// Blocks come in groups of this many for the cone test's bounds.
-inline constexpr int32_t kBlocksPerGroup = 8;
-
-// The box that holds the mirror directions of one group of blocks (filler lanes included), or
-// an unbounded box when one of them is not a number. A probe direction whose largest dot
-// product with the box stays below the blur cone's cosine cannot have any of them in its cone.
-struct FlakeGroupBound {
-    float lo[3];
-    float hi[3];
-};
-
 template <class T>
 struct FlakeQuery {
     FlakeQuery() : nodes(1000) {}
@@ -88,8 +74,6 @@ struct FlakeQuery {
     FlakeNode* freeNodes = nullptr;  // LIFO of nodes ready for reuse
     int32_t queueLength = 0;
     FlakeBlockArray<T> blocks;  // the last search's result
-    std::vector<FlakeGroupBound> groupBounds;  // one per kBlocksPerGroup blocks of the result
-    int32_t boundedBlocks = -1;  // the result's block count when its bounds are set, else -1
     uint32_t flakeCount = 0;    // flakes emitted by the last search, filler lanes excluded
     FlakeVector viewDir{};      // incoming ray direction in the local frame
     FlakeVector probeDir{};     // light direction of the last evaluation
@@ -321,44 +305,19 @@ void childCounts(FlakeQuery<T>& q, const FlakeNode& node, int32_t counts[4]) {
     }
 }
 
-// Turns the normals in the result into mirror directions of the view direction and bounds each
-// group of blocks.
+// Turns the normals in the result into mirror directions of the view direction.
 template <class T>
 void mirrorFlakeNormals(FlakeQuery<T>& q) {
     using simd::Float4;
     const Float4 vx(q.viewDir.x), vy(q.viewDir.y), vz(q.viewDir.z);
-    const int32_t groups = (q.blocks.count + kBlocksPerGroup - 1) / kBlocksPerGroup;
-    q.groupBounds.resize(size_t(groups));
-    for (int32_t g = 0; g < groups; ++g) {
-        const int32_t first = g * kBlocksPerGroup;
-        const int32_t end = first + kBlocksPerGroup < q.blocks.count ? first + kBlocksPerGroup
-                                                                      : q.blocks.count;
-        Float4 lo[3], hi[3];
-        simd::Mask4 nan = ~(Float4(0.0f) <= Float4(0.0f));
-        for (int32_t i = first; i < end; ++i) {
-            FlakeBlock<T>& block = q.blocks.data[i];
-            const Float4 nx = Float4::load(block.x), ny = Float4::load(block.y),
-                         nz = Float4::load(block.z);
-            const Float4 k = Float4(2.0f) * ((ny * vy + nx * vx) + nz * vz);
-            const Float4 d[3] = {vx - nx * k, vy - ny * k, vz - nz * k};
-            d[0].store(block.x);
-            d[1].store(block.y);
-            d[2].store(block.z);
-            for (int c = 0; c < 3; ++c) {
-                lo[c] = i == first ? d[c] : min(lo[c], d[c]);
-                hi[c] = i == first ? d[c] : max(hi[c], d[c]);
-                nan = nan | ~(d[c] <= d[c]);
-            }
-        }
-        FlakeGroupBound& bound = q.groupBounds[size_t(g)];
-        for (int c = 0; c < 3; ++c) {
-            bound.lo[c] = std::fmin(std::fmin(lo[c][0], lo[c][1]), std::fmin(lo[c][2], lo[c][3]));
-            bound.hi[c] = std::fmax(std::fmax(hi[c][0], hi[c][1]), std::fmax(hi[c][2], hi[c][3]));
-            if (moveMask(nan) != 0) {
-                bound.lo[c] = -std::numeric_limits<float>::infinity();
-                bound.hi[c] = std::numeric_limits<float>::infinity();
-            }
-        }
+    for (int32_t i = 0; i < q.blocks.count; ++i) {
+        FlakeBlock<T>& block = q.blocks.data[i];
+        const Float4 nx = Float4::load(block.x), ny = Float4::load(block.y),
+                     nz = Float4::load(block.z);
+        const Float4 k = Float4(2.0f) * ((ny * vy + nx * vx) + nz * vz);
+        (vx - nx * k).store(block.x);
+        (vy - ny * k).store(block.y);
+        (vz - nz * k).store(block.z);
     }
 }
 
@@ -396,7 +355,6 @@ bool searchFlakes(FlakeQuery<T>& q) {
     const FlakeParams& p = *q.params;
     q.flakeCount = 0;
     q.blocks.count = 0;
-    q.boundedBlocks = -1;
     if (!q.cache && (q.cacheSize.splitBits > 0 || q.cacheSize.leafBits > 0)) {
         q.cache = std::make_unique<FlakeCache<T>>(q.cacheSize);
     }
@@ -466,7 +424,6 @@ bool searchFlakes(FlakeQuery<T>& q) {
     }
     detail::computeMissingNormals(q, missing);
     detail::mirrorFlakeNormals(q);
-    q.boundedBlocks = q.blocks.count;
     return q.blocks.count > 0;
 }
 
