@@ -6,9 +6,11 @@
 // search allocates nothing.
 
 #include <cstdint>
+#include <memory>
 #include <type_traits>
 
 #include "flakes/flake_block.h"
+#include "flakes/flake_cache.h"
 #include "flakes/flake_footprint.h"
 #include "flakes/flake_node.h"
 #include "flakes/flake_params.h"
@@ -83,7 +85,17 @@ struct FlakeQuery {
     uint32_t cellSeed[4]{};          // from the absolute cell integers
     const FlakeParams* params = nullptr;
     int64_t nodesVisited = 0;  // by the last search; for profiling only
+    FlakeCacheSize cacheSize{};           // of the memo below
+    std::unique_ptr<FlakeCache<T>> cache;  // made by the first search that needs it
 };
+
+// Resizes (and empties) the query's memo of splits and leaf normals; zero bits turn a table off.
+// Results do not depend on it.
+template <class T>
+void setFlakeCacheSize(FlakeQuery<T>& q, FlakeCacheSize size) {
+    q.cacheSize = size;
+    q.cache.reset();
+}
 
 namespace detail {
 
@@ -93,13 +105,18 @@ namespace detail {
 bool prepareFlakeCells(FlakeFootprint& footprint, int32_t& cellCount, int32_t cellX[4],
                        int32_t cellY[4], uint32_t cellSeeds[4]);
 
-// Flakes waiting for their normals: two blocks' worth, so that the normals of two blocks are
-// computed together (two independent dependency chains).
+// Flakes whose normals are still to be computed, eight at a time (two independent dependency
+// chains); each knows its place in the result and, when its leaf is being memoised, the entry
+// that keeps the normal.
 template <class T>
-struct PendingFlakes {
+struct MissingNormals {
     alignas(16) float a[8];
     alignas(16) float b[8];
-    alignas(16) float value[kPlainFlakes<T> ? 1 : 3][8];  // weight, or colour times weight
+    uint32_t flake[8];
+    LeafEntry<T>* entry[8];
+    uint32_t claim[8];
+    int32_t slot[8];  // the flake's place in its leaf
+    int lanes = 0;
 };
 
 template <class T>
@@ -134,55 +151,173 @@ FlakeNode popNode(FlakeQuery<T>& q) {
     return value;
 }
 
-// Stores mirror directions and weights (or colours) of pending lanes [first, first + 4) into
-// `block`, given their normals.
 template <class T>
-void storeFlakeBlock(const FlakeQuery<T>& q, const PendingFlakes<T>& pending, int first,
-                     simd::Float4 nx, simd::Float4 ny, simd::Float4 nz, FlakeBlock<T>& block) {
-    using simd::Float4;
-    const Float4 vx(q.viewDir.x), vy(q.viewDir.y), vz(q.viewDir.z);
-    const Float4 k = Float4(2.0f) * ((ny * vy + nx * vx) + nz * vz);
-    (vx - nx * k).store(block.x);
-    (vy - ny * k).store(block.y);
-    (vz - nz * k).store(block.z);
-    if constexpr (kPlainFlakes<T>) {
-        Float4::load(pending.value[0] + first).store(block.weight);
-    } else {
-        Float4::load(pending.value[0] + first).store(block.r);
-        Float4::load(pending.value[1] + first).store(block.g);
-        Float4::load(pending.value[2] + first).store(block.b);
-    }
+FlakeBlock<T>& blockOf(FlakeQuery<T>& q, uint32_t flake) {
+    return q.blocks.data[flake / 4];
 }
 
-// Appends one block (lanes 0-3) or two (lanes 0-7) to the result.
+// Computes the normals of the waiting flakes and stores them in the result's direction arrays
+// (turned into mirror directions once the search is done) and in their memo entries.
 template <class T>
-void appendFlakeBlocks(FlakeQuery<T>& q, const PendingFlakes<T>& pending, int blocks) {
+void computeMissingNormals(FlakeQuery<T>& q, MissingNormals<T>& m) {
     using simd::Float4;
-    const int32_t first = q.blocks.count;
-    q.blocks.resize(first + blocks);
+    if (m.lanes == 0) return;
+    const int groups = m.lanes > 4 ? 2 : 1;
+    for (int k = m.lanes; k < 4 * groups; ++k) {
+        m.a[k] = 0.5f;
+        m.b[k] = 0.5f;
+    }
+    alignas(16) float nx[8], ny[8], nz[8];
     const float alpha = q.params->roughness;
     // The scalar back end gains nothing from pairing (and loses its auto-vectorised loops).
     constexpr bool kPaired = !std::is_same_v<Float4, simd::scalar::Float4>;
-    if (blocks == 2 && !kPaired) {
-        Float4 x, y, z;
-        for (int g = 0; g < 2; ++g) {
-            kernels::sampleBeckmannNormals4(Float4::load(pending.a + 4 * g),
-                                            Float4::load(pending.b + 4 * g), alpha, x, y, z);
-            storeFlakeBlock(q, pending, 4 * g, x, y, z, q.blocks.data[first + g]);
-        }
-    } else if (blocks == 2) {
+    if (groups == 2 && kPaired) {
         using Pair = simd::PairOf<Float4>;
         Pair x, y, z;
-        kernels::sampleBeckmannNormals4(Pair(Float4::load(pending.a), Float4::load(pending.a + 4)),
-                                        Pair(Float4::load(pending.b), Float4::load(pending.b + 4)),
-                                        alpha, x, y, z);
-        storeFlakeBlock(q, pending, 0, x.lo, y.lo, z.lo, q.blocks.data[first]);
-        storeFlakeBlock(q, pending, 4, x.hi, y.hi, z.hi, q.blocks.data[first + 1]);
+        kernels::sampleBeckmannNormals4(Pair(Float4::load(m.a), Float4::load(m.a + 4)),
+                                        Pair(Float4::load(m.b), Float4::load(m.b + 4)), alpha,
+                                        x, y, z);
+        x.lo.store(nx);
+        x.hi.store(nx + 4);
+        y.lo.store(ny);
+        y.hi.store(ny + 4);
+        z.lo.store(nz);
+        z.hi.store(nz + 4);
     } else {
-        Float4 x, y, z;
-        kernels::sampleBeckmannNormals4(Float4::load(pending.a), Float4::load(pending.b), alpha, x,
-                                        y, z);
-        storeFlakeBlock(q, pending, 0, x, y, z, q.blocks.data[first]);
+        for (int g = 0; g < groups; ++g) {
+            Float4 x, y, z;
+            kernels::sampleBeckmannNormals4(Float4::load(m.a + 4 * g), Float4::load(m.b + 4 * g),
+                                            alpha, x, y, z);
+            x.store(nx + 4 * g);
+            y.store(ny + 4 * g);
+            z.store(nz + 4 * g);
+        }
+    }
+    for (int i = 0; i < m.lanes; ++i) {
+        FlakeBlock<T>& block = blockOf(q, m.flake[i]);
+        const uint32_t lane = m.flake[i] % 4;
+        block.x[lane] = nx[i];
+        block.y[lane] = ny[i];
+        block.z[lane] = nz[i];
+        LeafEntry<T>* e = m.entry[i];
+        // The entry may have gone to another leaf since it was claimed.
+        if (e != nullptr && e->claim == m.claim[i]) {
+            e->nx[m.slot[i]] = nx[i];
+            e->ny[m.slot[i]] = ny[i];
+            e->nz[m.slot[i]] = nz[i];
+            if (m.slot[i] == e->count - 1) e->ready = 1;
+        }
+    }
+    m.lanes = 0;
+}
+
+template <class T>
+void addMissingNormal(FlakeQuery<T>& q, MissingNormals<T>& m, float a, float b, uint32_t flake,
+                      LeafEntry<T>* entry, uint32_t claim, int32_t slot) {
+    const int i = m.lanes++;
+    m.a[i] = a;
+    m.b[i] = b;
+    m.flake[i] = flake;
+    m.entry[i] = entry;
+    m.claim[i] = claim;
+    m.slot[i] = slot;
+    if (m.lanes == 8) computeMissingNormals(q, m);
+}
+
+template <class T>
+void setFlakeValue(FlakeBlock<T>& block, uint32_t lane, const FlakeRgb& color, float weight) {
+    if constexpr (kPlainFlakes<T>) {
+        (void)color;
+        block.weight[lane] = weight;
+    } else {
+        block.r[lane] = color.r * weight;
+        block.g[lane] = color.g * weight;
+        block.b[lane] = color.b * weight;
+    }
+}
+
+// Emits a leaf's flakes: from its memo entry when that holds them, otherwise drawn from the
+// leaf's sequence with their normals left to computeMissingNormals.
+template <class T>
+void emitLeaf(FlakeQuery<T>& q, MissingNormals<T>& m, const FlakeNode& node, float weight) {
+    const uint32_t first = q.flakeCount;
+    q.flakeCount += uint32_t(node.count);
+    q.blocks.resize(int32_t((q.flakeCount + 3u) / 4u));
+    LeafEntry<T>* e = q.cache ? q.cache->leafSlot(node.seed, node.count) : nullptr;
+    if (e != nullptr && e->ready != 0 && e->seed == node.seed && e->count == node.count) {
+        for (int32_t f = 0; f < node.count; ++f) {
+            const uint32_t flake = first + uint32_t(f);
+            FlakeBlock<T>& block = blockOf(q, flake);
+            const uint32_t lane = flake % 4;
+            block.x[lane] = e->nx[f];
+            block.y[lane] = e->ny[f];
+            block.z[lane] = e->nz[f];
+            if constexpr (kPlainFlakes<T>) {
+                block.weight[lane] = weight;
+            } else {
+                setFlakeValue(block, lane, FlakeRgb{e->r[f], e->g[f], e->b[f]}, weight);
+            }
+        }
+        return;
+    }
+    uint32_t claim = 0;
+    if (e != nullptr) {
+        e->seed = node.seed;
+        e->count = node.count;
+        e->claim = claim = q.cache->nextClaim();
+        e->ready = 0;
+    }
+    // Flakes of zero weight are emitted too: they keep their place in the sequence.
+    const FlakeParams& p = *q.params;
+    LeafFlakes leaf(node.seed);
+    for (int32_t f = 0; f < node.count; ++f) {
+        const uint32_t flake = first + uint32_t(f);
+        float a, b;
+        FlakeRgb color{1.0f, 1.0f, 1.0f};
+        if constexpr (kPlainFlakes<T>) {
+            leaf.next(a, b);
+        } else {
+            leaf.next(p, a, b, color);
+            if (e != nullptr) {
+                e->r[f] = color.r;
+                e->g[f] = color.g;
+                e->b[f] = color.b;
+            }
+        }
+        setFlakeValue(blockOf(q, flake), flake % 4, color, weight);
+        addMissingNormal(q, m, a, b, flake, e, claim, f);
+    }
+}
+
+// The four child counts of a node, from the memo when it has them.
+template <class T>
+void childCounts(FlakeQuery<T>& q, const FlakeNode& node, int32_t counts[4]) {
+    SplitCacheEntry* e = q.cache ? q.cache->splitSlot(node.seed, node.count) : nullptr;
+    if (e != nullptr && e->seed == node.seed && e->count == node.count) {
+        for (int k = 0; k < 4; ++k) counts[k] = e->children[k];
+        return;
+    }
+    splitCounts(node.seed, node.count, counts);
+    if (e != nullptr) {
+        e->seed = node.seed;
+        e->count = node.count;
+        for (int k = 0; k < 4; ++k) e->children[k] = counts[k];
+    }
+}
+
+// Turns the normals in the result into mirror directions of the view direction.
+template <class T>
+void mirrorFlakeNormals(FlakeQuery<T>& q) {
+    using simd::Float4;
+    const Float4 vx(q.viewDir.x), vy(q.viewDir.y), vz(q.viewDir.z);
+    for (int32_t i = 0; i < q.blocks.count; ++i) {
+        FlakeBlock<T>& block = q.blocks.data[i];
+        const Float4 nx = Float4::load(block.x), ny = Float4::load(block.y),
+                     nz = Float4::load(block.z);
+        const Float4 k = Float4(2.0f) * ((ny * vy + nx * vx) + nz * vz);
+        (vx - nx * k).store(block.x);
+        (vy - ny * k).store(block.y);
+        (vz - nz * k).store(block.z);
     }
 }
 
@@ -220,8 +355,10 @@ bool searchFlakes(FlakeQuery<T>& q) {
     const FlakeParams& p = *q.params;
     q.flakeCount = 0;
     q.blocks.count = 0;
-    detail::PendingFlakes<T> pending;
-    int lanes = 0;  // carried over from leaf to leaf and cell to cell
+    if (!q.cache && (q.cacheSize.splitBits > 0 || q.cacheSize.leafBits > 0)) {
+        q.cache = std::make_unique<FlakeCache<T>>(q.cacheSize);
+    }
+    detail::MissingNormals<T> missing;
     int64_t& nodesVisited = q.nodesVisited;
     nodesVisited = 0;
 
@@ -255,8 +392,10 @@ bool searchFlakes(FlakeQuery<T>& q) {
             }
 
             if (depth != p.textureSubdivs) {
+                int32_t counts[4];
+                detail::childCounts(q, node, counts);
                 FlakeNode children[4];
-                splitFlakeCount(node, children);
+                splitFlakeNode(node, counts, children);
                 for (const FlakeNode& child : children) {
                     if (child.count > 0) detail::pushNode(q, child);
                 }
@@ -268,43 +407,23 @@ bool searchFlakes(FlakeQuery<T>& q) {
                 const float w = coveredFraction(q.footprint, square);
                 weight = !(w > 0.0f) ? 0.0f : (w >= 1.0f ? 1.0f : w);
             }
-            if (int64_t(q.flakeCount) + lanes + node.count > int64_t(kMaxFlakesPerSearch)) {
+            if (int64_t(q.flakeCount) + node.count > int64_t(kMaxFlakesPerSearch)) {
                 return detail::abandonFlakeSearch(q);
             }
-
-            // Flakes of zero weight are emitted too: they keep their place in the sequence.
-            LeafFlakes leaf(node.seed);
-            for (int32_t f = 0; f < node.count; ++f) {
-                if constexpr (kPlainFlakes<T>) {
-                    leaf.next(pending.a[lanes], pending.b[lanes]);
-                    pending.value[0][lanes] = weight;
-                } else {
-                    FlakeRgb color;
-                    leaf.next(p, pending.a[lanes], pending.b[lanes], color);
-                    pending.value[0][lanes] = color.r * weight;
-                    pending.value[1][lanes] = color.g * weight;
-                    pending.value[2][lanes] = color.b * weight;
-                }
-                if (++lanes == 8) {
-                    q.flakeCount += 8;
-                    detail::appendFlakeBlocks(q, pending, 2);
-                    lanes = 0;
-                }
-            }
+            detail::emitLeaf(q, missing, node, weight);
         }
     }
 
-    // The last block's lanes beyond the real flakes are filler: a = b = 0.5 and weight 0.
-    if (lanes > 0) {
-        q.flakeCount += uint32_t(lanes);
-        const int blocks = lanes > 4 ? 2 : 1;
-        for (int k = lanes; k < 4 * blocks; ++k) {
-            pending.a[k] = 0.5f;
-            pending.b[k] = 0.5f;
-            for (auto& channel : pending.value) channel[k] = 0.0f;
-        }
-        detail::appendFlakeBlocks(q, pending, blocks);
+    // The last block's lanes beyond the real flakes are filler: the normal of a = b = 0.5 and
+    // weight 0.
+    const uint32_t lanes = uint32_t(q.blocks.count) * 4u;
+    for (uint32_t k = q.flakeCount; k < lanes; ++k) {
+        detail::setFlakeValue(detail::blockOf(q, k), k % 4, FlakeRgb{0.0f, 0.0f, 0.0f}, 0.0f);
+        detail::addMissingNormal(q, missing, 0.5f, 0.5f, k, static_cast<LeafEntry<T>*>(nullptr),
+                                 0u, 0);
     }
+    detail::computeMissingNormals(q, missing);
+    detail::mirrorFlakeNormals(q);
     return q.blocks.count > 0;
 }
 

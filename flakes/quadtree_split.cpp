@@ -115,30 +115,9 @@ void balanceQuadrantCounts(int32_t n, int32_t counts[4], FlakeRandom& random) {
     }
 }
 
-void splitFlakeCount(const FlakeNode& node, FlakeNode children[4]) {
-    const uint32_t s = node.seed;
-    for (uint32_t k = 0; k < 4; ++k) {
-        children[k].seed = 4u * s + k;
-        children[k].inside = node.inside;
-        children[k].next = nullptr;
-    }
-
-    const float uMid = (node.uMin + node.uMax) * 0.5f;
-    const float vMid = (node.vMin + node.vMax) * 0.5f;
-    const float u[3] = {node.uMin, uMid, node.uMax};
-    const float v[3] = {node.vMin, vMid, node.vMax};
-    static constexpr int kCol[4] = {0, 1, 1, 0};
-    static constexpr int kRow[4] = {0, 0, 1, 1};
-    for (int k = 0; k < 4; ++k) {
-        children[k].uMin = u[kCol[k]];
-        children[k].uMax = u[kCol[k] + 1];
-        children[k].vMin = v[kRow[k]];
-        children[k].vMax = v[kRow[k] + 1];
-    }
-
-    FlakeRandom random(s);
-    int32_t counts[4] = {0, 0, 0, 0};
-    const int32_t n = node.count;
+void splitCounts(uint32_t seed, int32_t n, int32_t counts[4]) {
+    FlakeRandom random(seed);
+    counts[0] = counts[1] = counts[2] = counts[3] = 0;
     if (n <= 8) {
         // Each flake goes to quadrant 3 above 0.75, 2 above 0.5, 1 above 0.25, else 0. Counting
         // the flakes above each threshold gives the same four counts without a store per draw.
@@ -157,7 +136,22 @@ void splitFlakeCount(const FlakeNode& node, FlakeNode children[4]) {
         detail::approximateQuadrantCounts(n, random, counts);
         balanceQuadrantCounts(n, counts, random);
     }
-    for (int k = 0; k < 4; ++k) children[k].count = counts[k];
+}
+
+void splitFlakeNode(const FlakeNode& node, const int32_t counts[4], FlakeNode children[4]) {
+    const uint32_t s = node.seed;
+    const float uMid = (node.uMin + node.uMax) * 0.5f;
+    const float vMid = (node.vMin + node.vMax) * 0.5f;
+    children[0] = {4u * s, counts[0], node.uMin, node.vMin, uMid, vMid, node.inside, nullptr};
+    children[1] = {4u * s + 1u, counts[1], uMid, node.vMin, node.uMax, vMid, node.inside, nullptr};
+    children[2] = {4u * s + 2u, counts[2], uMid, vMid, node.uMax, node.vMax, node.inside, nullptr};
+    children[3] = {4u * s + 3u, counts[3], node.uMin, vMid, uMid, node.vMax, node.inside, nullptr};
+}
+
+void splitFlakeCount(const FlakeNode& node, FlakeNode children[4]) {
+    int32_t counts[4];
+    splitCounts(node.seed, node.count, counts);
+    splitFlakeNode(node, counts, children);
 }
 
 }  // namespace glitter

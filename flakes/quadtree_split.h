@@ -13,6 +13,13 @@ namespace glitter {
 // Children 0..3 counter-clockwise from the low corner; seeds 4*s + k (wrapping).
 void splitFlakeCount(const FlakeNode& node, FlakeNode children[4]);
 
+// The four child counts of a node with this seed and count: all a split computes that does not
+// depend on where the node lies.
+void splitCounts(uint32_t seed, int32_t n, int32_t counts[4]);
+
+// The four children of `node` with the given counts.
+void splitFlakeNode(const FlakeNode& node, const int32_t counts[4], FlakeNode children[4]);
+
 // Makes the four counts non-negative with sum n, drawing at most one number from `random`.
 // Counts below 1 are first set to 0. Runs in bounded time whatever the counts.
 void balanceQuadrantCounts(int32_t n, int32_t counts[4], FlakeRandom& random);

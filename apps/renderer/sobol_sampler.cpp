@@ -4,17 +4,46 @@ namespace glitter::renderer {
 
 namespace {
 
-std::uint32_t reverseBits(std::uint32_t x) {
-    x = ((x >> 1) & 0x55555555u) | ((x & 0x55555555u) << 1);
-    x = ((x >> 2) & 0x33333333u) | ((x & 0x33333333u) << 2);
-    x = ((x >> 4) & 0x0F0F0F0Fu) | ((x & 0x0F0F0F0Fu) << 4);
-    x = ((x >> 8) & 0x00FF00FFu) | ((x & 0x00FF00FFu) << 8);
-    return (x >> 16) | (x << 16);
+// Each byte's bits reversed.
+struct ByteReversal {
+    std::uint8_t byByte[256];
+};
+
+constexpr ByteReversal makeByteReversal() {
+    ByteReversal t{};
+    for (int value = 0; value < 256; ++value) {
+        int reversed = 0;
+        for (int bit = 0; bit < 8; ++bit) {
+            reversed |= ((value >> bit) & 1) << (7 - bit);
+        }
+        t.byByte[value] = static_cast<std::uint8_t>(reversed);
+    }
+    return t;
+}
+
+constexpr ByteReversal kReversed = makeByteReversal();
+
+// Called four times per value: four table reads, inlined everywhere.
+[[gnu::always_inline]] inline std::uint32_t reverseBits(std::uint32_t x) {
+    return (std::uint32_t{kReversed.byByte[x & 0xffu]} << 24) |
+           (std::uint32_t{kReversed.byByte[(x >> 8) & 0xffu]} << 16) |
+           (std::uint32_t{kReversed.byByte[(x >> 16) & 0xffu]} << 8) |
+           std::uint32_t{kReversed.byByte[x >> 24]};
+}
+
+// Wellons' lowbias32.
+[[gnu::always_inline]] inline std::uint32_t mix(std::uint32_t x) {
+    x ^= x >> 16;
+    x *= 0x7feb352du;
+    x ^= x >> 15;
+    x *= 0x846ca68bu;
+    x ^= x >> 16;
+    return x;
 }
 
 // Laine and Karras' bit-reversed permutation with Burley's constants: applied to reversed
 // bits it only lets each bit depend on the bits above it, which is Owen scrambling.
-std::uint32_t laineKarrasPermutation(std::uint32_t x, std::uint32_t seed) {
+[[gnu::always_inline]] inline std::uint32_t laineKarrasPermutation(std::uint32_t x, std::uint32_t seed) {
     x ^= x * 0x3d20adeau;
     x += seed;
     x *= (seed >> 16) | 1u;
@@ -23,7 +52,7 @@ std::uint32_t laineKarrasPermutation(std::uint32_t x, std::uint32_t seed) {
     return x;
 }
 
-std::uint32_t nestedUniformScramble(std::uint32_t x, std::uint32_t seed) {
+[[gnu::always_inline]] inline std::uint32_t nestedUniformScramble(std::uint32_t x, std::uint32_t seed) {
     return reverseBits(laineKarrasPermutation(reverseBits(x), seed));
 }
 
@@ -68,29 +97,56 @@ std::uint32_t sobolDimension(std::uint32_t index, std::uint32_t dimension) {
 
 }  // namespace
 
-std::uint32_t SobolSampler::hash(std::uint32_t x) {
-    // Wellons' lowbias32.
-    x ^= x >> 16;
-    x *= 0x7feb352du;
-    x ^= x >> 15;
-    x *= 0x846ca68bu;
-    x ^= x >> 16;
-    return x;
-}
+std::uint32_t SobolSampler::hash(std::uint32_t x) { return mix(x); }
 
 std::uint32_t SobolSampler::pixelSeed(std::uint32_t x, std::uint32_t y, std::uint32_t frameSeed) {
     return hash(hash(hash(x + 0x9e3779b9u) ^ y) ^ hash(frameSeed + 0x632be5abu));
 }
 
+namespace {
+
+// Callers draw a pair's two dimensions one after the other (pixel jitter, light position, BSDF
+// uniforms), and the two share the pair's seed and shuffled index. Each thread keeps those of
+// the last pair it met and the values it has computed of it. The values are a pure function of
+// pixel seed, index and dimension, so this changes no result whichever thread draws what.
+struct LastPair {
+    std::uint32_t pixelSeed = 0;
+    std::uint32_t index = 0;
+    std::uint32_t pair = 0;
+    bool known = false;
+    std::uint32_t pairSeed = 0;
+    std::uint32_t shuffled = 0;
+    bool valueKnown[2] = {false, false};
+    std::uint32_t bits[2] = {0, 0};
+};
+
+thread_local LastPair lastPair;
+
+}  // namespace
+
 std::uint32_t SobolSampler::sampleBits(std::uint32_t pixelSeed, std::uint32_t index,
                                        std::uint32_t dimension) {
-    // Each pair of dimensions gets its own seed, and the shuffled index decorrelates the
-    // pairs from one another (padding), so one 2-D sequence serves every dimension.
-    const std::uint32_t pairSeed = hash(pixelSeed ^ hash((dimension >> 1) + 0x68bc21ebu));
-    const std::uint32_t shuffled = nestedUniformScramble(index, pairSeed);
+    LastPair& last = lastPair;
+    const std::uint32_t pair = dimension >> 1;
+    if (!last.known || last.pixelSeed != pixelSeed || last.index != index || last.pair != pair) {
+        // Each pair of dimensions gets its own seed, and the shuffled index decorrelates the
+        // pairs from one another (padding), so one 2-D sequence serves every dimension.
+        last.pixelSeed = pixelSeed;
+        last.index = index;
+        last.pair = pair;
+        last.known = true;
+        last.pairSeed = mix(pixelSeed ^ mix(pair + 0x68bc21ebu));
+        last.shuffled = nestedUniformScramble(index, last.pairSeed);
+        last.valueKnown[0] = last.valueKnown[1] = false;
+    }
     const std::uint32_t component = dimension & 1u;
-    const std::uint32_t bits = sobolDimension(shuffled, component);
-    return nestedUniformScramble(bits, hash(pairSeed + 0x02e5be93u * (component + 1)));
+    if (!last.valueKnown[component]) {
+        last.bits[component] =
+            nestedUniformScramble(sobolDimension(last.shuffled, component),
+                                  mix(last.pairSeed + 0x02e5be93u * (component + 1)));
+        last.valueKnown[component] = true;
+    }
+    return last.bits[component];
 }
 
 float SobolSampler::sample(std::uint32_t pixelSeed, std::uint32_t index, std::uint32_t dimension) {

@@ -259,6 +259,71 @@ TYPED_TEST(FlakeSearch, RepeatedSearchesAreBitIdenticalAcrossObjectsAndAllocateN
     }
 }
 
+// The memo of splits and leaf normals is a pure function of a node's seed and count: whatever
+// it holds, a search gives the bits of a search without it. Neighbouring, overlapping
+// footprints (as camera samples of adjacent pixels are) so that entries are reused and evicted.
+TYPED_TEST(FlakeSearch, MemoNeverChangesTheResult) {
+    // Also cells of two flakes under footprints over 2 x 2 cells: cells (x, y) and (x + 1, y + 1)
+    // share a seed, so one search meets the same leaf again while its normals are pending.
+    const FlakeParams params[2] = {makeParams(10000000, 12), makeParams(2, 1)};
+    std::mt19937 rng(47);
+    std::uniform_real_distribution<float> jitter(-0.5f, 0.5f);
+    std::vector<std::pair<int, FlakeFootprint>> walk;
+    for (int i = 0; i < 120; ++i) {
+        const float side = i < 60 ? 4e-3f : 9e-3f, u = 0.3f + side * float(i % 60 / 4);
+        walk.push_back({0, makeFootprint({u + side * jitter(rng), 0.97f + side * jitter(rng)},
+                                         {side, 0.2f * side * jitter(rng)}, {0.0f, side})});
+    }
+    for (int i = 0; i < 40; ++i) {
+        walk.push_back({1, makeFootprint({jitter(rng) - 0.2f, jitter(rng) - 0.2f}, {1.0f, 0.0f},
+                                         {0.0f, 1.0f})});
+    }
+    auto search = [&](FlakeQuery<TypeParam>& q, const std::pair<int, FlakeFootprint>& f) {
+        run(q, params[f.first], f.second, {0.3f, -0.1f, -0.95f});
+        return collect(q, true);
+    };
+    FlakeQuery<TypeParam> reference;
+    setFlakeCacheSize(reference, {0, 0});
+    std::vector<std::vector<Found>> expected;
+    for (const auto& f : walk) expected.push_back(search(reference, f));
+
+    struct Case {
+        const char* name;
+        FlakeCacheSize size;
+        bool cold;  // a new query for every footprint
+        int threads;
+    } cases[] = {{"default, warm", {}, false, 1},
+                 {"default, cold", {}, true, 1},
+                 {"tiny", {1, 1}, false, 1},
+                 {"small, splits only", {6, 0}, false, 1},
+                 {"small, leaves only", {0, 5}, false, 1},
+                 {"small, two threads", {7, 6}, false, 2}};
+    for (const Case& c : cases) {
+        std::vector<int> mismatches(size_t(c.threads), 0);
+        auto work = [&](int t) {
+            FlakeQuery<TypeParam> warm;
+            setFlakeCacheSize(warm, c.size);
+            for (int pass = 0; pass < 2; ++pass) {
+                for (size_t i = 0; i < walk.size(); ++i) {
+                    const size_t j = (i + size_t(t) * 37) % walk.size();
+                    FlakeQuery<TypeParam> cold;
+                    setFlakeCacheSize(cold, c.size);
+                    const auto got = search(c.cold ? cold : warm, walk[j]);
+                    if (got.size() != expected[j].size() ||
+                        std::memcmp(got.data(), expected[j].data(), got.size() * sizeof(Found))) {
+                        ++mismatches[size_t(t)];
+                    }
+                }
+            }
+        };
+        std::vector<std::thread> threads;
+        for (int t = 1; t < c.threads; ++t) threads.emplace_back(work, t);
+        work(0);
+        for (auto& th : threads) th.join();
+        for (int m : mismatches) EXPECT_EQ(m, 0) << c.name;
+    }
+}
+
 TYPED_TEST(FlakeSearch, UnusableFootprintsSwitchDiscreteFlakesOff) {
     const FlakeParams params = makeParams(10000000, 12);
     const float nan = std::numeric_limits<float>::quiet_NaN();

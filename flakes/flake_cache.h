@@ -1,0 +1,91 @@
+#pragma once
+// A memo of the two things the footprint search recomputes most: the count split of a quadtree
+// node and the normals (and colours) of a leaf's flakes. Both depend on nothing but the node's
+// seed and flake count, so a search gives the same bits whatever the memo holds; neighbouring
+// camera samples and pixels meet mostly the same nodes, so most lookups hit.
+//
+// Direct-mapped tables of fixed size, allocated once on first use and owned by one query (one
+// pooled BSDF of one render thread): no locks, no allocation per search, bounded memory.
+
+#include <cstdint>
+#include <memory>
+#include <type_traits>
+
+#include "flakes/flake_block.h"
+
+namespace glitter {
+
+// Leaves with more flakes than this are not memoised (at the default depth a leaf holds well
+// under one flake on average).
+inline constexpr int32_t kCachedLeafFlakes = 4;
+
+struct SplitCacheEntry {
+    uint32_t seed;
+    int32_t count;  // 0: empty (nodes without flakes are never split)
+    int32_t children[4];
+};
+
+template <class T>
+struct LeafCacheEntry {
+    uint32_t seed;
+    int32_t count;  // 0: empty
+    uint32_t claim;  // which fill owns the entry; normals arrive after the leaf is claimed
+    int32_t ready;   // every normal of this claim has arrived
+    float nx[kCachedLeafFlakes], ny[kCachedLeafFlakes], nz[kCachedLeafFlakes];
+};
+
+template <class T>
+struct ColoredLeafCacheEntry : LeafCacheEntry<T> {
+    float r[kCachedLeafFlakes], g[kCachedLeafFlakes], b[kCachedLeafFlakes];
+};
+
+template <class T>
+using LeafEntry = std::conditional_t<kPlainFlakes<T>, LeafCacheEntry<T>, ColoredLeafCacheEntry<T>>;
+
+// Sizes as powers of two; 0 bits turns that table off.
+struct FlakeCacheSize {
+    int32_t splitBits = 14;
+    int32_t leafBits = 13;
+};
+
+template <class T>
+class FlakeCache {
+public:
+    explicit FlakeCache(FlakeCacheSize size)
+        : splitBits(size.splitBits), leafBits(size.leafBits),
+          splits(size.splitBits > 0 ? new SplitCacheEntry[size_t(1) << size.splitBits]() : nullptr),
+          leaves(size.leafBits > 0 ? new LeafEntry<T>[size_t(1) << size.leafBits]() : nullptr) {}
+
+    // Bytes held, for the stated memory bound.
+    static size_t bytes(FlakeCacheSize size) {
+        return (size.splitBits > 0 ? sizeof(SplitCacheEntry) << size.splitBits : 0) +
+               (size.leafBits > 0 ? sizeof(LeafEntry<T>) << size.leafBits : 0);
+    }
+
+    // The entry a node's key maps to, or null when the table is off.
+    SplitCacheEntry* splitSlot(uint32_t seed, int32_t count) {
+        if (!splits) return nullptr;
+        return &splits[slot(seed, count, splitBits)];
+    }
+    LeafEntry<T>* leafSlot(uint32_t seed, int32_t count) {
+        if (!leaves || count > kCachedLeafFlakes) return nullptr;
+        return &leaves[slot(seed, count, leafBits)];
+    }
+
+    uint32_t nextClaim() { return ++claims; }
+
+private:
+    static uint32_t slot(uint32_t seed, int32_t count, int32_t bits) {
+        // Sibling seeds are consecutive; a multiplicative hash spreads them over the table.
+        const uint32_t h = (seed ^ (uint32_t(count) * 0x85EBCA6Bu)) * 0x9E3779B1u;
+        return h >> (32 - bits);
+    }
+
+    int32_t splitBits;
+    int32_t leafBits;
+    std::unique_ptr<SplitCacheEntry[]> splits;
+    std::unique_ptr<LeafEntry<T>[]> leaves;
+    uint32_t claims = 0;
+};
+
+}  // namespace glitter
