@@ -4,8 +4,10 @@
 
 namespace KuvoUtils {
 
+// final: pools destroy elements as PoolElement<T>, never through a base, and T (a renderer
+// base class) keeps its non-virtual destructor for the renderer's object layout.
 template <typename T>
-struct PoolElement : public T {
+struct PoolElement final : public T {
     // Not set by construction: ElementPool::take sets it to null before handing the element out,
     // and giveBack points it at the element given back before.
     PoolElement* nextFree;
