@@ -64,6 +64,63 @@ inline void normalizeUnlessDegenerate(float& x, float& y, float& z) {
     z = z / len;
 }
 
+// Below this cone measure (1 - cos of the blur angle; about 0.63 degrees) the cone spans
+// fewer than 2^10 float steps of cosine below 1, while the stored flake directions are unit
+// only to a few steps and a float dot product rounds by one more. The cone test then accepts
+// regions several times the cone, or none, and the densities no longer integrate to 1. There
+// the test is made in double on unit directions, and sampling builds its directions in double.
+inline constexpr float kNarrowConeMeasure = 0x1p-14f;
+
+struct UnitDirection {
+    double x, y, z;
+};
+
+// Unit length in double; a zero direction stays zero (outside every cone, as in float).
+inline UnitDirection unitInDouble(float x, float y, float z) {
+    const double len = std::sqrt(double(x) * x + double(y) * y + double(z) * z);
+    if (!(len > 0.0)) return {double(x), double(y), double(z)};
+    return {x / len, y / len, z / len};
+}
+
+// The cone test of a narrow cone: unless the angle's cosine is at most cosBlur, as in float.
+inline bool inNarrowCone(const UnitDirection& probe, float x, float y, float z, float cosBlur) {
+    const UnitDirection d = unitInDouble(x, y, z);
+    return !(d.x * probe.x + d.y * probe.y + d.z * probe.z <= double(cosBlur));
+}
+
+// sumFlakesInCone for narrow cones, lane by lane: the same running sums in the same order, so
+// only which flakes count differs from the four-wide test.
+template <class T>
+FlakeConeSum<T> sumFlakesInNarrowCone(const FlakeQuery<T>& q) {
+    const UnitDirection probe = unitInDouble(q.probeDir.x, q.probeDir.y, q.probeDir.z);
+    const float cosBlur = q.params->cosBlurAngle;
+    alignas(16) float sum0[4] = {}, sum1[4] = {}, sum2[4] = {};
+    int32_t count = 0;
+    const uint32_t blocks = uint32_t(q.blocks.count);
+    for (uint32_t i = 0; i < blocks; ++i) {
+        const FlakeBlock<T>& b = q.blocks.data[i];
+        for (uint32_t lane = 0; lane < 4; ++lane) {
+            if (!inNarrowCone(probe, b.x[lane], b.y[lane], b.z[lane], cosBlur)) continue;
+            if (i * 4 + lane < q.flakeCount) ++count;  // filler lanes are not flakes
+            if constexpr (kPlainFlakes<T>) {
+                sum0[lane] = sum0[lane] + b.weight[lane];
+            } else {
+                sum0[lane] = sum0[lane] + b.r[lane];
+                sum1[lane] = sum1[lane] + b.g[lane];
+                sum2[lane] = sum2[lane] + b.b[lane];
+            }
+        }
+    }
+    using simd::Float4;
+    if constexpr (kPlainFlakes<T>) {
+        return {reduceLanes(Float4::load(sum0)), count};
+    } else {
+        return {T(reduceLanes(Float4::load(sum0)), reduceLanes(Float4::load(sum1)),
+                  reduceLanes(Float4::load(sum2))),
+                count};
+    }
+}
+
 }  // namespace detail
 
 // Sum of the weights (or colours) of the flakes whose mirror direction lies strictly inside
@@ -73,6 +130,9 @@ inline void normalizeUnlessDegenerate(float& x, float& y, float& z) {
 // sampling can pick.
 template <class T>
 FlakeConeSum<T> sumFlakesInCone(const FlakeQuery<T>& q) {
+    if (1.0f - q.params->cosBlurAngle < detail::kNarrowConeMeasure) {
+        return detail::sumFlakesInNarrowCone(q);
+    }
     using simd::Float4;
     // Lanes set in a 4-bit mask; the baseline instruction set has no popcount instruction.
     static constexpr int8_t kLanes[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};

@@ -24,11 +24,6 @@ KuvoUtils::Vector frameTangent(const KuvoUtils::Vector& n);
 
 namespace detail {
 
-// Below this cone measure (1 - cos of the blur angle; about 0.63 degrees) the cone spans
-// fewer than 2^10 float steps of cosine below 1. Built in float, its directions crowd onto a
-// few rings and many fail the evaluation's cone test; there they are built in double instead.
-inline constexpr float kNarrowConeMeasure = 0x1p-14f;
-
 // A direction uniform in the cone of cosine cosBlur around r, built in double and rounded once
 // (u = 1 on the axis, u = 0 on the rim, as in the float construction).
 inline KuvoUtils::Vector narrowConeDirection(const KuvoUtils::Vector& r, float cosBlur, float uCone,
@@ -78,8 +73,8 @@ KuvoUtils::Vector sampleFlakeCone(const FlakeQuery<T>& q, float uFlake, float uC
     inCone = true;
     if (1.0f - cosBlur < kNarrowConeMeasure) {
         const Vector d = narrowConeDirection(r, cosBlur, uCone, uAngle);
-        // The evaluation's test, in its order of operations.
-        inCone = !(r.x * d.x + r.y * d.y + r.z * d.z <= cosBlur);
+        // The evaluation's test: d is the probe, r the flake's stored direction.
+        inCone = inNarrowCone(unitInDouble(d.x, d.y, d.z), r.x, r.y, r.z, cosBlur);
         return d;
     }
     const float gamma = (1.0f - cosBlur) * uCone + cosBlur;

@@ -35,29 +35,6 @@ struct Case {
     double zoom = 1.0;
 };
 
-// The cone test measures 1 - cos(blur) only for flake directions of unit length; the stored ones
-// are unit to a few float steps. In a cone only a few steps wide a flake a step long is accepted
-// over up to several times its cone, and the evaluation's density then exceeds what any sampler
-// can draw. The narrow cases therefore bring each direction to just within unit length first.
-template <class T>
-void bringFlakesWithinUnitLength(FlakeQuery<T>& q) {
-    for (uint32_t f = 0; f < q.flakeCount; ++f) {
-        FlakeBlock<T>& b = q.blocks.data[f / 4];
-        float* c[3] = {&b.x[f % 4], &b.y[f % 4], &b.z[f % 4]};
-        auto length2 = [&] {
-            return double(*c[0]) * *c[0] + double(*c[1]) * *c[1] + double(*c[2]) * *c[2];
-        };
-        const double length = std::sqrt(length2());
-        for (float* x : c) *x = float(*x / length);
-        while (length2() > 1.0) {
-            float* largest = *std::max_element(c, c + 3, [](const float* x, const float* y) {
-                return std::fabs(*x) < std::fabs(*y);
-            });
-            *largest = std::nextafter(*largest, 0.0f);
-        }
-    }
-}
-
 template <class T>
 ChiSquareResult runCase(const Case& k) {
     TestMaterial m;
@@ -77,7 +54,6 @@ ChiSquareResult runCase(const Case& k) {
     EXPECT_EQ(bsdf.query.enabled, k.expectedFlakes > 0.0f ? 1 : 0);
 
     FlakeQuery<T>& q = bsdf.query;
-    if (k.zoom != 1.0) bringFlakesWithinUnitLength(q);
     // Mirror direction c of the view and a basis (t, b) across it, for the magnification.
     const double vl =
         std::sqrt(double(q.viewDir.x) * q.viewDir.x + double(q.viewDir.y) * q.viewDir.y +
@@ -162,14 +138,15 @@ TEST(BsdfChiSquareStatistical, DiscreteFlakes) {
     EXPECT_TRUE(colored.passed) << colored.message;
 }
 
-// Blur cones only 26 and 6 float steps of cosine wide, around a few flakes of almost
-// mirror-smooth normals: sampling must draw only directions the evaluation's cone test accepts,
-// refusing the rest at the rate the evaluation's density leaves over. (At 0.02 degrees, one
-// step, the histogram's integration of the cone's rim no longer converges.)
+// Blur cones 26, 6 and 1 float steps of cosine wide, around a few flakes of almost mirror-smooth
+// normals as the search stores them (unit only to a few steps): sampling must draw only
+// directions the evaluation's cone test accepts, refusing the rest at the rate the evaluation's
+// density leaves over.
 TEST(BsdfChiSquareStatistical, NarrowCones) {
     const Case cases[] = {
         {"narrow_blur0.1", 1.0f, 20.0f, 3.0f, 0.1f, 100.0},
         {"narrow_blur0.05", 1.0f, 20.0f, 3.0f, 0.05f, 100.0},
+        {"narrow_blur0.02", 1.0f, 20.0f, 3.0f, 0.02f, 250.0},
     };
     for (const Case& k : cases) {
         const ChiSquareResult r = runCase<float>(k);
