@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -27,7 +28,10 @@ inline std::string readFile(const fs::path& path) {
 /// Suite and test name of the running test, usable in a file name.
 inline std::string currentTestName() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "_" + info->name();
+    // The process id keeps two test runs on one machine (two build trees) out of each other's
+    // scratch files.
+    std::string name = std::string(info->test_suite_name()) + "_" + info->name() + "_" +
+                       std::to_string(::getpid());
     std::replace(name.begin(), name.end(), '/', '_');
     return name;
 }
