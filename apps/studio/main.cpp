@@ -2,6 +2,7 @@
 // the address to open (with its token) and serves until interrupted.
 #include <signal.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -92,6 +93,8 @@ int main(int argc, char** argv) {
                    stderr);
         return 2;
     }
+    // Half size: the turntable is for judging flicker, the views for judging detail.
+    preview.turntableSize = std::max(16, preview.size / 2);
     server.webFolder = defaultWebFolder();
 
     // The signals are taken by a thread of their own, which stops the server cleanly.

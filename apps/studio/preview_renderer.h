@@ -25,7 +25,7 @@ struct PreviewOptions {
     int size = 256;          ///< close and far views, square
     int maxPasses = 64;      ///< the views stop at this many samples per pixel
     int turntableFrames = 8;
-    int turntableSize = 128;
+    int turntableSize = 128;  ///< main() makes it half the views' size
     int turntableSpp = 2;
     int turntableAfter = 8;  ///< the turntable is rendered once the views have this many passes
     int threads = 0;         ///< 0: one per hardware thread

@@ -282,8 +282,10 @@ void StudioSession::open(const std::string& relative) {
             session_.loadScene(path.string());
             attach(session_.findMaterial(""));
         } catch (const std::exception& e) {
+            const unsigned unchanged = revision_;
             session_.loadScene(backup.string());
             attach(session_.findMaterial(""));
+            revision_ = unchanged;
             throw StudioError(422, e.what());
         }
     } catch (...) {
