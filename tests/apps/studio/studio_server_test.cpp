@@ -1,6 +1,7 @@
 // glitter-studio's server over real HTTP on the loopback address: every request it must refuse
 // is refused with a 4xx and leaves the material as it was, while the same requests made properly
-// go through.
+// go through. Its suite is named for threads: the server, the preview worker and its render
+// threads run at once, so ThreadSanitizer runs it too.
 #include "apps/studio/studio_server.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class StudioServerTest : public ::testing::Test {
+class StudioServerThreads : public ::testing::Test {
   protected:
     static PreviewOptions previewOptions() {
         PreviewOptions o;
@@ -62,7 +63,7 @@ class StudioServerTest : public ::testing::Test {
     }
 };
 
-TEST_F(StudioServerTest, RefusedRequestsChangeNothing) {
+TEST_F(StudioServerThreads, RefusedRequestsChangeNothing) {
     const std::string before = session.state().dump();
     const std::string port = std::to_string(server.port());
     struct Case {
