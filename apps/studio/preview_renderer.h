@@ -27,7 +27,7 @@ struct PreviewOptions {
     int turntableFrames = 8;
     int turntableSize = 128;  ///< main() makes it half the views' size
     int turntableSpp = 2;
-    int turntableAfter = 8;  ///< the turntable is rendered once the views have this many passes
+    int turntableAfter = 16;  ///< the turntable is rendered once the views have this many passes
     int threads = 0;         ///< 0: one per hardware thread
 };
 
