@@ -83,9 +83,12 @@ before(async () => {
   await page.waitForFunction(() => document.body.dataset.ready === 'true');
 });
 
+// The server must also stop cleanly: under the sanitizer build a report makes the exit code fail.
 after(async () => {
   await browser?.close();
-  studio?.kill('SIGTERM');
+  const exited = new Promise((resolve) => studio.on('exit', (code, signal) => resolve(code ?? signal)));
+  studio.kill('SIGTERM');
+  assert.equal(await exited, 0);
   fs.rmSync(folder, { recursive: true, force: true });
 });
 
