@@ -89,8 +89,9 @@ int main(int argc, char** argv) {
     }
     if (preview.pluginPath.empty()) preview.pluginPath = glitter::pluginloader::defaultPluginPath();
     if (preview.pluginPath.empty()) {
-        std::fputs("glitter-studio: no plug-in library built beside this program: name one (--plugin)\n",
-                   stderr);
+        std::fputs(
+            "glitter-studio: no plug-in library built beside this program: name one (--plugin)\n",
+            stderr);
         return 2;
     }
     // Half size: the turntable is for judging flicker, the views for judging detail.

@@ -10,11 +10,10 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "apps/renderer/image.h"
 
@@ -22,13 +21,13 @@ namespace glitter::studio {
 
 struct PreviewOptions {
     std::string pluginPath;
-    int size = 256;          ///< close and far views, square
-    int maxPasses = 64;      ///< the views stop at this many samples per pixel
+    int size = 256;      ///< close and far views, square
+    int maxPasses = 64;  ///< the views stop at this many samples per pixel
     int turntableFrames = 8;
     int turntableSize = 128;  ///< main() makes it half the views' size
     int turntableSpp = 2;
     int turntableAfter = 16;  ///< the turntable is rendered once the views have this many passes
-    int threads = 0;         ///< 0: one per hardware thread
+    int threads = 0;          ///< 0: one per hardware thread
 };
 
 class PreviewRenderer {

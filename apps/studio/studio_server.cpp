@@ -53,7 +53,8 @@ std::string cookieToken(const httplib::Request& req) {
 
 json body(const httplib::Request& req) {
     json j = json::parse(req.body, nullptr, false);
-    if (j.is_discarded() || !j.is_object()) throw StudioError(400, "the body must be a JSON object");
+    if (j.is_discarded() || !j.is_object())
+        throw StudioError(400, "the body must be a JSON object");
     return j;
 }
 
@@ -111,9 +112,10 @@ StudioServer::StudioServer(StudioSession& session_, PreviewRenderer& preview_,
                 refuse(res, 500, "unknown failure");
             }
         });
-    server.set_default_headers({{"Cache-Control", "no-store"},
-                                {"X-Content-Type-Options", "nosniff"},
-                                {"Content-Security-Policy", "default-src 'self'; img-src 'self' blob:"}});
+    server.set_default_headers(
+        {{"Cache-Control", "no-store"},
+         {"X-Content-Type-Options", "nosniff"},
+         {"Content-Security-Policy", "default-src 'self'; img-src 'self' blob:"}});
     routes();
     changed();
 }
@@ -138,8 +140,8 @@ void StudioServer::listen() { server.listen_after_bind(); }
 void StudioServer::stop() { server.stop(); }
 
 std::string StudioServer::url() const {
-    const std::string host = opts.address.find(':') != std::string::npos ? "[" + opts.address + "]"
-                                                                          : opts.address;
+    const std::string host =
+        opts.address.find(':') != std::string::npos ? "[" + opts.address + "]" : opts.address;
     return "http://" + host + ":" + std::to_string(port_) + "/?token=" + opts.token;
 }
 
@@ -149,17 +151,18 @@ bool StudioServer::admit(const httplib::Request& req, httplib::Response& res) {
     const std::string host = req.get_header_value("Host");
     const std::string port = ":" + std::to_string(port_);
     bool hostOk = false;
-    for (const std::string& name : {std::string("127.0.0.1"), std::string("localhost"),
-                                   std::string("[::1]"), opts.address}) {
+    for (const std::string& name :
+         {std::string("127.0.0.1"), std::string("localhost"), std::string("[::1]"), opts.address}) {
         hostOk = hostOk || host == name + port;
     }
     if (!hostOk) {
         refuse(res, 421, "the Host header must name this server on the loopback address");
         return false;
     }
-    const std::string given = req.has_param("token")          ? req.get_param_value("token")
-                              : req.has_header("X-Studio-Token") ? req.get_header_value("X-Studio-Token")
-                                                                 : cookieToken(req);
+    const std::string given = req.has_param("token") ? req.get_param_value("token")
+                              : req.has_header("X-Studio-Token")
+                                  ? req.get_header_value("X-Studio-Token")
+                                  : cookieToken(req);
     if (!sameToken(given, opts.token)) {
         refuse(res, 403, "a valid token is required: open the address the studio printed");
         return false;
@@ -197,11 +200,11 @@ void StudioServer::routes() {
         res.set_content(json{{"material", session.state()}, {"preview", preview.status()}}.dump(),
                         "application/json");
     });
-    server.Get(R"(/api/icon/([0-2])\.png)", [this](const httplib::Request& req,
-                                                   httplib::Response& res) {
-        std::lock_guard<std::mutex> lock(mutex);
-        res.set_content(session.iconPng(std::stoi(req.matches[1].str())), "image/png");
-    });
+    server.Get(R"(/api/icon/([0-2])\.png)",
+               [this](const httplib::Request& req, httplib::Response& res) {
+                   std::lock_guard<std::mutex> lock(mutex);
+                   res.set_content(session.iconPng(std::stoi(req.matches[1].str())), "image/png");
+               });
     server.Get(R"(/api/preview/(close|far|turntable)\.(png|exr))",
                [this](const httplib::Request& req, httplib::Response& res) {
                    const std::string view = req.matches[1].str();

@@ -4,12 +4,12 @@
 // anything; bodies are bounded.
 #pragma once
 
+#include <httplib.h>
+
 #include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
-
-#include <httplib.h>
 
 #include "apps/studio/preview_renderer.h"
 #include "apps/studio/studio_session.h"

@@ -25,7 +25,9 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-std::string utf8(const host::MCHAR* text) { return text != nullptr ? host::WStr(text).toUtf8() : ""; }
+std::string utf8(const host::MCHAR* text) {
+    return text != nullptr ? host::WStr(text).toUtf8() : "";
+}
 
 std::string resourceText(host::ClassDesc& cd, int id) {
     if (id == 0) return {};
@@ -134,7 +136,8 @@ json StudioSession::describe() {
     if (host::FPInterface* fp =
             classDesc_->GetInterface(host::IMATERIAL_BROWSER_ENTRY_INFO_INTERFACE)) {
         // The interface id is the type: the host hands the interface out as its base.
-        entry["category"] = utf8(static_cast<host::IMaterialBrowserEntryInfo*>(fp)->GetEntryCategory());
+        entry["category"] =
+            utf8(static_cast<host::IMaterialBrowserEntryInfo*>(fp)->GetEntryCategory());
     }
     json rollouts = json::array();
     host::IMtlParams& params = dialog_->params();
@@ -163,7 +166,7 @@ json StudioSession::describe() {
                 c["high"] = rangeValue(*def, def->rangeHigh);
             }
             c["step"] = def->ui->spinnerScale == host::SPIN_AUTOSCALE ? json(nullptr)
-                                                                       : json(def->ui->spinnerScale);
+                                                                      : json(def->ui->spinnerScale);
             c["items"] = editor_->comboItems(*def);
             controls.push_back(std::move(c));
         }

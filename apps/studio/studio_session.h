@@ -6,11 +6,9 @@
 
 #include <filesystem>
 #include <memory>
-#include <mutex>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "apps/host/host_session.h"
 #include "apps/host/param_editor.h"
