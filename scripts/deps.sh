@@ -4,6 +4,7 @@ GLITTER_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libembree-dev libopenexr-dev libpng-dev
     python3-dev pybind11-dev python3-numpy python3-pytest python3-matplotlib
+    libcpp-httplib-dev nlohmann-json3-dev chromium nodejs
 )
 
 glitter_install_deps() {
@@ -19,5 +20,21 @@ glitter_install_deps() {
         [[ $(id -u) -eq 0 ]] || sudo=(sudo)
         "${sudo[@]}" apt-get update -q
         DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+    fi
+}
+
+# The studio's page tests drive the system's chromium with playwright-core from npm, installed
+# into their own folder from the lock file; nothing downloads a browser.
+glitter_install_node_deps() {
+    local root
+    root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+    if ! command -v npm >/dev/null; then
+        local sudo=()
+        [[ $(id -u) -eq 0 ]] || sudo=(sudo)
+        DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q --no-install-recommends npm
+    fi
+    if [[ ! -d "$root/tests/apps/studio/node_modules/playwright-core" ]]; then
+        (cd "$root/tests/apps/studio" &&
+            PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund)
     fi
 }

@@ -6,6 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
 glitter_install_deps
+glitter_install_node_deps
 
 presets=(${GLITTER_PRESETS:-release scalar asan tsan fuzz})
 werror=OFF

@@ -98,10 +98,10 @@ std::string formatClassId(const host::Class_ID& id) {
     return text;
 }
 
-void printClasses(const PluginLibrary& library, std::ostream& out) {
+void printClasses(const pluginloader::PluginLibrary& library, std::ostream& out) {
     out << "Library      " << library.path() << '\n'
         << "Description  " << library.description() << '\n'
-        << "Version      " << formatVersion(library.version()) << '\n'
+        << "Version      " << pluginloader::formatVersion(library.version()) << '\n'
         << "Classes      " << library.classes().size() << '\n';
     for (host::ClassDesc* cd : library.classes()) {
         TextTable table;

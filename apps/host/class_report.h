@@ -6,11 +6,11 @@
 #include <ostream>
 #include <string>
 
-#include "apps/host/plugin_library.h"
+#include "apps/plugin_loader/plugin_library.h"
 
 namespace glitter::hostcli {
 
-void printClasses(const PluginLibrary& library, std::ostream& out);
+void printClasses(const pluginloader::PluginLibrary& library, std::ostream& out);
 
 /// "(0x6113692d, 0x4e1d1282)".
 std::string formatClassId(const host::Class_ID& id);

@@ -17,7 +17,7 @@ constexpr char kProgram[] = "glitter-host";
 
 std::string pluginPathFor(const CommandLine& cl) {
     if (!cl.pluginPath.empty()) return cl.pluginPath;
-    std::string path = defaultPluginPath();
+    std::string path = pluginloader::defaultPluginPath();
     if (path.empty()) {
         throw CliError(
             "no plug-in library given, and none was built beside this program: name one (PLUGIN)");

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "apps/host/plugin_library.h"
+#include "apps/plugin_loader/plugin_library.h"
 #include "platform/host/class_directory.h"
 #include "platform/host/mtl.h"
 #include "platform/host/scene.h"
@@ -18,7 +18,7 @@ class HostSession {
     HostSession(const HostSession&) = delete;
     HostSession& operator=(const HostSession&) = delete;
 
-    const PluginLibrary& library() const { return library_; }
+    const pluginloader::PluginLibrary& library() const { return library_; }
     host::Scene& scene() { return scene_; }
 
     /// A new material of the library, added to the scene. `className` names the class (class or
@@ -37,7 +37,7 @@ class HostSession {
   private:
     // Declared in this order so that the scene (and every object of the library's classes)
     // goes first and the library's code is unloaded last.
-    PluginLibrary library_;
+    pluginloader::PluginLibrary library_;
     host::ClassDirectory classes_;
     host::Scene scene_;
 };

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "apps/plugin_loader/plugin_library.h"
 #include "platform/host/plugin_library_abi.h"
 
 namespace glitter::renderer {
@@ -156,7 +157,7 @@ void resolvePluginPath(CliOptions& options) {
         material.pluginPath.clear();
         return;
     }
-    material.pluginPath = options.plugin.empty() ? defaultPluginPath() : options.plugin;
+    material.pluginPath = options.plugin.empty() ? pluginloader::defaultPluginPath() : options.plugin;
     if (material.pluginPath.empty()) {
         throw UsageError(std::string("the material plug-in library ") + kPluginLibraryFileName +
                          " is neither beside the program nor in its build; give --plugin PATH");

@@ -8,7 +8,7 @@
 
 #include "apps/renderer/builtin_material.h"
 #include "apps/renderer/parameter_setting.h"
-#include "apps/renderer/plugin_library.h"
+#include "apps/plugin_loader/plugin_library.h"
 #include "apps/renderer/plugin_material.h"
 #include "platform/host/interval.h"
 #include "platform/renderer/kuvo_render_mtl.h"

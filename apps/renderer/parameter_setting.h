@@ -7,11 +7,15 @@
 #include <string_view>
 #include <vector>
 
-#include "apps/renderer/plugin_library.h"
+#include "apps/plugin_loader/plugin_library.h"
 #include "platform/host/interval.h"
 #include "platform/host/mtl.h"
 
 namespace glitter::renderer {
+
+// The loader is shared with the other programs; its error is the renderer's error for any
+// plug-in library, material or parameter it cannot use.
+using pluginloader::PluginError;
 
 /// A parameter setting the material cannot take: an unknown name, or a value that does not
 /// parse or lies out of range.

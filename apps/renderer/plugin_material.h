@@ -6,12 +6,14 @@
 #include <string>
 
 #include "apps/renderer/parameter_setting.h"
-#include "apps/renderer/plugin_library.h"
+#include "apps/plugin_loader/plugin_library.h"
 #include "platform/host/mtl.h"
 #include "platform/host/scene.h"
 #include "platform/renderer/kuvo_render_mtl.h"
 
 namespace glitter::renderer {
+
+using pluginloader::PluginLibrary;
 
 class PluginMaterial {
   public:

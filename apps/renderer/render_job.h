@@ -4,6 +4,7 @@
 // same options give the same bits everywhere.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -37,6 +38,10 @@ class RenderJob {
     const std::string& chosenParameters() const { return chosenParams; }
     /// The render options the scene chose (" --option value" each), empty when none.
     const std::string& chosenOptions() const { return chosenOpts; }
+
+    /// Another sample pattern for the following frames (RenderSettings::seed): progressive
+    /// renders add up passes of different seeds.
+    void setSeed(std::uint32_t seed) { renderSettings.seed = seed; }
 
     /// Renders frame `frame` (0 to frames - 1) at its host time. `progress` as for
     /// Renderer::render. Shading points of the frame are added to `shadingPoints` if given.

@@ -14,7 +14,7 @@
 
 #include "apps/renderer/cli_options.h"
 #include "apps/renderer/parameter_setting.h"
-#include "apps/renderer/plugin_library.h"
+#include "apps/plugin_loader/plugin_library.h"
 #include "python/src/batch_bsdf.h"
 #include "python/src/inprocess_render.h"
 #include "python/src/param_table.h"

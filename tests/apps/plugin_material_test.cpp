@@ -11,7 +11,7 @@
 
 #include "apps/renderer/material_source.h"
 #include "apps/renderer/parameter_setting.h"
-#include "apps/renderer/plugin_library.h"
+#include "apps/plugin_loader/plugin_library.h"
 #include "apps/renderer/unique_message_log.h"
 #include "platform/host/checker_texmap.h"
 #include "platform/host/iparam_block2.h"

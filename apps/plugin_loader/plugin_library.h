@@ -1,13 +1,22 @@
 // A plug-in library loaded by path with dlopen, reached only through the four functions every
-// plug-in library exports: its description, its version word and its class descriptors.
+// plug-in library exports: its description, its version word and its class descriptors. The
+// programs that load the material (glitter-host, glitter_render, glitter-studio) share this
+// loader, so they accept and refuse exactly the same libraries.
 #pragma once
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "platform/host/class_desc.h"
 
-namespace glitter::hostcli {
+namespace glitter::pluginloader {
+
+/// A plug-in library, material or parameter that cannot be used; the message says why.
+class PluginError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
 
 class PluginLibrary {
   public:
@@ -18,9 +27,9 @@ class PluginLibrary {
     /// More classes than this is taken for a damaged library, not a plug-in.
     static constexpr int kMaxClasses = 4096;
 
-    /// Loads the library at `path` and reads its classes. Throws CliError naming the file and
-    /// what is wrong: missing, not loadable, an export missing, a version this host does not
-    /// run, or a class count or descriptor that makes no sense.
+    /// Loads the library at `path` and reads its classes. Throws PluginError naming the file
+    /// and what is wrong: missing, not loadable, an export missing, a version this host does
+    /// not run, or a class count or descriptor that makes no sense.
     explicit PluginLibrary(const std::string& path);
     /// Unloads the library: every object of its classes must be gone by then.
     ~PluginLibrary();
@@ -32,6 +41,9 @@ class PluginLibrary {
     host::ULONG version() const { return version_; }
     /// LibClassDesc(0 .. LibNumberClasses() - 1), in that order.
     const std::vector<host::ClassDesc*>& classes() const { return classes_; }
+    /// Class 0, which a material library registers as its material. Throws PluginError when
+    /// the library has no class or its class 0 is not a material.
+    host::ClassDesc& materialClass() const;
 
   private:
     void* handle_ = nullptr;
@@ -48,4 +60,4 @@ std::string defaultPluginPath();
 /// Text of a version word: "0x42042c00 (release 0x4204, API 44, SDK revision 0)".
 std::string formatVersion(host::ULONG version);
 
-}  // namespace glitter::hostcli
+}  // namespace glitter::pluginloader

@@ -1,15 +1,15 @@
-#include "apps/host/plugin_library.h"
+#include "apps/plugin_loader/plugin_library.h"
 
 #include <dlfcn.h>
 
 #include <cstdio>
 #include <filesystem>
 
-#include "apps/host/cli_error.h"
-#include "platform/host/wstr.h"
+#include "platform/host/class_id.h"
 #include "platform/host/plugin_library_abi.h"
+#include "platform/host/wstr.h"
 
-namespace glitter::hostcli {
+namespace glitter::pluginloader {
 namespace {
 
 namespace fs = std::filesystem;
@@ -30,9 +30,10 @@ std::string formatVersion(host::ULONG version) {
 PluginLibrary::PluginLibrary(const std::string& path) : path_(path) {
     std::error_code ec;
     const fs::file_status status = fs::status(path, ec);
-    if (ec || !fs::exists(status)) throw CliError("plug-in library '" + path + "' does not exist");
+    if (ec || !fs::exists(status))
+        throw PluginError("plug-in library '" + path + "' does not exist");
     if (!fs::is_regular_file(status)) {
-        throw CliError("plug-in library '" + path + "' is not a file");
+        throw PluginError("plug-in library '" + path + "' is not a file");
     }
     // An absolute path, so dlopen never searches the library path for a bare file name.
     const std::string absolute = fs::absolute(path, ec).string();
@@ -41,15 +42,15 @@ PluginLibrary::PluginLibrary(const std::string& path) : path_(path) {
     handle_ = dlopen(absolute.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle_ == nullptr) {
         const char* reason = dlerror();
-        throw CliError("cannot load plug-in library '" + path +
-                       "': " + (reason != nullptr ? reason : "unknown reason"));
+        throw PluginError("cannot load plug-in library '" + path +
+                          "': " + (reason != nullptr ? reason : "unknown reason"));
     }
     try {
         auto find = [&](const char* name) {
             void* symbol = dlsym(handle_, name);
             if (symbol == nullptr) {
-                throw CliError("'" + path + "' is not a plug-in library: it does not export " +
-                               name);
+                throw PluginError("'" + path + "' is not a plug-in library: it does not export " +
+                                  name);
             }
             return symbol;
         };
@@ -62,22 +63,22 @@ PluginLibrary::PluginLibrary(const std::string& path) : path_(path) {
 
         version_ = libVersion();
         if (releaseAndApi(version_) != releaseAndApi(kHostVersion)) {
-            throw CliError("plug-in library '" + path + "' was built for host version " +
-                           formatVersion(version_) + "; this host is " +
-                           formatVersion(kHostVersion));
+            throw PluginError("plug-in library '" + path + "' was built for host version " +
+                              formatVersion(version_) + "; this host is " +
+                              formatVersion(kHostVersion));
         }
         const host::MCHAR* description = libDescription();
         description_ = host::WStr(description).toUtf8();
         const int count = libNumberClasses();
         if (count < 0 || count > kMaxClasses) {
-            throw CliError("plug-in library '" + path + "' claims " + std::to_string(count) +
-                           " classes");
+            throw PluginError("plug-in library '" + path + "' claims " + std::to_string(count) +
+                              " classes");
         }
         for (int i = 0; i < count; ++i) {
             host::ClassDesc* cd = libClassDesc(i);
             if (cd == nullptr) {
-                throw CliError("plug-in library '" + path + "' has no class descriptor " +
-                               std::to_string(i) + " of " + std::to_string(count));
+                throw PluginError("plug-in library '" + path + "' has no class descriptor " +
+                                  std::to_string(i) + " of " + std::to_string(count));
             }
             classes_.push_back(cd);
         }
@@ -88,6 +89,13 @@ PluginLibrary::PluginLibrary(const std::string& path) : path_(path) {
 }
 
 PluginLibrary::~PluginLibrary() { dlclose(handle_); }
+
+host::ClassDesc& PluginLibrary::materialClass() const {
+    if (classes_.empty() || classes_.front()->SuperClassID() != host::MATERIAL_CLASS_ID) {
+        throw PluginError("plug-in library '" + path_ + "' has no material as its class 0");
+    }
+    return *classes_.front();
+}
 
 std::string defaultPluginPath() {
     std::error_code ec;
@@ -102,4 +110,4 @@ std::string defaultPluginPath() {
     return {};
 }
 
-}  // namespace glitter::hostcli
+}  // namespace glitter::pluginloader

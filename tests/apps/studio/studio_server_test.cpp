@@ -1,0 +1,130 @@
+// glitter-studio's server over real HTTP on the loopback address: every request it must refuse
+// is refused with a 4xx and leaves the material as it was, while the same requests made properly
+// go through. Its suite is named for threads: the server, the preview worker and its render
+// threads run at once, so ThreadSanitizer runs it too.
+#include "apps/studio/studio_server.h"
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <thread>
+
+namespace glitter::studio {
+namespace {
+
+namespace fs = std::filesystem;
+
+class StudioServerThreads : public ::testing::Test {
+  protected:
+    static PreviewOptions previewOptions() {
+        PreviewOptions o;
+        o.pluginPath = GLITTER_PLUGIN_DLT;
+        o.size = 16;
+        o.maxPasses = 1;
+        o.turntableFrames = 0;
+        o.threads = 1;
+        return o;
+    }
+    static fs::path makeFolders() {
+        const fs::path top = fs::temp_directory_path() / ("studio-server-" + randomToken());
+        fs::create_directories(top / "root" / "sub");
+        fs::create_directories(top / "outside");
+        std::ofstream(top / "outside" / "elsewhere.scene") << "not a scene";
+        fs::create_directory_symlink(top / "outside", top / "root" / "link");
+        return top;
+    }
+
+    fs::path top = makeFolders();
+    StudioSession session{GLITTER_PLUGIN_DLT, top / "root"};
+    PreviewRenderer preview{previewOptions()};
+    StudioServer server{session, preview, ServerOptions{}};
+    std::thread serving;
+    std::unique_ptr<httplib::Client> client;
+    httplib::Headers auth;
+
+    void SetUp() override {
+        server.bind();
+        serving = std::thread([this] { server.listen(); });
+        client = std::make_unique<httplib::Client>("127.0.0.1", server.port());
+        auth = {{"X-Studio-Token", server.token()}};
+        session.save("sub/saved.scene");
+    }
+    void TearDown() override {
+        server.stop();
+        serving.join();
+        fs::remove_all(top);
+    }
+    httplib::Result post(const std::string& path, const std::string& body,
+                         const httplib::Headers& headers) {
+        return client->Post(path.c_str(), headers, body, "application/json");
+    }
+};
+
+TEST_F(StudioServerThreads, RefusedRequestsChangeNothing) {
+    const std::string before = session.state().dump();
+    const std::string port = std::to_string(server.port());
+    struct Case {
+        const char* what;
+        std::string path;
+        std::string body;
+        httplib::Headers headers;
+        int status;
+    };
+    const std::string big(StudioServer::kMaxBody + 1, ' ');
+    const Case cases[] = {
+        {"no token", "/api/set", R"({"name":"blur_angle","value":"5"})", {}, 403},
+        {"wrong token",
+         "/api/set",
+         R"({"name":"blur_angle","value":"5"})",
+         {{"X-Studio-Token", std::string(32, '0')}},
+         403},
+        {"rebound host name",
+         "/api/set",
+         R"({"name":"blur_angle","value":"5"})",
+         {{"X-Studio-Token", server.token()}, {"Host", "attacker.example:" + port}},
+         421},
+        {"oversized body", "/api/set", R"({"name":"blur_angle","value":"5")" + big + "}", auth,
+         413},
+        {"value above range", "/api/set", R"({"name":"blur_angle","value":"21"})", auth, 400},
+        {"value of another type", "/api/set", R"({"name":"enable_flakes","value":"0.5"})", auth,
+         400},
+        {"unknown parameter", "/api/set", R"({"name":"no_such","value":"1"})", auth, 400},
+        {"not JSON", "/api/set", "name=blur_angle", auth, 400},
+        {"traversal", "/api/open", R"({"path":"sub/../../outside/elsewhere.scene"})", auth, 403},
+        {"absolute path", "/api/save", R"({"path":"/tmp/x.scene"})", auth, 403},
+        {"symlink escape, open", "/api/open", R"({"path":"link/elsewhere.scene"})", auth, 403},
+        {"symlink escape, save", "/api/save", R"({"path":"link/new.scene"})", auth, 403},
+        {"damaged scene", "/api/open", R"({"path":"sub/damaged.scene"})", auth, 422},
+    };
+    std::ofstream(top / "root" / "sub" / "damaged.scene") << "not a scene";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const httplib::Result r = post(c.path, c.body, c.headers);
+        ASSERT_TRUE(r);
+        EXPECT_EQ(r->status, c.status) << r->body;
+        if (c.status != 413) {
+            EXPECT_NE(r->body.find("error"), std::string::npos) << r->body;
+        }
+        EXPECT_EQ(session.state().dump(), before);
+    }
+    EXPECT_FALSE(fs::exists(top / "outside" / "new.scene"));
+
+    // The same requests made properly go through: the refusals above are not blanket ones.
+    const httplib::Result set = post("/api/set", R"({"name":"blur_angle","value":"5"})", auth);
+    ASSERT_TRUE(set);
+    EXPECT_EQ(set->status, 200);
+    EXPECT_EQ(session.state()["values"]["blur_angle"], "5");
+    const httplib::Result open = post("/api/open", R"({"path":"sub/saved.scene"})", auth);
+    ASSERT_TRUE(open);
+    EXPECT_EQ(open->status, 200);
+    EXPECT_EQ(session.state()["values"]["blur_angle"], "3");
+    const httplib::Result state = client->Get(("/api/state?token=" + server.token()).c_str());
+    ASSERT_TRUE(state);
+    EXPECT_EQ(state->status, 200);
+}
+
+}  // namespace
+}  // namespace glitter::studio
