@@ -1,9 +1,8 @@
 #pragma once
-// A memo of what the footprint search recomputes most: the count split of a quadtree node, the
-// normals (and colours) of a leaf's flakes, and the whole run of flakes under a node that lies
-// inside the footprint. Each depends on nothing but the node's seed, flake count (and depth), so
-// a search gives the same bits whatever the memo holds; neighbouring camera samples and pixels
-// meet mostly the same nodes, so most lookups hit.
+// A memo of the two things the footprint search recomputes most: the count split of a quadtree
+// node and the normals (and colours) of a leaf's flakes. Both depend on nothing but the node's
+// seed and flake count, so a search gives the same bits whatever the memo holds; neighbouring
+// camera samples and pixels meet mostly the same nodes, so most lookups hit.
 //
 // Direct-mapped tables of fixed size, allocated once on first use and owned by one query (one
 // pooled BSDF of one render thread): no locks, no allocation per search, bounded memory.
@@ -45,36 +44,10 @@ struct ColoredLeafCacheEntry : LeafCacheEntry<T> {
 template <class T>
 using LeafEntry = std::conditional_t<kPlainFlakes<T>, LeafCacheEntry<T>, ColoredLeafCacheEntry<T>>;
 
-// Subtrees with more flakes than this are not memoised whole; their children may be.
-inline constexpr int32_t kCachedSubtreeFlakes = 64;
-
-// Every flake of a node that lies wholly inside a footprint, in the order the search emits
-// them: each has weight 1, so the run depends on nothing but the node's seed, count and depth.
-template <class T>
-struct SubtreeCacheEntry {
-    uint32_t seed;
-    int32_t count;   // 0: empty
-    int32_t depth;   // of the node, which fixes how far below it the leaves lie
-    uint64_t claim;  // which fill owns the entry
-    int32_t ready;   // the run below is complete for this claim
-    int64_t nodes;   // nodes below the node that the walk visits, for the search's budget
-    float nx[kCachedSubtreeFlakes], ny[kCachedSubtreeFlakes], nz[kCachedSubtreeFlakes];
-};
-
-template <class T>
-struct ColoredSubtreeCacheEntry : SubtreeCacheEntry<T> {
-    float r[kCachedSubtreeFlakes], g[kCachedSubtreeFlakes], b[kCachedSubtreeFlakes];
-};
-
-template <class T>
-using SubtreeEntry =
-    std::conditional_t<kPlainFlakes<T>, SubtreeCacheEntry<T>, ColoredSubtreeCacheEntry<T>>;
-
 // Sizes as powers of two; 0 bits turns that table off.
 struct FlakeCacheSize {
     int32_t splitBits = 14;
     int32_t leafBits = 13;
-    int32_t subtreeBits = 10;
 };
 
 template <class T>
@@ -83,16 +56,12 @@ public:
     explicit FlakeCache(FlakeCacheSize size)
         : splitBits(size.splitBits), leafBits(size.leafBits),
           splits(size.splitBits > 0 ? new SplitCacheEntry[size_t(1) << size.splitBits]() : nullptr),
-          leaves(size.leafBits > 0 ? new LeafEntry<T>[size_t(1) << size.leafBits]() : nullptr),
-          subtreeBits(size.subtreeBits),
-          subtrees(size.subtreeBits > 0 ? new SubtreeEntry<T>[size_t(1) << size.subtreeBits]()
-                                        : nullptr) {}
+          leaves(size.leafBits > 0 ? new LeafEntry<T>[size_t(1) << size.leafBits]() : nullptr) {}
 
     // Bytes held, for the stated memory bound.
     static size_t bytes(FlakeCacheSize size) {
         return (size.splitBits > 0 ? sizeof(SplitCacheEntry) << size.splitBits : 0) +
-               (size.leafBits > 0 ? sizeof(LeafEntry<T>) << size.leafBits : 0) +
-               (size.subtreeBits > 0 ? sizeof(SubtreeEntry<T>) << size.subtreeBits : 0);
+               (size.leafBits > 0 ? sizeof(LeafEntry<T>) << size.leafBits : 0);
     }
 
     // The entry a node's key maps to, or null when the table is off.
@@ -105,25 +74,20 @@ public:
         return &leaves[slot(seed, count, leafBits)];
     }
 
-    SubtreeEntry<T>* subtreeSlot(uint32_t seed, int32_t count) {
-        if (!subtrees || count > kCachedSubtreeFlakes) return nullptr;
-        return &subtrees[slot(seed, count, subtreeBits)];
-    }
-
     uint64_t nextClaim() { return ++claims; }
 
-    // Leaf normals and colours, and so the runs, depend on these settings too. A pooled query
-    // serves every material of its thread: when they change, what was filled before stops
-    // counting (64-bit claims never wrap).
+    // Leaf normals and colours depend on these settings too. A pooled query may serve more
+    // than one material: when they change, what was filled before stops counting (64-bit
+    // claims never wrap).
     void bind(const FlakeParams& p) {
-        const Settings now{p.roughness, p.textureSubdivs, p.randomSaturation, p.saturation,
-                           p.randomLightness, p.lightness};
+        const Settings now{p.roughness, p.randomSaturation, p.saturation, p.randomLightness,
+                           p.lightness};
         if (std::memcmp(&now, &settings, sizeof(Settings)) == 0) return;
         settings = now;
         validFrom = claims + 1;
     }
 
-    // A filled entry of this claim still holds under the bound settings.
+    // A leaf entry filled under this claim still holds under the bound settings.
     bool current(uint64_t claim) const { return claim >= validFrom; }
 
 private:
@@ -137,11 +101,8 @@ private:
     int32_t leafBits;
     std::unique_ptr<SplitCacheEntry[]> splits;
     std::unique_ptr<LeafEntry<T>[]> leaves;
-    int32_t subtreeBits;
-    std::unique_ptr<SubtreeEntry<T>[]> subtrees;
     struct Settings {
         float roughness;
-        int32_t textureSubdivs;
         int32_t randomSaturation;
         float saturation;
         int32_t randomLightness;

@@ -2,8 +2,8 @@
 // The footprint flake search: walks the quadtrees of the cells under a footprint's corners,
 // keeps every node that overlaps it, and at the leaves emits each flake's mirror direction with
 // a weight (the covered fraction of its leaf) or its colour times that weight, four flakes to a
-// block. The query lives inside every pooled BSDF and reuses its walk stack, blocks and memo, so
-// a warm search allocates nothing.
+// block. The query lives inside every pooled BSDF and reuses its nodes and blocks, so a warm
+// search allocates nothing.
 
 #include <cstdint>
 #include <memory>
@@ -18,6 +18,7 @@
 #include "flakes/math4.h"
 #include "flakes/quadtree_split.h"
 #include "flakes/simd/lane_pair.h"
+#include "pools/block_sequence.h"
 
 namespace glitter {
 
@@ -61,49 +62,17 @@ public:
     FlakeBlock<T>* data = nullptr;
 };
 
-// A node still to visit and its depth below the cell's root.
-struct FlakeWalkEntry {
-    FlakeNode node;
-    int32_t depth;
-};
-
-// The depth-first walk's stack: three siblings wait per level, so it holds 3 x depth + 1
-// entries at most. Grows by doubling and never shrinks, so a warm search allocates nothing.
-class FlakeWalkStack {
-public:
-    FlakeWalkStack() = default;
-    FlakeWalkStack(const FlakeWalkStack&) = delete;
-    FlakeWalkStack& operator=(const FlakeWalkStack&) = delete;
-
-    void push(const FlakeNode& node, int32_t depth) {
-        if (size == capacity) grow();
-        entries[size++] = {node, depth};
-    }
-    FlakeWalkEntry pop() { return entries[--size]; }
-    void clear() { size = 0; }
-
-    int32_t size = 0;
-
-private:
-    void grow() {
-        const int32_t grown = capacity < 64 ? 64 : capacity * 2;
-        std::unique_ptr<FlakeWalkEntry[]> fresh(new FlakeWalkEntry[size_t(grown)]);
-        for (int32_t i = 0; i < size; ++i) fresh[i] = entries[i];
-        entries = std::move(fresh);
-        capacity = grown;
-    }
-
-    int32_t capacity = 0;
-    std::unique_ptr<FlakeWalkEntry[]> entries;
-};
-
 template <class T>
 struct FlakeQuery {
-    FlakeQuery() = default;
+    FlakeQuery() : nodes(1000) {}
     FlakeQuery(const FlakeQuery&) = delete;
     FlakeQuery& operator=(const FlakeQuery&) = delete;
 
-    FlakeWalkStack walk;  // nodes still to visit, depth first
+    BlockSequence<FlakeNode> nodes;  // every node this query ever used
+    FlakeNode* queueHead = nullptr;  // FIFO of nodes still to visit
+    FlakeNode* queueTail = nullptr;
+    FlakeNode* freeNodes = nullptr;  // LIFO of nodes ready for reuse
+    int32_t queueLength = 0;
     FlakeBlockArray<T> blocks;  // the last search's result
     uint32_t flakeCount = 0;    // flakes emitted by the last search, filler lanes excluded
     FlakeVector viewDir{};      // incoming ray direction in the local frame
@@ -149,6 +118,38 @@ struct MissingNormals {
     int32_t slot[8];  // the flake's place in its leaf
     int lanes = 0;
 };
+
+template <class T>
+void pushNode(FlakeQuery<T>& q, const FlakeNode& value) {
+    FlakeNode* node = q.freeNodes;
+    if (node != nullptr) {
+        q.freeNodes = node->next;
+    } else {
+        node = q.nodes.allocate();
+    }
+    *node = value;
+    node->next = nullptr;
+    if (q.queueTail != nullptr) {
+        q.queueTail->next = node;
+    } else {
+        q.queueHead = node;
+    }
+    q.queueTail = node;
+    ++q.queueLength;
+}
+
+// Takes the head's values and puts its storage straight onto the free list.
+template <class T>
+FlakeNode popNode(FlakeQuery<T>& q) {
+    FlakeNode* node = q.queueHead;
+    q.queueHead = node->next;
+    if (q.queueHead == nullptr) q.queueTail = nullptr;
+    --q.queueLength;
+    const FlakeNode value = *node;
+    node->next = q.freeNodes;
+    q.freeNodes = node;
+    return value;
+}
 
 template <class T>
 FlakeBlock<T>& blockOf(FlakeQuery<T>& q, uint32_t flake) {
@@ -289,100 +290,6 @@ void emitLeaf(FlakeQuery<T>& q, MissingNormals<T>& m, const FlakeNode& node, flo
     }
 }
 
-// Emits a memoised run: the flakes of a node wholly inside the footprint, each of weight 1.
-template <class T>
-void emitSubtree(FlakeQuery<T>& q, const SubtreeEntry<T>& e) {
-    const uint32_t first = q.flakeCount;
-    q.flakeCount += uint32_t(e.count);
-    q.blocks.resize(int32_t((q.flakeCount + 3u) / 4u));
-    for (int32_t f = 0; f < e.count; ++f) {
-        const uint32_t flake = first + uint32_t(f);
-        FlakeBlock<T>& block = blockOf(q, flake);
-        const uint32_t lane = flake % 4;
-        block.x[lane] = e.nx[f];
-        block.y[lane] = e.ny[f];
-        block.z[lane] = e.nz[f];
-        if constexpr (kPlainFlakes<T>) {
-            block.weight[lane] = 1.0f;
-        } else {
-            setFlakeValue(block, lane, FlakeRgb{e.r[f], e.g[f], e.b[f]}, 1.0f);
-        }
-    }
-}
-
-// Runs being recorded by this search. A run opens when the walk meets an inside node the memo
-// lacks and closes once the walk has left the node's subtree; its normals are copied into the
-// memo after the search has computed them. Runs beyond the fixed room are simply not recorded.
-template <class T>
-struct SubtreeFills {
-    static constexpr int kRoom = 128;
-    static constexpr int kNesting = 1;
-    struct Fill {
-        SubtreeEntry<T>* entry;
-        uint64_t claim;
-        uint32_t first;        // the run's first flake in the result
-        int32_t stackMark;     // walk stack size once the node was taken off it
-        int64_t nodesBefore;   // nodes visited when the node was
-    };
-    Fill fills[kRoom];
-    int count = 0;
-    int open[kNesting];  // indices of the fills whose subtree is still being walked
-    int openCount = 0;
-};
-
-template <class T>
-void openSubtreeFill(FlakeQuery<T>& q, SubtreeFills<T>& s, SubtreeEntry<T>& e,
-                     const FlakeNode& node, int32_t depth) {
-    // Only the outermost run is recorded: the runs nested in it would take table slots for
-    // nodes the walk meets again only through it.
-    if (s.count == s.kRoom || s.openCount > 0) return;
-    e.seed = node.seed;
-    e.count = node.count;
-    e.depth = depth;
-    e.claim = q.cache->nextClaim();
-    e.ready = 0;
-    s.open[s.openCount++] = s.count;
-    s.fills[s.count++] = {&e, e.claim, q.flakeCount, q.walk.size, q.nodesVisited};
-}
-
-// Closes the runs whose subtree the walk has left: their node count is known now.
-template <class T>
-void closeSubtreeFills(FlakeQuery<T>& q, SubtreeFills<T>& s) {
-    while (s.openCount > 0 && s.fills[s.open[s.openCount - 1]].stackMark >= q.walk.size) {
-        typename SubtreeFills<T>::Fill& f = s.fills[s.open[--s.openCount]];
-        // Every flake of an inside node is emitted; anything else is not a run to keep.
-        if (q.flakeCount - f.first != uint32_t(f.entry->count)) f.claim = 0;
-        if (f.entry->claim == f.claim) f.entry->nodes = q.nodesVisited - f.nodesBefore;
-    }
-}
-
-// Copies the recorded runs' normals (not yet mirrored) and colours into the memo.
-template <class T>
-void completeSubtreeFills(FlakeQuery<T>& q, SubtreeFills<T>& s) {
-    for (int i = 0; i < s.count; ++i) {
-        const typename SubtreeFills<T>::Fill& f = s.fills[i];
-        SubtreeEntry<T>& e = *f.entry;
-        // Claimed again since by another node of the same slot.
-        if (e.claim != f.claim) continue;
-        for (int32_t k = 0; k < e.count; ++k) {
-            const uint32_t flake = f.first + uint32_t(k);
-            const FlakeBlock<T>& block = q.blocks.data[flake / 4];
-            const uint32_t lane = flake % 4;
-            e.nx[k] = block.x[lane];
-            e.ny[k] = block.y[lane];
-            e.nz[k] = block.z[lane];
-            if constexpr (!kPlainFlakes<T>) {
-                // Weight 1: the blocks hold the colours themselves.
-                e.r[k] = block.r[lane];
-                e.g[k] = block.g[lane];
-                e.b[k] = block.b[lane];
-            }
-        }
-        e.ready = 1;
-    }
-    s.count = 0;
-}
-
 // The four child counts of a node, from the memo when it has them.
 template <class T>
 void childCounts(FlakeQuery<T>& q, const FlakeNode& node, int32_t counts[4]) {
@@ -418,7 +325,7 @@ void mirrorFlakeNormals(FlakeQuery<T>& q) {
 // Over budget: drop the rest of the walk and shade this point without discrete flakes.
 template <class T>
 bool abandonFlakeSearch(FlakeQuery<T>& q) {
-    q.walk.clear();
+    while (q.queueHead != nullptr) popNode(q);
     q.flakeCount = 0;
     q.blocks.count = 0;
     q.enabled = 0;
@@ -442,31 +349,20 @@ void beginFlakeQuery(FlakeQuery<T>& q, int32_t enabled, float expectedFlakes,
     }
 }
 
-// Deepest quadtree the search walks; the parameter's range ends far above at 22.
-inline constexpr int32_t kMaxFlakeTreeDepth = 64;
-
 // True when discrete flakes are off (nothing searched) or at least one block was written.
-// The walk is depth first with children taken in quadrant order, so the leaves are met in the
-// order of their paths from the root, which is the emitted order of the flakes.
 template <class T>
 bool searchFlakes(FlakeQuery<T>& q) {
     if (q.enabled == 0) return true;
     const FlakeParams& p = *q.params;
     q.flakeCount = 0;
     q.blocks.count = 0;
-    q.walk.clear();
-    int64_t& nodesVisited = q.nodesVisited;
-    nodesVisited = 0;
-    if (p.textureSubdivs < 0 || p.textureSubdivs > kMaxFlakeTreeDepth) {
-        return detail::abandonFlakeSearch(q);
-    }
-    const FlakeCacheSize& size = q.cacheSize;
-    if (!q.cache && (size.splitBits > 0 || size.leafBits > 0 || size.subtreeBits > 0)) {
+    if (!q.cache && (q.cacheSize.splitBits > 0 || q.cacheSize.leafBits > 0)) {
         q.cache = std::make_unique<FlakeCache<T>>(q.cacheSize);
     }
     if (q.cache) q.cache->bind(p);
     detail::MissingNormals<T> missing;
-    detail::SubtreeFills<T> fills;
+    int64_t& nodesVisited = q.nodesVisited;
+    nodesVisited = 0;
 
     for (int32_t i = 0; i < q.cellCount; ++i) {
         const FlakeNode root{q.cellSeed[i],
@@ -477,11 +373,17 @@ bool searchFlakes(FlakeQuery<T>& q) {
                              float(int64_t(q.cellY[i]) + 1),
                              0,
                              nullptr};
-        q.walk.push(root, 0);
+        detail::pushNode(q, root);
+        int32_t depth = 0;
+        int32_t levelRemaining = q.queueLength;
 
-        while (q.walk.size > 0) {
-            detail::closeSubtreeFills(q, fills);
-            auto [node, depth] = q.walk.pop();
+        while (q.queueHead != nullptr) {
+            if (levelRemaining <= 0) {
+                levelRemaining = q.queueLength;
+                ++depth;
+            }
+            FlakeNode node = detail::popNode(q);
+            --levelRemaining;
             if (++nodesVisited > kMaxNodesPerSearch) return detail::abandonFlakeSearch(q);
 
             const FlakeSquare square{node.uMin, node.vMin, node.uMax, node.vMax};
@@ -492,27 +394,12 @@ bool searchFlakes(FlakeQuery<T>& q) {
             }
 
             if (depth != p.textureSubdivs) {
-                SubtreeEntry<T>* e =
-                    node.inside && q.cache ? q.cache->subtreeSlot(node.seed, node.count) : nullptr;
-                if (e != nullptr) {
-                    if (e->ready != 0 && e->seed == node.seed && e->count == node.count &&
-                        e->depth == depth && q.cache->current(e->claim)) {
-                        nodesVisited += e->nodes;
-                        if (nodesVisited > kMaxNodesPerSearch ||
-                            int64_t(q.flakeCount) + node.count > int64_t(kMaxFlakesPerSearch)) {
-                            return detail::abandonFlakeSearch(q);
-                        }
-                        detail::emitSubtree(q, *e);
-                        continue;
-                    }
-                    detail::openSubtreeFill(q, fills, *e, node, depth);
-                }
                 int32_t counts[4];
                 detail::childCounts(q, node, counts);
                 FlakeNode children[4];
                 splitFlakeNode(node, counts, children);
-                for (int k = 3; k >= 0; --k) {
-                    if (children[k].count > 0) q.walk.push(children[k], depth + 1);
+                for (const FlakeNode& child : children) {
+                    if (child.count > 0) detail::pushNode(q, child);
                 }
                 continue;
             }
@@ -527,7 +414,6 @@ bool searchFlakes(FlakeQuery<T>& q) {
             }
             detail::emitLeaf(q, missing, node, weight);
         }
-        detail::closeSubtreeFills(q, fills);
     }
 
     // The last block's lanes beyond the real flakes are filler: the normal of a = b = 0.5 and
@@ -539,7 +425,6 @@ bool searchFlakes(FlakeQuery<T>& q) {
                                  uint64_t(0), 0);
     }
     detail::computeMissingNormals(q, missing);
-    detail::completeSubtreeFills(q, fills);
     detail::mirrorFlakeNormals(q);
     return q.blocks.count > 0;
 }
