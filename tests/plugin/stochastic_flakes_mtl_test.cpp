@@ -74,33 +74,36 @@ TEST(StochasticFlakesMtl, SubObjectsInterfacesAndShade) {
     EXPECT_EQ(renderer.out.c, Color(0.25f, 0.5f, 0.75f)) << "the renderer writes the result";
 }
 
-// Every scalar parameter: a value set through the block, and a hostile stored value with what
-// it loads as (kNone: not planted).
+// Every scalar parameter as stored scenes and scripts know it (id, name, animatable), its
+// default, a value set through the block, and a hostile stored value with what it loads as
+// (kNone: not planted).
 struct Field {
     ParamID id;
+    const char16_t* name;
+    bool animatable;
     std::variant<std::int32_t C::*, float C::*> member;
-    double set, hostile, loaded;
+    double byDefault, set, hostile, loaded;
 };
 const Field kFields[] = {
-    {kHilightGlossiness, &C::hilight_glossiness, 0.75, -5.0, 0.0},
-    {kReflectionMapOn, &C::reflection_map_on, 0, kNone, kNone},
-    {kReflectionMapMult, &C::reflection_map_mult, 50.0, 250.0, 100.0},  // percent; cached as a fraction
-    {kSubdivs, &C::subdivs, 3, 0x7fffffff, 1000},
-    {kNumFlakes, &C::num_flakes, 1234, -7, 1},
-    {kBlurAngle, &C::blur_angle, 7.5, kNone, kNone},
-    {kFlakeScale, &C::flake_scale, 2.5, kInf, 1e9f},
-    {kEnableFlakes, &C::enable_flakes, 0, 7, 1},
-    {kEnableFlakesInMtlEditor, &C::enable_flakes_in_mtl_editor, 1, kNone, kNone},
-    {kTextureSubdivs, &C::texture_subdivs, 15, 99, 22},
-    {kMappingType, &C::mapping_type, kMappingTriplanar, 5, 1},
-    {kMapChannel, &C::map_channel, 4, 0, 1},
-    {kRandomHue, &C::random_hue, 1, kNone, kNone},
-    {kRandomSaturation, &C::random_saturation, 1, kNone, kNone},
-    {kSaturation, &C::saturation, 0.25, -kInf, 0.0},
-    {kRandomLightness, &C::random_lightness, 1, kNone, kNone},
-    {kLightness, &C::lightness, 0.125, kNone, kNone},
-    {kBlendMin, &C::blend_min, 40.0, 1e-30f, 1e-30f},
-    {kBlendMax, &C::blend_max, 80.0, 1e30f, 10000.0},
+    {0, u"hilight_glossiness", true, &C::hilight_glossiness, 0.9, 0.75, -5.0, 0.0},
+    {12, u"reflection_map_on", false, &C::reflection_map_on, 1, 0, kNone, kNone},
+    {13, u"reflection_map_mult", true, &C::reflection_map_mult, 100, 50.0, 250.0, 100.0},  // %
+    {2, u"subdivs", false, &C::subdivs, 8, 3, 0x7fffffff, 1000},
+    {3, u"num_flakes", false, &C::num_flakes, 10000000, 1234, -7, 1},
+    {4, u"blur_angle", true, &C::blur_angle, 3, 7.5, 25, 20},
+    {10, u"flake_scale", true, &C::flake_scale, 1, 2.5, kInf, 1e9f},
+    {5, u"enable_flakes", true, &C::enable_flakes, 1, 0, 7, 1},
+    {7, u"enable_flakes_in_mtl_editor", true, &C::enable_flakes_in_mtl_editor, 0, 1, kNone, kNone},
+    {6, u"texture_subdivs", false, &C::texture_subdivs, 12, 15, 99, 22},
+    {9, u"mapping_type", false, &C::mapping_type, 0, kMappingTriplanar, 5, 1},
+    {8, u"map_channel", false, &C::map_channel, 1, 4, 0, 1},
+    {14, u"random_hue", true, &C::random_hue, 0, 1, kNone, kNone},
+    {15, u"random_saturation", true, &C::random_saturation, 0, 1, kNone, kNone},
+    {16, u"saturation", true, &C::saturation, 1, 0.25, -kInf, 0.0},
+    {17, u"random_lightness", true, &C::random_lightness, 0, 1, kNone, kNone},
+    {18, u"lightness", true, &C::lightness, 0.5, 0.125, 2, 1},
+    {19, u"blend_min", true, &C::blend_min, 500, 40.0, 1e-30f, 1e-30f},
+    {20, u"blend_max", true, &C::blend_max, 700, 80.0, 1e30f, 10000.0},
 };
 
 double cachedValue(const C& c, const Field& f) {
@@ -116,6 +119,12 @@ TEST(StochasticFlakesMtl, UpdateCachesEveryParameter) {
     const C defaults;
     const C& c = m->cachedValues();
     EXPECT_EQ(std::memcmp(&c, &defaults, sizeof(c)), 0) << "the cache starts at the block's defaults";
+    for (const Field& f : kFields) {
+        const ParamDef* d = m.pb().GetDesc()->GetParamDefByID(f.id);
+        ASSERT_NE(d, nullptr) << f.id;
+        EXPECT_EQ(std::tuple(d->internalName, d->IsAnimatable(), float(cachedValue(c, f))),
+                  std::tuple(WStr(f.name), f.animatable, float(f.byDefault)));
+    }
 
     for (const Field& f : kFields) {
         if (std::holds_alternative<float C::*>(f.member)) {
