@@ -154,15 +154,7 @@ TEST(StochasticFlakesMtl, ValidityFollowsKeysAndTheMap) {
     EXPECT_EQ(m->Validity(2000), Interval(1000, TIME_PosInfinity));
     EXPECT_FLOAT_EQ(m->cachedValues().hilight_glossiness, 0.8f);
 
-    // A bool key holds until the next one.
-    ASSERT_TRUE(pb.SetKey(kEnableFlakes, 0, 1));
-    ASSERT_TRUE(pb.SetKey(kEnableFlakes, 1000, 0));
     pb.DeleteKeys(kHilightGlossiness, 0);
-    EXPECT_EQ(m->Validity(500), Interval(TIME_NegInfinity, 999)) << "the first key holds before it";
-    EXPECT_EQ(m->cachedValues().enable_flakes, 1);
-    m->Validity(1000);
-    EXPECT_EQ(m->cachedValues().enable_flakes, 0);
-    pb.DeleteKeys(kEnableFlakes, 0);
     EXPECT_EQ(m->Validity(500), FOREVER);
 
     // The map's own animation narrows the material's validity, and its changes reach the cache.
