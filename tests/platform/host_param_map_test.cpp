@@ -28,8 +28,9 @@ TEST(HostParamMap, ShowsTheParametersOfItsMapOrTemplateAndRefusesBadOnes) {
     IMtlParams editor;
     editor.SetTime(40);
     RecordingProc proc;
-    IParamMap2* other = CreateMParamMap2(1, mtl->pblock, &editor, nullptr, nullptr, nullptr, nullptr,
-                                         nullptr, u"Other", 0, &proc, nullptr, ROLLUP_CAT_STANDARD);
+    IParamMap2* other =
+        CreateMParamMap2(1, mtl->pblock, &editor, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         u"Other", 0, &proc, nullptr, ROLLUP_CAT_STANDARD);
     ASSERT_NE(other, nullptr);
     EXPECT_EQ(other->ShownParams(), (std::vector<ParamID>{TestMtl::kEnabled, TestMtl::kMode}));
     EXPECT_EQ(proc.seen, std::make_tuple(40, other, other->GetHWnd(), UINT(WM_INITDIALOG)));
@@ -49,8 +50,10 @@ TEST(HostParamMap, ShowsTheParametersOfItsMapOrTemplateAndRefusesBadOnes) {
     ASSERT_NE(map, nullptr);
     EXPECT_EQ(map->ShownParams(), (std::vector<ParamID>{TestMtl::kGloss}));
     for (auto [mapId, block] : {std::pair{5, mtl->pblock}, {0, nullptr}}) {
-        EXPECT_EQ(CreateMParamMap2(mapId, block, &editor, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                   u"t", 0, nullptr, nullptr, 0), nullptr) << mapId;
+        EXPECT_EQ(CreateMParamMap2(mapId, block, &editor, nullptr, nullptr, nullptr, nullptr,
+                                   nullptr, u"t", 0, nullptr, nullptr, 0),
+                  nullptr)
+            << mapId;
     }
     auto* second = new TestMtl();
     EXPECT_TRUE(map->SetParamBlock(second->pblock));

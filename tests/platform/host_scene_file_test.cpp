@@ -192,8 +192,8 @@ Bytes nestedChunks(std::uint16_t id, int levels) {
     Bytes out;
     for (int i = 0; i < levels; ++i) {
         const auto length = static_cast<std::uint32_t>(8 * (levels - 1 - i));
-        const Bytes header = {static_cast<std::uint8_t>(id), static_cast<std::uint8_t>(id >> 8), 1, 0};
-        out.insert(out.end(), header.begin(), header.end());
+        const auto idLow = static_cast<std::uint8_t>(id);
+        out.insert(out.end(), {idLow, static_cast<std::uint8_t>(id >> 8), 1, 0});
         for (int b = 0; b < 4; ++b) out.push_back(static_cast<std::uint8_t>(length >> (8 * b)));
     }
     return out;
@@ -326,7 +326,8 @@ TEST(HostSceneSave, RefusesACycleAndTooManyObjectsButSavesLongChains) {
     };
     std::vector<std::uint8_t> bytes;
     std::string error;
-    for (auto [links, needle] : {std::pair{60000, ""}, {int(kMaxSceneObjects) + 1, "more than 65536 objects"}}) {
+    const int tooMany = static_cast<int>(kMaxSceneObjects) + 1;
+    for (auto [links, needle] : {std::pair{60000, ""}, {tooMany, "more than 65536 objects"}}) {
         Scene scene;
         scene.AddMaterial(makeChain(links));
         EXPECT_EQ(SaveScene(scene, bytes, error), *needle ? IO_ERROR : IO_OK) << error;

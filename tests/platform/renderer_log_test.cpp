@@ -19,8 +19,10 @@ std::vector<std::string> readLines(std::FILE* file) {
     std::vector<std::string> lines(1);
     std::rewind(file);
     for (int ch = std::fgetc(file); ch != EOF; ch = std::fgetc(file)) {
-        if (ch == '\n') lines.emplace_back();
-        else lines.back() += static_cast<char>(ch);
+        if (ch == '\n')
+            lines.emplace_back();
+        else
+            lines.back() += static_cast<char>(ch);
     }
     std::fclose(file);
     return lines;
@@ -60,15 +62,18 @@ constexpr int kMessagesPerThread = 250;
 
 std::string threadMessage(int thread, int i) {
     return "thread " + std::to_string(thread) + " message " + std::to_string(i) + " " +
-           std::string(600 + 10 * static_cast<std::size_t>(thread), static_cast<char>('a' + thread));
+           std::string(600 + 10 * static_cast<std::size_t>(thread),
+                       static_cast<char>('a' + thread));
 }
 
 // Every line whole, and each thread's lines in the order it printed them.
-void expectWholeOrderedLines(RenderLog& log, const std::function<std::vector<std::string>()>& lines) {
+void expectWholeOrderedLines(RenderLog& log,
+                             const std::function<std::vector<std::string>()>& lines) {
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&log, t] {
-            for (int i = 0; i < kMessagesPerThread; ++i) log.printWarning("%s", threadMessage(t, i).c_str());
+            for (int i = 0; i < kMessagesPerThread; ++i)
+                log.printWarning("%s", threadMessage(t, i).c_str());
         });
     }
     for (std::thread& thread : threads) thread.join();

@@ -48,7 +48,9 @@ std::vector<int> firstSlots(int count) {
 struct MinimalBRDF : BRDFSampler {
     Color getDiffuseColor(const KuvoContext&) override { return {}; }
     Color filterColor(const Color&) override { return {}; }
-    Color evalLight(const KuvoContext&, const Vector&, const Color&, int, float, int) override { return {}; }
+    Color evalLight(const KuvoContext&, const Vector&, const Color&, int, float, int) override {
+        return {};
+    }
     int isOpaque() override { return 0; }
     int getNumSamples(const KuvoContext&) override { return 0; }
     KuvoContext* spawnSampleContext(KuvoContext&, int, int) override { return nullptr; }
@@ -79,10 +81,10 @@ TEST(RendererSlots, EveryOperationInItsSlotAndNothingAfter) {
                       &MoreBSDF::extra),
               firstSlots(5));
     using M = KuvoRenderMtl;
-    EXPECT_EQ(slotsOf(&M::prepareRender, &M::finishRender, &M::attachLog, &M::detachLog,
-                      &M::acquireBSDF, &M::releaseBSDF, &M::recordInteger, &M::reservedQuery,
-                      &M::shade, &MoreMtl::extra),
-              firstSlots(10));
+    EXPECT_EQ(
+        slotsOf(&M::prepareRender, &M::finishRender, &M::attachLog, &M::detachLog, &M::acquireBSDF,
+                &M::releaseBSDF, &M::recordInteger, &M::reservedQuery, &M::shade, &MoreMtl::extra),
+        firstSlots(10));
     EXPECT_EQ(sizeof(KuvoRenderMtl), sizeof(void*)) << "the interface carries no data";
 }
 
@@ -102,8 +104,12 @@ TEST(RendererSampler, GetDMCParamForwardsAndStaysInTheUnitInterval) {
     const float belowOne = std::nextafter(1.0f, 0.0f);
     const float inf = std::numeric_limits<float>::infinity();
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    for (auto [stray, expected] : {std::pair{1.0f, belowOne}, {7.5f, belowOne}, {inf, belowOne},
-                                   {-0.25f, 0.0f}, {-inf, 0.0f}, {nan, 0.0f}}) {
+    for (auto [stray, expected] : {std::pair{1.0f, belowOne},
+                                   {7.5f, belowOne},
+                                   {inf, belowOne},
+                                   {-0.25f, 0.0f},
+                                   {-inf, 0.0f},
+                                   {nan, 0.0f}}) {
         cx.next = stray;
         EXPECT_EQ(brdf.getDMCParam(cx, 1), expected) << stray;
     }
