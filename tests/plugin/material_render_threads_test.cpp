@@ -88,7 +88,7 @@ void renderTwice(bool randomHue) {
     KuvoUtils::KuvoRenderMtl& face = m.face();
     TestRenderer r(kThreads);
     for (int render = 0; render < 2; ++render) {
-        SCOPED_TRACE(testing::Message() << "render " << render);
+        SCOPED_TRACE(::testing::Message() << "render " << render);
         face.prepareRender(0, &r.instance);
         ASSERT_EQ(poolsOf<T>(*m).count, kThreads);
         face.attachLog(0, &r.instance);

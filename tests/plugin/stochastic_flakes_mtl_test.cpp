@@ -1,9 +1,9 @@
-// The material's host face: identity and sub-objects, the cache written by Update with its
-// validity, reset, clone and stored scenes (hostile values included), and what other renderers
-// and the viewport see.
+// The material's host face: sub-objects, the cache written by Update with its validity, reset,
+// clone and stored scenes (hostile values included), and what other renderers see.
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <tuple>
 #include <variant>
 
 #include <gtest/gtest.h>
@@ -26,114 +26,84 @@ using namespace host;
 using test::MaterialHandle;
 using test::TestRenderer;
 using C = CachedParameterValues;
+using test::RecordingShading;
 
 constexpr float kInf = std::numeric_limits<float>::infinity();
 constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
 
-TEST(StochasticFlakesMtl, IdentitySubObjectsAndInterfaces) {
+TEST(StochasticFlakesMtl, SubObjectsInterfacesAndShade) {
     MaterialHandle m;
-    EXPECT_TRUE(m->IsSubClassOf(Class_ID(0x6113692d, 0x4e1d1282)));
-    EXPECT_FALSE(m->IsSubClassOf(ConstantTexmap::kClassID));
-    ASSERT_NE(m->pblock, nullptr);
     EXPECT_EQ(m->pblock->GetOwner(), m.get());
-    EXPECT_EQ(m->GetReference(0), m->pblock);
-    EXPECT_EQ(m->GetReference(1), nullptr);
-    EXPECT_EQ(m->GetParamBlock(3), m->pblock);
-    EXPECT_EQ(m->GetParamBlockByID(0), m->pblock);
-    EXPECT_EQ(m->GetParamBlockByID(1), nullptr);
-    EXPECT_EQ(m->NumSubs(), 2);
-    EXPECT_EQ(m->SubAnim(0), m->pblock);
-    EXPECT_EQ(m->SubAnimName(0), u"Params");
-    EXPECT_EQ(m->SubAnimName(1), u"Reflection filter map");
     EXPECT_EQ(m->SubAnim(1), nullptr) << "no map yet";
-    EXPECT_EQ(m->SubAnim(-1), nullptr);
-
     auto* map = new ConstantTexmap();
     m->SetSubTexmap(0, map);
     EXPECT_EQ(m.pb().GetTexmap(kReflectionMap), map);
     EXPECT_EQ(m->SubAnim(1), map);
-    EXPECT_EQ(m->GetSubTexmap(5), map) << "any index answers the one map";
     auto* other = new ConstantTexmap();
     m->SetSubTexmap(1, other);
     EXPECT_EQ(m->GetSubTexmap(0), map) << "only slot 0 can be set";
     other->DeleteThis();
-    EXPECT_EQ(m->GetSubTexmapSlotName(7), u"Reflection filter map");
-
     // A block of another description cannot take the material's slot.
     ConstantTexmap foreign;
     EXPECT_FALSE(m->AcceptsReference(0, foreign.pblock));
     EXPECT_FALSE(m->AcceptsReference(1, nullptr));
     EXPECT_TRUE(m->AcceptsReference(0, m->pblock));
-
     void* face = m->GetInterface(ULONG(0x13072005));
-    EXPECT_EQ(face, static_cast<KuvoUtils::KuvoRenderMtl*>(m.get()));
-    EXPECT_NE(face, static_cast<void*>(static_cast<Animatable*>(m.get()))) << "the second base, not the first";
+    EXPECT_EQ(face, static_cast<KuvoUtils::KuvoRenderMtl*>(m.get())) << "the second base";
     EXPECT_EQ(m->GetInterface(ULONG(0x13072006)), nullptr);
-    EXPECT_EQ(m->GetInterface(ULONG(0)), nullptr);
-    EXPECT_EQ(m->GetInterface(Interface_ID(0x13072005, 0)), nullptr);
-}
 
-using test::RecordingShading;
-
-TEST(StochasticFlakesMtl, ShadeHandsOverToTheRendererAndIsOpaqueBlackElsewhere) {
-    MaterialHandle m;
+    // Other renderers see it opaque and black; a zero G-buffer id is not written.
     ShadeContext sc;
-    sc.out.c = Color(1, 2, 3);
-    sc.out.t = Color(1, 1, 1);
+    sc.out.c = sc.out.t = Color(1, 1, 1);
     sc.out.gbufId = 9;
     m->Shade(sc);
-    EXPECT_EQ(sc.out.c, Color(0, 0, 0));
-    EXPECT_EQ(sc.out.t, Color(0, 0, 0)) << "opaque";
-    EXPECT_EQ(sc.out.gbufId, 9) << "a zero G-buffer id is not written";
-    m->SetGBufID(12);
-    m->Shade(sc);
-    EXPECT_EQ(sc.out.gbufId, 12);
-
+    EXPECT_EQ(std::tuple(sc.out.c, sc.out.t, sc.out.gbufId), std::tuple(Color(), Color(), 9));
     // A context that only claims the renderer's class id carries no shading interface: black.
     ShadeContext impostor;
     impostor.SetClassID(KuvoUtils::KuvoShadeContext::kClassID);
     impostor.out.c = Color(1, 1, 1);
     m->Shade(impostor);
     EXPECT_EQ(impostor.out.c, Color(0, 0, 0));
-
     RecordingShading shading;
     KuvoUtils::KuvoShadeContext renderer(shading);
-    EXPECT_EQ(renderer.ClassID(), Class_ID(0x777f469e, 0x4b0675f2));
     renderer.out.c = Color(0.25f, 0.5f, 0.75f);
+    m->SetGBufID(12);
     m->Shade(renderer);
-    EXPECT_EQ(shading.calls, 1);
-    EXPECT_EQ(shading.last, &m.face());
-    EXPECT_EQ(shading.lastGbuf, 12);
-    EXPECT_EQ(renderer.out.c, Color(0.25f, 0.5f, 0.75f)) << "the renderer writes the result, not the material";
+    EXPECT_EQ(std::tuple(shading.calls, shading.last, shading.lastGbuf),
+              std::tuple(1, &m.face(), 12));
+    EXPECT_EQ(renderer.out.c, Color(0.25f, 0.5f, 0.75f)) << "the renderer writes the result";
 }
 
-// Every scalar parameter: a value set through the block, and a hostile stored value with what
-// it loads as (kNone: not planted).
+// Every scalar parameter as stored scenes and scripts know it (id, name, animatable), its
+// default, a value set through the block, and a hostile stored value with what it loads as
+// (kNone: not planted).
 struct Field {
     ParamID id;
+    const char16_t* name;
+    bool animatable;
     std::variant<std::int32_t C::*, float C::*> member;
-    double set, hostile, loaded;
+    double byDefault, set, hostile, loaded;
 };
 const Field kFields[] = {
-    {kHilightGlossiness, &C::hilight_glossiness, 0.75, -5.0, 0.0},
-    {kReflectionMapOn, &C::reflection_map_on, 0, kNone, kNone},
-    {kReflectionMapMult, &C::reflection_map_mult, 50.0, 250.0, 100.0},  // percent; cached as a fraction
-    {kSubdivs, &C::subdivs, 3, 0x7fffffff, 1000},
-    {kNumFlakes, &C::num_flakes, 1234, -7, 1},
-    {kBlurAngle, &C::blur_angle, 7.5, kNone, kNone},
-    {kFlakeScale, &C::flake_scale, 2.5, kInf, 1e9f},
-    {kEnableFlakes, &C::enable_flakes, 0, 7, 1},
-    {kEnableFlakesInMtlEditor, &C::enable_flakes_in_mtl_editor, 1, kNone, kNone},
-    {kTextureSubdivs, &C::texture_subdivs, 15, 99, 22},
-    {kMappingType, &C::mapping_type, kMappingTriplanar, 5, 1},
-    {kMapChannel, &C::map_channel, 4, 0, 1},
-    {kRandomHue, &C::random_hue, 1, kNone, kNone},
-    {kRandomSaturation, &C::random_saturation, 1, kNone, kNone},
-    {kSaturation, &C::saturation, 0.25, -kInf, 0.0},
-    {kRandomLightness, &C::random_lightness, 1, kNone, kNone},
-    {kLightness, &C::lightness, 0.125, kNone, kNone},
-    {kBlendMin, &C::blend_min, 40.0, 1e-30f, 1e-30f},
-    {kBlendMax, &C::blend_max, 80.0, 1e30f, 10000.0},
+    {0, u"hilight_glossiness", true, &C::hilight_glossiness, 0.9, 0.75, -5.0, 0.0},
+    {12, u"reflection_map_on", false, &C::reflection_map_on, 1, 0, kNone, kNone},
+    {13, u"reflection_map_mult", true, &C::reflection_map_mult, 100, 50.0, 250.0, 100.0},  // %
+    {2, u"subdivs", false, &C::subdivs, 8, 3, 0x7fffffff, 1000},
+    {3, u"num_flakes", false, &C::num_flakes, 10000000, 1234, -7, 1},
+    {4, u"blur_angle", true, &C::blur_angle, 3, 7.5, 25, 20},
+    {10, u"flake_scale", true, &C::flake_scale, 1, 2.5, kInf, 1e9f},
+    {5, u"enable_flakes", true, &C::enable_flakes, 1, 0, 7, 1},
+    {7, u"enable_flakes_in_mtl_editor", true, &C::enable_flakes_in_mtl_editor, 0, 1, kNone, kNone},
+    {6, u"texture_subdivs", false, &C::texture_subdivs, 12, 15, 99, 22},
+    {9, u"mapping_type", false, &C::mapping_type, 0, kMappingTriplanar, 5, 1},
+    {8, u"map_channel", false, &C::map_channel, 1, 4, 0, 1},
+    {14, u"random_hue", true, &C::random_hue, 0, 1, kNone, kNone},
+    {15, u"random_saturation", true, &C::random_saturation, 0, 1, kNone, kNone},
+    {16, u"saturation", true, &C::saturation, 1, 0.25, -kInf, 0.0},
+    {17, u"random_lightness", true, &C::random_lightness, 0, 1, kNone, kNone},
+    {18, u"lightness", true, &C::lightness, 0.5, 0.125, 2, 1},
+    {19, u"blend_min", true, &C::blend_min, 500, 40.0, 1e-30f, 1e-30f},
+    {20, u"blend_max", true, &C::blend_max, 700, 80.0, 1e30f, 10000.0},
 };
 
 double cachedValue(const C& c, const Field& f) {
@@ -149,6 +119,12 @@ TEST(StochasticFlakesMtl, UpdateCachesEveryParameter) {
     const C defaults;
     const C& c = m->cachedValues();
     EXPECT_EQ(std::memcmp(&c, &defaults, sizeof(c)), 0) << "the cache starts at the block's defaults";
+    for (const Field& f : kFields) {
+        const ParamDef* d = m.pb().GetDesc()->GetParamDefByID(f.id);
+        ASSERT_NE(d, nullptr) << f.id;
+        EXPECT_EQ(std::tuple(d->internalName, d->IsAnimatable(), float(cachedValue(c, f))),
+                  std::tuple(WStr(f.name), f.animatable, float(f.byDefault)));
+    }
 
     for (const Field& f : kFields) {
         if (std::holds_alternative<float C::*>(f.member)) {
@@ -178,15 +154,7 @@ TEST(StochasticFlakesMtl, ValidityFollowsKeysAndTheMap) {
     EXPECT_EQ(m->Validity(2000), Interval(1000, TIME_PosInfinity));
     EXPECT_FLOAT_EQ(m->cachedValues().hilight_glossiness, 0.8f);
 
-    // A bool key holds until the next one.
-    ASSERT_TRUE(pb.SetKey(kEnableFlakes, 0, 1));
-    ASSERT_TRUE(pb.SetKey(kEnableFlakes, 1000, 0));
     pb.DeleteKeys(kHilightGlossiness, 0);
-    EXPECT_EQ(m->Validity(500), Interval(TIME_NegInfinity, 999)) << "the first key holds before it";
-    EXPECT_EQ(m->cachedValues().enable_flakes, 1);
-    m->Validity(1000);
-    EXPECT_EQ(m->cachedValues().enable_flakes, 0);
-    pb.DeleteKeys(kEnableFlakes, 0);
     EXPECT_EQ(m->Validity(500), FOREVER);
 
     // The map's own animation narrows the material's validity, and its changes reach the cache.
@@ -200,37 +168,14 @@ TEST(StochasticFlakesMtl, ValidityFollowsKeysAndTheMap) {
     map->pblock->DeleteKeys(ConstantTexmap::kColor, 0);
     EXPECT_TRUE(m->validity().Empty()) << "a change inside the map empties the cache's validity";
     EXPECT_EQ(m->Validity(50), FOREVER);
+    // Taking the map out deletes it: the cache must not keep pointing at it until the next Update.
+    m->SetSubTexmap(0, nullptr);
+    EXPECT_EQ(m->cachedValues().reflection_map, nullptr);
 
     // The caller's interval is intersected, not replaced.
     Interval narrow(10, 20);
     m->Update(15, narrow);
     EXPECT_EQ(narrow, Interval(10, 20));
-}
-
-// Taking the map out of the block deletes it; the cache must not keep pointing at it, even if
-// the render starts without another Update.
-TEST(StochasticFlakesMtl, RemovedMapLeavesTheCache) {
-    MaterialHandle m;
-    auto* map = new ConstantTexmap();
-    map->pblock->SetValue(ConstantTexmap::kColor, 0, Color(0, 1, 0));
-    m->SetSubTexmap(0, map);
-    m->Validity(0);
-    ASSERT_EQ(m->cachedValues().reflection_map, map);
-    m->SetSubTexmap(0, nullptr);  // the map's last reference: it deletes itself
-    EXPECT_EQ(m->cachedValues().reflection_map, nullptr);
-
-    TestRenderer r(1);
-    m.face().prepareRender(0, &r.instance);
-    test::TestContext c;
-    c.uvw = {0.5f, 0.5f, 0};
-    c.dPdx = {1e-3f, 0, 0};
-    c.dPdy = {0, 1e-3f, 0};
-    ShadeContext hostContext;
-    c.hostContext = &hostContext;
-    KuvoUtils::BSDFSampler* bsdf = m.face().acquireBSDF(c, 0);
-    ASSERT_NE(bsdf, nullptr);
-    m.face().releaseBSDF(c, bsdf);
-    m.face().finishRender();
 }
 
 // A material with something in every kind of slot: values, keys, a map, a name.
@@ -264,36 +209,6 @@ void expectSameMaterial(StochasticFlakesMtl& a, StochasticFlakesMtl& b) {
     EXPECT_EQ(mb->pblock->NumKeys(ConstantTexmap::kColor), 2);
 }
 
-TEST(StochasticFlakesMtl, ResetRestoresTheDefaults) {
-    MaterialHandle m;
-    dressUp(*m);
-    m->Validity(0);
-    m->Reset();
-    EXPECT_TRUE(m->validity().Empty());
-    MaterialHandle fresh;
-    EXPECT_TRUE(test::sameParams(m.pb(), fresh.pb(), 50));
-    EXPECT_EQ(m->GetSubTexmap(0), nullptr);
-}
-
-TEST(StochasticFlakesMtl, CloneKeepsEveryValueAndOwnsItsOwnBlock) {
-    MaterialHandle m;
-    dressUp(*m);
-    m->Validity(0);
-    RemapDir remap;
-    MaterialHandle copy(dynamic_cast<StochasticFlakesMtl*>(remap.CloneRef(m.get())));
-    ASSERT_NE(copy.get(), nullptr);
-    ASSERT_NE(copy->pblock, m->pblock);
-    EXPECT_EQ(copy->pblock->GetOwner(), copy.get());
-    EXPECT_NE(copy->GetSubTexmap(0), m->GetSubTexmap(0)) << "the map is cloned with the block";
-    EXPECT_TRUE(copy->validity().Empty());
-    expectSameMaterial(*m, *copy);
-    copy->pblock->SetValue(kNumFlakes, 0, 1);
-    EXPECT_EQ(m->pblock->GetInt(kNumFlakes), 777) << "the copy's changes stay in the copy";
-    copy->Validity(0);
-    EXPECT_EQ(copy->cachedValues().num_flakes, 1);
-    EXPECT_EQ(copy->cachedValues().reflection_map, copy->GetSubTexmap(0));
-}
-
 // The scene owns what it holds: a material handed to it is deleted with it.
 std::vector<std::uint8_t> savedScene(bool dressed) {
     Scene scene;
@@ -314,17 +229,34 @@ StochasticFlakesMtl* loadScene(const std::vector<std::uint8_t>& bytes, Scene& lo
     return loaded.NumMaterials() == 1 ? dynamic_cast<StochasticFlakesMtl*>(loaded.GetMaterial(0)) : nullptr;
 }
 
-TEST(StochasticFlakesMtl, SceneRoundTripKeepsValuesKeysAndName) {
+TEST(StochasticFlakesMtl, CloneAndStoredSceneKeepEveryValueAndResetDropsThem) {
+    MaterialHandle m;
+    dressUp(*m);
+    m->Validity(0);
+    RemapDir remap;
+    MaterialHandle copy(dynamic_cast<StochasticFlakesMtl*>(remap.CloneRef(m.get())));
+    ASSERT_NE(copy.get(), nullptr);
+    EXPECT_EQ(copy->pblock->GetOwner(), copy.get());
+    EXPECT_NE(copy->GetSubTexmap(0), m->GetSubTexmap(0)) << "the map is cloned with the block";
+    EXPECT_TRUE(copy->validity().Empty());
+    expectSameMaterial(*m, *copy);
+    copy->pblock->SetValue(kNumFlakes, 0, 1);
+    EXPECT_EQ(m->pblock->GetInt(kNumFlakes), 777) << "the copy's changes stay in the copy";
+    copy->Validity(0);
+    EXPECT_EQ(copy->cachedValues().reflection_map, copy->GetSubTexmap(0));
+
     Scene loaded;
     StochasticFlakesMtl* back = loadScene(savedScene(true), loaded);
     ASSERT_NE(back, nullptr);
-    MaterialHandle m;
-    dressUp(*m);
     expectSameMaterial(*m, *back);
     EXPECT_EQ(back->pblock->GetOwner(), back);
     back->Validity(160);
     EXPECT_EQ(back->cachedValues().random_hue, 1);
-    EXPECT_EQ(back->cachedValues().num_flakes, 777);
+
+    m->Reset();
+    EXPECT_TRUE(m->validity().Empty());
+    EXPECT_TRUE(test::sameParams(m.pb(), MaterialHandle().pb(), 50));
+    EXPECT_EQ(m->GetSubTexmap(0), nullptr);
 }
 
 // Overwrites the stored value (chunk 0x0012 after head chunk 0x0011 naming the parameter) of
@@ -390,17 +322,10 @@ TEST(StochasticFlakesMtl, HostileStoredValuesLoadInsideTheRanges) {
     }
     face.detachLog();
     face.finishRender();
-
-    // A NaN is no value at all: the host refuses the file and the scene stays as it was.
-    plant(bytes, kFields[5] /* blur_angle */, std::numeric_limits<double>::quiet_NaN());
-    std::string error;
-    ClassDirectory classes;
-    classes.Add(GetStochasticFlakesMtlDesc());
-    EXPECT_EQ(LoadScene(bytes, classes, loaded, error), IO_ERROR);
-    EXPECT_EQ(loaded.GetMaterial(0), back);
 }
 
 TEST(StochasticFlakesMtl, LoadSkipsForeignChunksAndReportsTheFirstFailure) {
+    // A foreign chunk, then material data holding a name of an odd byte count after a good one.
     ISave save;
     save.BeginChunk(0x1234);
     save.WriteI32(42);
@@ -408,35 +333,20 @@ TEST(StochasticFlakesMtl, LoadSkipsForeignChunksAndReportsTheFirstFailure) {
     save.BeginChunk(0x4000);
     MaterialHandle source;
     source->SetName(u"Named");
-    source->SetGBufID(6);
     source->MtlBase::Save(&save);
     save.EndChunk();
-    ASSERT_FALSE(save.Failed());
     MaterialHandle m;
     ILoad load(save.Bytes());
     EXPECT_EQ(m->Load(&load), IO_OK);
     EXPECT_EQ(m->GetName(), u"Named");
-    EXPECT_EQ(m->GetGBufID(), 6);
-
-    // Material data with a name of an odd byte count: the failure comes back, not success.
-    ISave bad;
-    bad.BeginChunk(0x4000);
-    bad.BeginChunk(0x0100);
-    bad.WriteU8(0x41);
-    bad.EndChunk();
-    bad.EndChunk();
-    ILoad badLoad(bad.Bytes());
+    save.BeginChunk(0x4000);
+    save.BeginChunk(0x0100);
+    save.WriteU8(0x41);
+    save.EndChunk();
+    save.EndChunk();
+    ASSERT_FALSE(save.Failed());
+    ILoad badLoad(save.Bytes());
     EXPECT_EQ(MaterialHandle()->Load(&badLoad), IO_ERROR);
-
-    // Saving writes exactly one chunk, 0x4000, around the MtlBase data.
-    ISave out;
-    EXPECT_EQ(source->Save(&out), IO_OK);
-    EXPECT_EQ(out.Depth(), 0);
-    ILoad in(out.Bytes());
-    ASSERT_EQ(in.OpenChunk(), IO_OK);
-    EXPECT_EQ(in.CurChunkID(), 0x4000);
-    in.CloseChunk();
-    EXPECT_EQ(in.OpenChunk(), IO_END);
 }
 
 }  // namespace
