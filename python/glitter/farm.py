@@ -25,7 +25,7 @@ from typing import Dict, List, Optional, Sequence, Tuple
 
 import numpy as np
 
-from . import _glitter
+from . import PLUGIN_PATH, _glitter
 
 Rect = Tuple[int, int, int, int]
 
@@ -72,8 +72,13 @@ class FarmError(Exception):
 def render_tile(argv: List[str], frame: int, tile: Rect, files: Dict[str, Tuple[str, bytes]]) -> np.ndarray:
     """One tile of one frame, as a task: the shipped files are put in a folder of the task's
     own and the options that named them point there."""
+    argv = list(argv)
+    if "--plugin" not in argv:
+        # The library installed with this worker's package, wherever that is.
+        argv += ["--plugin", PLUGIN_PATH]
+    if not files:
+        return _glitter.render(argv, frame, tile)
     with tempfile.TemporaryDirectory(prefix="glitter-farm-") as folder:
-        argv = list(argv)
         for option, (name, data) in files.items():
             path = os.path.join(folder, os.path.basename(name))
             with open(path, "wb") as f:
