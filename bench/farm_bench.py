@@ -12,6 +12,7 @@ two programs' files are compared byte for byte after every pair.
 
 import argparse
 import os
+import resource
 import statistics
 import subprocess
 import sys
@@ -20,9 +21,14 @@ import time
 
 
 def timed(command):
+    """Wall seconds and CPU seconds (user + system, of the command and every process it
+    waited for: the local cluster's workers too)."""
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
     start = time.perf_counter()
     subprocess.run(command, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    return time.perf_counter() - start
+    wall = time.perf_counter() - start
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return wall, (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
 
 
 def task_overhead(build, tasks=400):
@@ -59,7 +65,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--build", default="build/release")
     parser.add_argument("--pairs", type=int, default=3)
-    parser.add_argument("--tile", default="160x90", help="the farm's tile size (WxH)")
+    parser.add_argument("--tile", default="320x180", help="the farm's tile size (WxH)")
     options, extra = parser.parse_known_args()
     render = os.path.join(options.build, "apps/renderer/glitter_render")
     farm = os.path.join(options.build, "python/glitter-farm")
@@ -77,12 +83,15 @@ def main():
                 with open(os.path.join(folder, f"r.{frame:04d}.exr"), "rb") as r, \
                         open(os.path.join(folder, f"f.{frame:04d}.exr"), "rb") as f:
                     assert r.read() == f.read(), f"frame {frame} differs"
-            print(f"pair {pair + 1}: glitter_render {single[-1]:.2f} s, glitter-farm "
-                  f"{spread[-1]:.2f} s, ratio {spread[-1] / single[-1]:.3f}", flush=True)
-    ratios = [f / s for f, s in zip(spread, single)]
-    print(f"median: glitter_render {statistics.median(single):.2f} s, glitter-farm "
-          f"{statistics.median(spread):.2f} s, ratio {statistics.median(ratios):.3f} "
-          f"(min {min(ratios):.3f}, max {max(ratios):.3f})")
+            print(f"pair {pair + 1}: glitter_render {single[-1][0]:.2f} s ({single[-1][1]:.2f} s "
+                  f"CPU), glitter-farm {spread[-1][0]:.2f} s ({spread[-1][1]:.2f} s CPU), ratio "
+                  f"{spread[-1][0] / single[-1][0]:.3f} wall, {spread[-1][1] / single[-1][1]:.3f} CPU",
+                  flush=True)
+    for kind, i in (("wall", 0), ("CPU", 1)):
+        ratios = [f[i] / s[i] for f, s in zip(spread, single)]
+        print(f"median {kind}: glitter_render {statistics.median(s[i] for s in single):.2f} s, "
+              f"glitter-farm {statistics.median(f[i] for f in spread):.2f} s, ratio "
+              f"{statistics.median(ratios):.3f} (min {min(ratios):.3f}, max {max(ratios):.3f})")
     for name, seconds in task_overhead(options.build).items():
         print(f"per task, {name}: {seconds * 1e3:.2f} ms")
 

@@ -126,8 +126,13 @@ def tiles_of(width: int, height: int, tile: Optional[Tuple[int, int]]) -> List[R
             for y in range(0, height, th) for x in range(0, width, tw)]
 
 
+class _Parser(argparse.ArgumentParser):
+    def error(self, message: str):  # type: ignore[override]
+        raise FarmError(message, 2)
+
+
 def parse_arguments(argv: Sequence[str]) -> Tuple[argparse.Namespace, List[str]]:
-    parser = argparse.ArgumentParser(prog="glitter-farm", add_help=False, allow_abbrev=False)
+    parser = _Parser(prog="glitter-farm", add_help=False, allow_abbrev=False)
     parser.add_argument("-h", "--help", action="store_true")
     parser.add_argument("--scheduler")
     parser.add_argument("--workers", type=int)
@@ -135,7 +140,6 @@ def parse_arguments(argv: Sequence[str]) -> Tuple[argparse.Namespace, List[str]]
     parser.add_argument("--frame-list")
     parser.add_argument("--force", action="store_true")
     parser.add_argument("--connect-timeout", type=float, default=10.0)
-    parser.error = lambda message: (_ for _ in ()).throw(FarmError(message, 2))  # type: ignore
     return parser.parse_known_args(list(argv))
 
 
@@ -155,10 +159,14 @@ class Progress:
         if self.terminal:
             self.draw("\r")
 
-    def frame_done(self) -> None:
+    def frame_done(self, message: str) -> None:
+        """Counts a frame and prints `message` on standard output, above the bar."""
         self.frames_done += 1
-        if not self.terminal:
-            self.draw("")
+        if self.terminal:
+            sys.stderr.write("\r\033[K")
+            sys.stderr.flush()
+        print(message, flush=True)
+        self.draw("\r" if self.terminal else "")
 
     def draw(self, start: str) -> None:
         fraction = self.pixels_done / self.pixels if self.pixels else 1.0
@@ -189,9 +197,7 @@ def _connect(options: argparse.Namespace):
         except (OSError, TimeoutError) as e:
             raise FarmError(f"cannot reach the scheduler at {options.scheduler} within "
                             f"{options.connect_timeout:g} s ({e})") from None
-    workers = options.workers or os.cpu_count() or 1
-    if workers < 1:
-        raise FarmError("--workers must be at least 1", 2)
+    workers = options.workers if options.workers is not None else os.cpu_count() or 1
     # One single-threaded worker process per core, every port on the loopback address.
     cluster = LocalCluster(n_workers=workers, threads_per_worker=1, processes=True,
                            host="127.0.0.1", dashboard_address="127.0.0.1:0",
@@ -216,6 +222,10 @@ def run(argv: Sequence[str]) -> int:
     if options.help:
         sys.stdout.write(_USAGE)
         return 0
+    if options.workers is not None and options.workers < 1:
+        raise FarmError("--workers must be at least 1", 2)
+    if not options.connect_timeout > 0:
+        raise FarmError("--connect-timeout must be more than 0 seconds", 2)
     tile_size = None
     if options.tile:
         try:
@@ -301,9 +311,7 @@ def _render(client, argv, files, frames, tiles, outputs, width, height) -> int:
             missing[frame] -= 1
             if missing[frame] == 0:
                 _glitter.write_image(images.pop(frame), outputs[frame])
-                progress.frame_done()
-                print(f"wrote {os.path.abspath(outputs[frame])}")
-                sys.stdout.flush()
+                progress.frame_done(f"wrote {os.path.abspath(outputs[frame])}")
     finally:
         if futures:
             client.cancel(list(futures))
