@@ -67,9 +67,8 @@ Image RenderJob::renderTile(int frame, const PixelRect& tile, KuvoUtils::RenderL
     return render(frame, tile, log, progress, shadingPoints);
 }
 
-Image RenderJob::render(int frame, const std::optional<PixelRect>& tile,
-                        KuvoUtils::RenderLog* log, const std::function<void(double)>& progress,
-                        double* shadingPoints) {
+Image RenderJob::render(int frame, const std::optional<PixelRect>& tile, KuvoUtils::RenderLog* log,
+                        const std::function<void(double)>& progress, double* shadingPoints) {
     const Camera camera = presetCamera(opts.camera, scene, framing, frame, opts.frames,
                                        opts.width, opts.height);
     renderSettings.time = frame * kTicksPerFrame;

@@ -35,7 +35,8 @@ Renderer::Renderer(const Scene& scene_, const Camera& camera_, const RenderSetti
 }
 
 Image Renderer::render(KuvoUtils::RenderLog* log, const std::function<void(double)>& progress) {
-    const PixelRect area = settings.region.value_or(PixelRect{0, 0, camera.width(), camera.height()});
+    const PixelRect area =
+        settings.region.value_or(PixelRect{0, 0, camera.width(), camera.height()});
     const int width = area.x1 - area.x0;
     const int height = area.y1 - area.y0;
     Image image(width, height);

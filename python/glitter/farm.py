@@ -66,7 +66,6 @@ class FarmError(Exception):
         self.status = status
 
 
-# ---------------------------------------------------------------------------- on the workers
 
 
 def render_tile(argv: List[str], frame: int, tile: Rect, files: Dict[str, Tuple[str, bytes]]) -> np.ndarray:
@@ -100,7 +99,6 @@ def shipped_files(files: Dict[str, Tuple[str, bytes]]) -> Dict[str, Tuple[str, b
     return files
 
 
-# ---------------------------------------------------------------------------- on the client
 
 
 def parse_frame_list(text: str, frames: int) -> List[int]:
