@@ -4,7 +4,7 @@ cost per task. The farm's time is the whole command's: starting the cluster and 
 processes, shipping, assembling and writing included; that start-up is what a long-running
 cluster would not pay again.
 
-    /usr/bin/python3 bench/farm_bench.py [--build build/release] [--pairs 3] [glitter_render options]
+    /usr/bin/python3 bench/farm_bench.py [--build DIR] [--pairs 3] [glitter_render options]
 
 Extra options go to both commands (default: glitter_render's default scene and size). The
 two programs' files are compared byte for byte after every pair.
@@ -51,7 +51,8 @@ def task_overhead(build, tasks=400):
             ("empty task", lambda: client.map(int, range(tasks), pure=False)),
             ("1x1 tile task", lambda: client.map(farm.render_tile, [argv] * tasks,
                                                  [i % 4 for i in range(tasks)],
-                                                 [(i % 640, 0, i % 640 + 1, 1) for i in range(tasks)],
+                                                 [(i % 640, 0, i % 640 + 1, 1)
+                                                  for i in range(tasks)],
                                                  files=files, pure=False)),
         ):
             start = time.perf_counter()
@@ -83,9 +84,9 @@ def main():
                 with open(os.path.join(folder, f"r.{frame:04d}.exr"), "rb") as r, \
                         open(os.path.join(folder, f"f.{frame:04d}.exr"), "rb") as f:
                     assert r.read() == f.read(), f"frame {frame} differs"
-            print(f"pair {pair + 1}: glitter_render {single[-1][0]:.2f} s ({single[-1][1]:.2f} s "
-                  f"CPU), glitter-farm {spread[-1][0]:.2f} s ({spread[-1][1]:.2f} s CPU), ratio "
-                  f"{spread[-1][0] / single[-1][0]:.3f} wall, {spread[-1][1] / single[-1][1]:.3f} CPU",
+            (sw, sc), (fw, fc) = single[-1], spread[-1]
+            print(f"pair {pair + 1}: glitter_render {sw:.2f} s ({sc:.2f} s CPU), glitter-farm "
+                  f"{fw:.2f} s ({fc:.2f} s CPU), ratio {fw / sw:.3f} wall, {fc / sc:.3f} CPU",
                   flush=True)
     for kind, i in (("wall", 0), ("CPU", 1)):
         ratios = [f[i] / s[i] for f, s in zip(spread, single)]

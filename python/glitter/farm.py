@@ -66,9 +66,8 @@ class FarmError(Exception):
         self.status = status
 
 
-
-
-def render_tile(argv: List[str], frame: int, tile: Rect, files: Dict[str, Tuple[str, bytes]]) -> np.ndarray:
+def render_tile(argv: List[str], frame: int, tile: Rect,
+                files: Dict[str, Tuple[str, bytes]]) -> np.ndarray:
     """One tile of one frame, as a task: the shipped files are put in a folder of the task's
     own and the options that named them point there."""
     argv = list(argv)
@@ -79,7 +78,8 @@ def render_tile(argv: List[str], frame: int, tile: Rect, files: Dict[str, Tuple[
         return _glitter.render(argv, frame, tile)
     with tempfile.TemporaryDirectory(prefix="glitter-farm-") as folder:
         for option, (name, data) in files.items():
-            path = os.path.join(folder, os.path.basename(name))
+            os.mkdir(os.path.join(folder, option.strip("-")))
+            path = os.path.join(folder, option.strip("-"), os.path.basename(name))
             with open(path, "wb") as f:
                 f.write(data)
             argv = [path if i > 0 and argv[i - 1] == option else a for i, a in enumerate(argv)]
@@ -89,7 +89,8 @@ def render_tile(argv: List[str], frame: int, tile: Rect, files: Dict[str, Tuple[
             # Messages name the file as the user gave it, not this task's copy.
             message = str(e)
             for option, (name, _) in files.items():
-                message = message.replace(os.path.join(folder, os.path.basename(name)), name)
+                message = message.replace(
+                    os.path.join(folder, option.strip("-"), os.path.basename(name)), name)
             raise type(e)(message) from None
 
 
@@ -97,8 +98,6 @@ def shipped_files(files: Dict[str, Tuple[str, bytes]]) -> Dict[str, Tuple[str, b
     """The files as a task of their own: the bytes enter the graph once, and a worker that
     loses them (killed) gets them again by running this task anew."""
     return files
-
-
 
 
 def parse_frame_list(text: str, frames: int) -> List[int]:
@@ -182,11 +181,14 @@ def _clock(seconds: float) -> str:
     if seconds != seconds:
         return "--:--"
     s = int(round(seconds))
-    return f"{s // 3600}:{s // 60 % 60:02d}:{s % 60:02d}" if s >= 3600 else f"{s // 60}:{s % 60:02d}"
+    if s >= 3600:
+        return f"{s // 3600}:{s // 60 % 60:02d}:{s % 60:02d}"
+    return f"{s // 60}:{s % 60:02d}"
 
 
 def _connect(options: argparse.Namespace):
     # Imported here so that --help and usage errors need no Dask.
+    import dask
     from distributed import Client, LocalCluster
 
     if options.scheduler:
@@ -196,6 +198,12 @@ def _connect(options: argparse.Namespace):
             raise FarmError(f"cannot reach the scheduler at {options.scheduler} within "
                             f"{options.connect_timeout:g} s ({e})") from None
     workers = options.workers if options.workers is not None else os.cpu_count() or 1
+    # Dask's background upkeep (a stack sample every 10 ms, loop checks every 20 ms, system
+    # readings every 0.5 s) costs an idle worker process several percent of a core, which is
+    # taken from the render; the nannies pass this to their workers.
+    dask.config.set({"distributed.worker.profile.enabled": False,
+                     "distributed.admin.tick.interval": "500ms",
+                     "distributed.admin.system-monitor.interval": "2s"})
     # One single-threaded worker process per core, every port on the loopback address.
     cluster = LocalCluster(n_workers=workers, threads_per_worker=1, processes=True,
                            host="127.0.0.1", dashboard_address="127.0.0.1:0",
@@ -230,7 +238,8 @@ def run(argv: Sequence[str]) -> int:
             tile_size = tuple(int(v) for v in options.tile.lower().split("x"))
             assert len(tile_size) == 2 and min(tile_size) >= 1
         except (ValueError, AssertionError):
-            raise FarmError(f"--tile takes WxH with positive sizes, not '{options.tile}'", 2) from None
+            raise FarmError(f"--tile takes WxH with positive sizes, not '{options.tile}'",
+                            2) from None
     try:
         settings = _glitter.render_options(render_argv)
     except _glitter.UsageError as e:

@@ -46,7 +46,8 @@ def reference(tmp_path_factory):
 @pytest.fixture(scope="module")
 def cluster():
     with distributed.LocalCluster(n_workers=2, threads_per_worker=1, host="127.0.0.1",
-                                  dashboard_address="127.0.0.1:0") as c, distributed.Client(c) as client:
+                                  dashboard_address="127.0.0.1:0") as c, \
+            distributed.Client(c) as client:
         yield c.scheduler_address, client
 
 
@@ -79,7 +80,8 @@ def test_rerun_renders_only_missing_frames(tmp_path, reference, cluster):
 
 def test_killed_worker_changes_nothing(tmp_path, reference, cluster):
     address, client = cluster
-    run = farm("--scheduler", address, "--tile", "8x8", "--out", str(tmp_path / "t.exr"), wait=False)
+    run = farm("--scheduler", address, "--tile", "8x8", "--out", str(tmp_path / "t.exr"),
+               wait=False)
     pids = client.run(os.getpid)
     victim = None
     while victim is None and run.poll() is None:
