@@ -4,7 +4,7 @@ GLITTER_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libembree-dev libopenexr-dev libpng-dev
     python3-dev pybind11-dev python3-numpy python3-pytest python3-matplotlib
-    python3-distributed python3-psutil
+    python3-distributed
 )
 
 glitter_install_deps() {

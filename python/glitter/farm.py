@@ -288,6 +288,17 @@ def run(argv: Sequence[str]) -> int:
         client.close()
         if cluster is not None:
             cluster.close()
+            _stop_resource_tracker()
+
+
+def _stop_resource_tracker() -> None:
+    # Started by multiprocessing with the workers, it would otherwise end only after this
+    # process, as an orphan.
+    from multiprocessing import resource_tracker
+
+    stop = getattr(resource_tracker._resource_tracker, "_stop", None)
+    if stop is not None:
+        stop()
 
 
 def _render(client, argv, files, frames, tiles, outputs, width, height) -> int:

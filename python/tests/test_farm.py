@@ -8,28 +8,25 @@ import signal
 import subprocess
 import sys
 import time
-import uuid
 
-import psutil
 import pytest
 
 distributed = pytest.importorskip("distributed")
 
 RENDER = ["--size", "40x24", "--spp", "12", "--frames", "3", "--set", "random_hue=on"]
-MARKER = uuid.uuid4().hex  # in the environment of every process the tests start
 
 
 def farm(*args, wait=True):
     program = os.environ.get("GLITTER_FARM")
     if program is None:
         pytest.skip("GLITTER_FARM is not set (CTest sets it)")
-    env = dict(os.environ, GLITTER_FARM_TEST=MARKER)
-    run = subprocess.Popen([sys.executable, program, *RENDER, *args], env=env, text=True,
-                           stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    # A session of its own, so that whatever the run started is in its process group.
+    run = subprocess.Popen([sys.executable, program, *RENDER, *args], text=True,
+                           start_new_session=True, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     if not wait:
         return run
     out, err = run.communicate(timeout=300)
-    return run.returncode, out, err
+    return run.returncode, out, err, run.pid
 
 
 @pytest.fixture(scope="module")
@@ -56,23 +53,19 @@ def outputs(folder):
 
 
 def test_uneven_tiles_on_the_embedded_cluster_give_glitter_renders_files(tmp_path, reference):
-    status, out, err = farm("--workers", "2", "--tile", "16x10", "--out", str(tmp_path / "t.exr"))
+    status, out, err, group = farm("--workers", "2", "--tile", "16x10",
+                                   "--out", str(tmp_path / "t.exr"))
     assert status == 0, err
     assert [f.read_bytes() for f in outputs(tmp_path)] == reference
-    leftovers = []
-    for p in psutil.process_iter():
-        try:
-            leftovers += [p.pid] if p.environ().get("GLITTER_FARM_TEST") == MARKER else []
-        except psutil.Error:
-            pass
-    assert leftovers == []
+    with pytest.raises(ProcessLookupError):
+        os.killpg(group, 0)  # no process of the run outlives it
 
 
 def test_rerun_renders_only_missing_frames(tmp_path, reference, cluster):
     files = outputs(tmp_path)
     files[0].write_bytes(b"kept")
     files[2].write_bytes(b"kept")
-    status, out, err = farm("--scheduler", cluster[0], "--out", str(tmp_path / "t.exr"))
+    status, out, err, _ = farm("--scheduler", cluster[0], "--out", str(tmp_path / "t.exr"))
     assert status == 0, err
     assert [f.read_bytes() for f in files] == [b"kept", reference[1], b"kept"]
     assert out.count("skipped") == 2 and out.count("wrote") == 1
@@ -98,7 +91,7 @@ def test_killed_worker_changes_nothing(tmp_path, reference, cluster):
 def test_bad_material_fails_with_the_workers_message_and_writes_nothing(tmp_path, cluster):
     bad = tmp_path / "bad.scene"
     bad.write_bytes(b"not a stored scene")
-    status, out, err = farm("--scheduler", cluster[0], "--material", str(bad),
+    status, out, err, _ = farm("--scheduler", cluster[0], "--material", str(bad),
                             "--out", str(tmp_path / "t.exr"))
     assert status == 1 and "wrong magic" in err and str(bad) in err
     assert list(tmp_path.iterdir()) == [bad]
@@ -106,7 +99,7 @@ def test_bad_material_fails_with_the_workers_message_and_writes_nothing(tmp_path
 
 def test_unreachable_scheduler_is_a_clear_error_in_bounded_time(tmp_path):
     start = time.monotonic()
-    status, out, err = farm("--scheduler", "tcp://127.0.0.1:9", "--connect-timeout", "1",
+    status, out, err, _ = farm("--scheduler", "tcp://127.0.0.1:9", "--connect-timeout", "1",
                             "--out", str(tmp_path / "t.exr"))
     assert status == 1 and "cannot reach the scheduler" in err
     assert time.monotonic() - start < 30
