@@ -5,6 +5,7 @@ GLITTER_PACKAGES=(
     libembree-dev libopenexr-dev libpng-dev
     python3-dev pybind11-dev python3-numpy python3-pytest python3-matplotlib
     libcpp-httplib-dev nlohmann-json3-dev chromium nodejs
+    python3-distributed
 )
 
 glitter_install_deps() {

@@ -59,11 +59,23 @@ RenderJob::RenderJob(CliOptions options)
 Image RenderJob::renderFrame(int frame, KuvoUtils::RenderLog* log,
                              const std::function<void(double)>& progress,
                              double* shadingPoints) {
+    return render(frame, std::nullopt, log, progress, shadingPoints);
+}
+
+Image RenderJob::renderTile(int frame, const PixelRect& tile, KuvoUtils::RenderLog* log,
+                            const std::function<void(double)>& progress, double* shadingPoints) {
+    return render(frame, tile, log, progress, shadingPoints);
+}
+
+Image RenderJob::render(int frame, const std::optional<PixelRect>& tile, KuvoUtils::RenderLog* log,
+                        const std::function<void(double)>& progress, double* shadingPoints) {
     const Camera camera = presetCamera(opts.camera, scene, framing, frame, opts.frames,
                                        opts.width, opts.height);
     renderSettings.time = frame * kTicksPerFrame;
     materialSet.update(renderSettings.time);
-    Renderer renderer(scene, camera, renderSettings);
+    RenderSettings settings = renderSettings;
+    settings.region = tile;
+    Renderer renderer(scene, camera, settings);
     Image image = renderer.render(log, progress);
     if (shadingPoints != nullptr) {
         *shadingPoints += static_cast<double>(renderer.shadingPoints());

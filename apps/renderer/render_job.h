@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "apps/renderer/cli_options.h"
@@ -48,8 +49,16 @@ class RenderJob {
     Image renderFrame(int frame, KuvoUtils::RenderLog* log,
                       const std::function<void(double)>& progress = {},
                       double* shadingPoints = nullptr);
+    /// The pixels `tile` of frame `frame`, bit for bit as renderFrame gives them there.
+    /// Throws std::invalid_argument for a tile that is empty or reaches outside the frame.
+    Image renderTile(int frame, const PixelRect& tile, KuvoUtils::RenderLog* log,
+                     const std::function<void(double)>& progress = {},
+                     double* shadingPoints = nullptr);
 
   private:
+    Image render(int frame, const std::optional<PixelRect>& tile, KuvoUtils::RenderLog* log,
+                 const std::function<void(double)>& progress, double* shadingPoints);
+
     CliOptions opts;
     MaterialSet materialSet;
     Scene scene;

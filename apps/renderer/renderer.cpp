@@ -7,6 +7,7 @@
 #include <exception>
 #include <mutex>
 #include <stdexcept>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -22,11 +23,22 @@ Renderer::Renderer(const Scene& scene_, const Camera& camera_, const RenderSetti
         settings.maxRayDepth < 0) {
         throw std::invalid_argument("render settings out of range");
     }
+    if (const std::optional<PixelRect>& r = settings.region;
+        r && (r->x0 < 0 || r->y0 < 0 || r->x1 <= r->x0 || r->y1 <= r->y0 ||
+              r->x1 > camera.width() || r->y1 > camera.height())) {
+        throw std::invalid_argument("tile (" + std::to_string(r->x0) + ", " +
+                                    std::to_string(r->y0) + ", " + std::to_string(r->x1) + ", " +
+                                    std::to_string(r->y1) + ") is not a non-empty part of the " +
+                                    std::to_string(camera.width()) + "x" +
+                                    std::to_string(camera.height()) + " image");
+    }
 }
 
 Image Renderer::render(KuvoUtils::RenderLog* log, const std::function<void(double)>& progress) {
-    const int width = camera.width();
-    const int height = camera.height();
+    const PixelRect area =
+        settings.region.value_or(PixelRect{0, 0, camera.width(), camera.height()});
+    const int width = area.x1 - area.x0;
+    const int height = area.y1 - area.y0;
     Image image(width, height);
     const int tilesX = (width + settings.tileSize - 1) / settings.tileSize;
     const int tilesY = (height + settings.tileSize - 1) / settings.tileSize;
@@ -60,8 +72,11 @@ Image Renderer::render(KuvoUtils::RenderLog* log, const std::function<void(doubl
                 const int y0 = (tile / tilesX) * settings.tileSize;
                 const int x1 = std::min(x0 + settings.tileSize, width);
                 const int y1 = std::min(y0 + settings.tileSize, height);
-                for (int y = y0; y < y1; ++y) {
-                    for (int x = x0; x < x1; ++x) {
+                for (int ty = y0; ty < y1; ++ty) {
+                    for (int tx = x0; tx < x1; ++tx) {
+                        // Everything below sees the pixel's place in the whole image.
+                        const int x = tx + area.x0;
+                        const int y = ty + area.y0;
                         const std::uint32_t seed =
                             SobolSampler::pixelSeed(static_cast<std::uint32_t>(x),
                                                     static_cast<std::uint32_t>(y), settings.seed);
@@ -77,7 +92,7 @@ Image Renderer::render(KuvoUtils::RenderLog* log, const std::function<void(doubl
                                 ++localDropped;
                             }
                         }
-                        image.at(x, y) = sum / static_cast<float>(settings.samplesPerPixel);
+                        image.at(tx, ty) = sum / static_cast<float>(settings.samplesPerPixel);
                     }
                 }
                 pixelsDone += static_cast<std::int64_t>(x1 - x0) * (y1 - y0);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "apps/renderer/camera.h"
 #include "apps/renderer/image.h"
@@ -13,6 +14,14 @@
 #include "platform/renderer/render_log.h"
 
 namespace glitter::renderer {
+
+/// Pixels [x0, x1) x [y0, y1) of the camera's image.
+struct PixelRect {
+    int x0 = 0;
+    int y0 = 0;
+    int x1 = 0;
+    int y1 = 0;
+};
 
 struct RenderSettings {
     int samplesPerPixel = 16;
@@ -23,6 +32,9 @@ struct RenderSettings {
     LightStrategy strategy = LightStrategy::mis;
     IndirectNoiseControls indirect;  ///< off unless a scene or the command line asks
     int time = 0;  ///< host time (ticks) of the frame: materials and their maps are shaded at it
+    /// Only these pixels, as an image of the rectangle's size holding the bits they have in
+    /// the whole image (a farm renders a frame as tiles); none: the whole image.
+    std::optional<PixelRect> region;
 };
 
 class Renderer {

@@ -262,6 +262,7 @@ def render(
     plugin: Optional[str] = None,
     material_file: Optional[str] = None,
     args: Sequence[str] = (),
+    tile: Optional[Tuple[int, int, int, int]] = None,
 ) -> np.ndarray:
     """Renders with glitter_render's core in this process; returns a (height, width, 3)
     float32 array of linear RGB, rows from the top.
@@ -275,6 +276,11 @@ def render(
     this package (``PLUGIN_PATH``). Bad options raise ValueError (``_glitter.UsageError``), a
     library or material file that cannot be used RuntimeError. Material warnings go to
     standard error. The GIL is released while rendering.
+
+    ``tile=(x0, y0, x1, y1)`` renders only the pixels x0 <= x < x1, y0 <= y < y1 of the frame
+    (rows from the top) and returns a (y1 - y0, x1 - x0, 3) array holding exactly the bits those
+    pixels have in the whole frame, so that tiles rendered anywhere assemble into the frame; a
+    tile that is empty or reaches outside the frame raises ValueError.
     """
     argv: List[str] = ["--scene", scene, "--camera", camera, "--size", f"{size[0]}x{size[1]}"]
     argv += ["--frames", str(frames), "--plugin", plugin if plugin is not None else PLUGIN_PATH]
@@ -289,4 +295,7 @@ def render(
             raise TypeError(f"material must be a glitter.Material, not {type(material).__name__}")
         argv += material.set_args()
     argv += [str(a) for a in args]
+    if tile is not None:
+        x0, y0, x1, y1 = (int(t) for t in tile)
+        return _glitter.render(argv, frame, (x0, y0, x1, y1))
     return _glitter.render(argv, frame)

@@ -5,6 +5,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <optional>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "apps/renderer/cli_options.h"
+#include "apps/renderer/image_writer.h"
 #include "apps/renderer/parameter_setting.h"
 #include "apps/plugin_loader/plugin_library.h"
 #include "python/src/batch_bsdf.h"
@@ -231,11 +233,16 @@ py::dict flakeParams(const py::dict& values) {
     return d;
 }
 
-py::array_t<float> render(const std::vector<std::string>& args, int frame) {
+py::array_t<float> render(const std::vector<std::string>& args, int frame,
+                          const std::optional<std::array<int, 4>>& tile) {
+    std::optional<renderer::PixelRect> rect;
+    if (tile) {
+        rect = renderer::PixelRect{(*tile)[0], (*tile)[1], (*tile)[2], (*tile)[3]};
+    }
     std::optional<renderer::Image> rendered;
     {
         py::gil_scoped_release release;
-        rendered.emplace(renderInProcess(args, frame));
+        rendered.emplace(renderInProcess(args, frame, rect));
     }
     const renderer::Image& image = *rendered;
     const std::size_t w = std::size_t(image.width()), h = std::size_t(image.height());
@@ -248,6 +255,44 @@ py::array_t<float> render(const std::vector<std::string>& args, int frame) {
         dst[3 * i + 2] = pixels[i].b;
     }
     return out;
+}
+
+// What a program that writes glitter_render's files needs of its command line: the parser's
+// reading of the options, the frames' file names and the checks made before rendering.
+py::dict renderOptions(const std::vector<std::string>& args) {
+    const renderer::CliOptions options = renderer::parseCommandLine(args);
+    py::dict d;
+    d["frames"] = options.frames;
+    d["width"] = options.width;
+    d["height"] = options.height;
+    d["output"] = options.output;
+    d["material_file"] = options.material.materialFile;
+    d["scene"] = options.scene;
+    d["help"] = options.showHelp;
+    std::vector<std::string> outputs;
+    for (int frame = 0; frame < options.frames; ++frame) {
+        outputs.push_back(renderer::frameOutputPath(options.output, frame, options.frames));
+    }
+    d["outputs"] = outputs;
+    return d;
+}
+
+// The image writer of glitter_render, so that a file written from Python has its bytes.
+void writeImage(const py::array_t<float, py::array::c_style | py::array::forcecast>& pixels,
+                const std::string& path) {
+    if (pixels.ndim() != 3 || pixels.shape(2) != 3 || pixels.shape(0) < 1 || pixels.shape(1) < 1 ||
+        pixels.shape(0) > (1 << 20) || pixels.shape(1) > (1 << 20)) {
+        throw std::invalid_argument("write_image takes a (height, width, 3) array");
+    }
+    renderer::Image image(static_cast<int>(pixels.shape(1)), static_cast<int>(pixels.shape(0)));
+    const float* src = pixels.data();
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x, src += 3) {
+            image.at(x, y) = KuvoUtils::Color(src[0], src[1], src[2]);
+        }
+    }
+    py::gil_scoped_release release;
+    renderer::writeImage(image, path);
 }
 
 // The plug-in library leaves every host-layer function to the process that loads it. This
@@ -274,6 +319,7 @@ PYBIND11_MODULE(_glitter, m) {
     py::register_exception<glitter::renderer::PluginError>(m, "PluginError", PyExc_RuntimeError);
     // Tried before PluginError, its base: a bad --set value is the caller's mistake.
     py::register_exception<glitter::renderer::SettingError>(m, "SettingError", PyExc_ValueError);
+    py::register_exception<glitter::renderer::ImageWriteError>(m, "ImageWriteError", PyExc_OSError);
     m.doc() = "The glitter material's C++ code; use the glitter package, not this module.";
     m.def("parameters", &parameterList, "The block description's parameters.");
     m.def("flake_params", &flakeParams, py::arg("values"));
@@ -284,5 +330,8 @@ PYBIND11_MODULE(_glitter, m) {
     m.def("sample", &sample, py::arg("values"), py::arg("footprint"), py::arg("ray"),
           py::arg("u"), py::arg("threads"));
     m.def("flakes", &flakes, py::arg("values"), py::arg("footprint"), py::arg("ray"));
-    m.def("render", &render, py::arg("args"), py::arg("frame"));
+    m.def("render", &render, py::arg("args"), py::arg("frame"), py::arg("tile") = py::none());
+    m.def("render_options", &renderOptions, py::arg("args"));
+    m.def("check_image_path", &glitter::renderer::checkImagePath, py::arg("path"));
+    m.def("write_image", &writeImage, py::arg("pixels"), py::arg("path"));
 }

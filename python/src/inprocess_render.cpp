@@ -9,7 +9,8 @@ namespace glitter::python {
 using namespace glitter::renderer;
 
 // The same job glitter_render runs, so the same options give the same bits.
-Image renderInProcess(const std::vector<std::string>& args, int frame) {
+Image renderInProcess(const std::vector<std::string>& args, int frame,
+                      const std::optional<PixelRect>& tile) {
     CliOptions options = parseCommandLine(args);
     if (options.showHelp) throw UsageError("--help is no render option");
     if (frame < 0 || frame >= options.frames) {
@@ -18,7 +19,7 @@ Image renderInProcess(const std::vector<std::string>& args, int frame) {
     }
     RenderJob job(std::move(options));
     KuvoUtils::StreamRenderLog log(stderr);
-    return job.renderFrame(frame, &log);
+    return tile ? job.renderTile(frame, *tile, &log) : job.renderFrame(frame, &log);
 }
 
 }  // namespace glitter::python

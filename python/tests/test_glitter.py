@@ -167,6 +167,7 @@ FP = footprint(50)
     (lambda: glitter.Material(num_flake=3), AttributeError, "num_flake"),
     (lambda: glitter.evaluate(FP, RAY, L, glitter.Material(reflection_map="checker")), ValueError, "render"),
     (lambda: glitter.render(size=(0, 4)), ValueError, "size"),
+    (lambda: glitter.render(size=(8, 4), tile=(0, 0, 9, 4)), ValueError, "tile"),
     (lambda: glitter.render(args=["--no-such-option"]), ValueError, "no-such-option"),
     (lambda: glitter.render(plugin="/nonexistent.dlt"), RuntimeError, "nonexistent"),
 ])

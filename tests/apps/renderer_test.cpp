@@ -7,6 +7,7 @@
 #include <atomic>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -103,7 +104,8 @@ struct RecordedRender {
 
     Image render(int threads, int spp = 2, int size = 32,
                  const std::function<void(double)>& progress = {},
-                 KuvoUtils::RenderLog* log = nullptr) {
+                 KuvoUtils::RenderLog* log = nullptr,
+                 const std::optional<PixelRect>& region = std::nullopt) {
         const Camera camera({0.0, 1.5, 5.0}, {0.0, 1.0, 0.0}, {0.0, 1.0, 0.0}, 30.0, size,
                             size * 3 / 4);
         RenderSettings settings;
@@ -111,6 +113,7 @@ struct RecordedRender {
         settings.threadCount = threads;
         settings.samplesPerPixel = spp;
         settings.tileSize = 8;
+        settings.region = region;
         Renderer renderer(scene, camera, settings);
         Image image = renderer.render(log, progress);
         dropped = renderer.droppedSamples();
@@ -136,6 +139,21 @@ TEST(RendererThreads, DrivesTheMaterialInOrderWithEachThreadsOwnIndex) {
     }
     EXPECT_GT(acquired, 32 * 24 / 4);
     EXPECT_TRUE(testing::sameBits(two, r.render(1)));
+}
+
+// A farm assembles frames from tiles rendered anywhere: a tile must hold the frame's bits.
+TEST(RendererThreads, ATileHoldsTheWholeImagesBits) {
+    RecordedRender r;
+    const Image whole = r.render(1);
+    const Image tile = r.render(2, 2, 32, {}, nullptr, PixelRect{5, 3, 30, 17});
+    ASSERT_EQ(tile.width(), 25);
+    ASSERT_EQ(tile.height(), 14);
+    Image crop(25, 14);
+    for (int y = 0; y < 14; ++y) {
+        for (int x = 0; x < 25; ++x) crop.at(x, y) = whole.at(x + 5, y + 3);
+    }
+    EXPECT_TRUE(testing::sameBits(tile, crop));
+    EXPECT_THROW(r.render(1, 2, 32, {}, nullptr, PixelRect{0, 0, 33, 4}), std::invalid_argument);
 }
 
 TEST(RendererImage, ShadingContextsCarryTheHit) {
