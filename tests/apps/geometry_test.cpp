@@ -191,49 +191,5 @@ TEST(SceneShapes, SphereHitsAreExactInDoublePrecisionFarAway) {
     }
 }
 
-TEST(SceneShapes, NearestHitWinsAndLightsAreReported) {
-    Scene scene;
-    scene.addPlane("ground", PlaneShape({0, 0, 0}, {0, 1, 0}, {1, 0, 0}, 1.0), nullptr);
-    const int sphere = scene.addSphere("s", SphereShape({0, 1, 0}, 0.5), nullptr);
-    scene.addLight(SphereLight({0, 3, 0}, 0.2, Color(1.0f)));
-    scene.commit();
-    SurfaceHit hit;
-    ASSERT_TRUE(scene.intersect({0, 5, 0}, Vector(0, -1, 0), 0.0, 1e30, hit));
-    EXPECT_EQ(hit.lightIndex, 0);
-    EXPECT_EQ(hit.objectIndex, -1);
-    ASSERT_TRUE(scene.intersect({0, 2.5, 0}, Vector(0, -1, 0), 0.0, 1e30, hit));
-    EXPECT_EQ(hit.objectIndex, sphere);
-    EXPECT_NEAR(hit.point.y, 1.5, 1e-12);
-    EXPECT_TRUE(scene.occluded({0, 2.5, 0}, Vector(0, -1, 0), 0.0, 10.0));
-    EXPECT_FALSE(scene.occluded({0, 2.5, 0}, Vector(0, -1, 0), 0.0, 0.9));
-    EXPECT_TRUE(scene.occluded({0, 2.5, 0}, Vector(0, 1, 0), 0.0, 10.0));
-    EXPECT_FALSE(scene.occluded({0, 2.5, 0}, Vector(0, 1, 0), 0.0, 10.0, 0));  // skip light 0
-}
-
-TEST(RenderContextHit, BackSideAndMapChannels) {
-    const SphereShape sphere({0, 0, 0}, 1.0);
-    const ObjectTransform transform(sphere.worldToObject());
-    RenderContext context;
-    resetForPrimary(context);
-    SurfaceHit hit;
-    sphere.fillHit({0, 0, 0}, {0, 0, 1}, 1.0, hit);  // from the centre: the inside
-    context.setRayDir(Vector(0, 0, 1));
-    context.setHit(hit, transform);
-    EXPECT_EQ(context.backside, 1);
-    EXPECT_EQ(context.getUVWCoords(1), hit.uvw);
-    EXPECT_EQ(context.getUVWBasis(1).dPdu, hit.uvwBasis.dPdu);
-    EXPECT_EQ(context.getUVWCoords(2), Vector());
-    EXPECT_EQ(context.getUVWBasis(0).dPdv, Vector());
-    auto* object = context.findInterface<KuvoUtils::ObjectTransformInterface>();
-    ASSERT_NE(object, nullptr);
-    EXPECT_EQ(object->pointToObject(Vector(0, 0, 1)), Vector(0, 0, 1));
-    EXPECT_EQ(context.queryInterface(0x1234), nullptr);
-
-    context.setRayDir(Vector(0, 0, -1));
-    sphere.fillHit({0, 0, 3}, {0, 0, -1}, 2.0, hit);
-    context.setHit(hit, transform);
-    EXPECT_EQ(context.backside, 0);
-}
-
 }  // namespace
 }  // namespace glitter::renderer

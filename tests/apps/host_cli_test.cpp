@@ -242,33 +242,15 @@ TEST_F(HostCliProgram, ListsThePluginsClasses) {
 }
 
 TEST_F(HostCliProgram, NewThenShowRoundTripsValuesAndKeys) {
-    const auto made =
-        run(std::vector<std::string>{"new",
-                                     "PLUGIN",
-                                     "--out=@/a.scene",
-                                     "--name",
-                                     "Sparkle ✨",
-                                     "--set",
-                                     "hilight_glossiness=0.5",
-                                     "--key",
-                                     "blur_angle@0=2",
-                                     "--key",
-                                     "blur_angle@100=4",
-                                     "--set",
-                                     "mapping_type=Triplanar from Object XYZ",
-                                     "--set",
-                                     "reflection_filter=0.25,0.5,1",
-                                     "--set",
-                                     "random_hue=on",
-                                     "--set",
-                                     "enable_flakes_in_mtl_editor=yes",
-                                     "--set",
-                                     "num_flakes=2000000000",
-                                     "--key",
-                                     "enable_flakes@0=on",
-                                     "--key",
-                                     "enable_flakes@10=off",
-                                     "--set=reflection_map=constant:1,0.5,0.25,0.75"});
+    std::vector<std::string> args = glitter::testing::words(
+        "new PLUGIN --out=@/a.scene --set hilight_glossiness=0.5 --key blur_angle@0=2 "
+        "--key blur_angle@100=4 --set reflection_filter=0.25,0.5,1 --set random_hue=on "
+        "--set enable_flakes_in_mtl_editor=yes --set num_flakes=2000000000 "
+        "--key enable_flakes@0=on --key enable_flakes@10=off "
+        "--set=reflection_map=constant:1,0.5,0.25,0.75");
+    args.insert(args.end(),
+                {"--name", "Sparkle ✨", "--set", "mapping_type=Triplanar from Object XYZ"});
+    const auto made = run(args);
     ASSERT_EQ(made.status, 0) << made.err;
     EXPECT_EQ(made.out, "Saved Material \"Sparkle ✨\" (KuvoStochasticFlakesMtl) to " +
                             (folder / "a.scene") + "\n");

@@ -4,32 +4,23 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <climits>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "apps/renderer/image_writer.h"
 #include "apps/renderer/obj_loader.h"
 #include "apps/renderer/plugin_material.h"
 #include "platform/host/iparam_block2.h"
 #include "platform/host/scene_file.h"
+#include "tests/support/program_run.h"
 
 namespace glitter::renderer {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string readFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
+using glitter::testing::readFile;
 
 template <typename T>
 std::string bytesOf(T value) {
@@ -38,25 +29,14 @@ std::string bytesOf(T value) {
 
 class Hostile : public ::testing::Test {
   protected:
-    void SetUp() override {
-        folder = fs::path(::testing::TempDir()) /
-                 ("hostile_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(folder);
-        fs::create_directories(folder / "io");
-    }
-    void TearDown() override { fs::remove_all(folder); }
-
-    std::string at(const std::string& name) const { return (folder / name).string(); }
+    std::string at(const std::string& name) const { return folder / name; }
 
     // Runs a program; its status, with standard output and error kept in `out` and `err`.
     int run(const char* program, const std::vector<std::string>& args) {
-        std::string command = program;
-        for (const std::string& arg : args) command += " '" + arg + "'";
-        command += " >" + at("io/out") + " 2>" + at("io/err");
-        const int raw = std::system(command.c_str());
-        out = readFile(folder / "io" / "out");
-        err = readFile(folder / "io" / "err");
-        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        const glitter::testing::ProgramRun r = glitter::testing::runProgram(program, args);
+        out = r.out;
+        err = r.err;
+        return r.status;
     }
 
     // Replaces the one occurrence of `from` in the file.
@@ -65,8 +45,7 @@ class Hostile : public ::testing::Test {
         const std::size_t where = bytes.find(from);
         ASSERT_NE(where, std::string::npos);
         ASSERT_EQ(bytes.find(from, where + 1), std::string::npos);
-        bytes.replace(where, from.size(), to);
-        std::ofstream(path, std::ios::binary) << bytes;
+        folder.write(fs::path(path).filename(), bytes.replace(where, from.size(), to));
     }
 
     static std::string objError(const std::string& text, ObjLimits limits = {}) {
@@ -78,7 +57,7 @@ class Hostile : public ::testing::Test {
         return "(loaded)";
     }
 
-    fs::path folder;
+    glitter::testing::ScratchFolder folder;
     std::string out;
     std::string err;
 };
@@ -165,7 +144,7 @@ TEST_F(Hostile, OnlyRegularFilesWithinTheLimitsAreRead) {
     } meshes[] = {
         {at("fifo.obj"), {}, "is not a regular file"},
         {"/dev/zero", {}, "is not a regular file"},
-        {folder.string(), {}, "is a directory"},
+        {folder.path.string(), {}, "is a directory"},
         {at("missing.obj"), {}, "cannot read OBJ file '" + at("missing.obj") + "': No such file"},
         {at("big.obj"), {1}, "has 129 bytes, more than 128; --mesh-limit raises the limit"},
     };
@@ -207,9 +186,7 @@ TEST_F(Hostile, LongLegalOutputNamesAreWrittenAndTooLongOnesRefusedBeforeRenderi
     const std::string scene = at(std::string(249, 's') + ".scene");
     EXPECT_EQ(run(GLITTER_HOST_EXE, {"new", GLITTER_PLUGIN_DLT, "--out", scene}), 0) << err;
     EXPECT_TRUE(fs::is_regular_file(scene));
-    std::size_t files = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder)) ++files;
-    EXPECT_EQ(files, 3u);  // io/, the image and the scene: no temporary file left
+    EXPECT_EQ(folder.files().size(), 2u);  // the image and the scene: no temporary file left
 }
 
 TEST_F(Hostile, AFullDiskNamesTheTargetNotTheTemporaryFile) {
