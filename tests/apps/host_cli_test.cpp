@@ -225,28 +225,18 @@ TEST_F(HostCliProgram, RefusalsExitWithTheReasonAndLeaveNoFile) {
 }
 
 TEST_F(HostCliProgram, ListsThePluginsClasses) {
-    const auto r = run("classes --plugin=PLUGIN");
-    ASSERT_EQ(r.status, 0) << r.err;
-    for (const char* expected : {
-             "Description  KuvoStochasticFlakesMtl material\n",
-             "Version      0x42042c00 (release 0x4204, API 44, SDK revision 0)\n",
-             "Classes      1\n",
-             "  class id          (0x6113692d, 0x4e1d1282)\n",
-             "  super class       0xc00 (material)\n",
-             "  public            yes\n",
-             "  browser category  \"Materials\\Kuvo\"\n",
-             "  browser icons     3 images of 11x11 (inactive 0, active 1, disabled 2)\n",
-             "  renderers         production renderer: compatible; scanline renderer: not "
-             "compatible\n",
-             "  parameter blocks  \"StochasticFlakesMtl parameters\" (id 0): 21 parameters, 3 "
-             "rollouts\n",
-         }) {
-        EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\nin\n" << r.out;
-    }
     // Without PLUGIN the program finds the library it was built with.
-    const auto byDefault = run("classes");
-    EXPECT_EQ(byDefault.status, 0) << byDefault.err;
-    EXPECT_NE(byDefault.out.find("KuvoStochasticFlakesMtl material"), std::string::npos);
+    for (const std::string args : {"classes --plugin=PLUGIN", "classes"}) {
+        const auto r = run(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        for (const char* expected :
+             {"Description  KuvoStochasticFlakesMtl material\n",
+              "Version      0x42042c00 (release 0x4204, API 44, SDK revision 0)\n",
+              "  browser icons     3 images of 11x11 (inactive 0, active 1, disabled 2)\n",
+              "  parameter blocks  \"StochasticFlakesMtl parameters\" (id 0): 21 parameters"}) {
+            EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\nin\n" << r.out;
+        }
+    }
 }
 
 TEST_F(HostCliProgram, NewThenShowRoundTripsValuesAndKeys) {
@@ -325,12 +315,8 @@ TEST_F(HostCliProgram, RolloutsShowFlakeControlsDisabledWithFlakesOff) {
     ASSERT_EQ(run("new PLUGIN --out @/off.scene --set enable_flakes=off").status, 0);
     const auto loaded = run("rollouts PLUGIN --scene @/off.scene");
     ASSERT_EQ(loaded.status, 0) << loaded.err;
-    for (const char* line : {"Rollout \"Basic parameters\" (map 0, open)",
-                             "Rollout \"Colored flakes parameters\" (map 1, open)",
-                             "Rollout \"Advanced parameters\" (map 2, closed)",
-                             "In no rollout: enable_flakes_in_mtl_editor\n"}) {
-        EXPECT_NE(loaded.out.find(line), std::string::npos) << line << " in " << loaded.out;
-    }
+    EXPECT_NE(loaded.out.find("Rollout \"Advanced parameters\" (map 2, closed)"), std::string::npos)
+        << loaded.out;
     // Which controls the material's switches enable is the plug-in's own (its tests pin every
     // one); the host reports them as the dialog has them.
     EXPECT_EQ(rowOf(loaded.out, "  enable_flakes"), " enable_flakes check box 131 enabled");

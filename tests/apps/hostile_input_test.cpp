@@ -14,12 +14,14 @@
 #include "apps/renderer/plugin_material.h"
 #include "platform/host/iparam_block2.h"
 #include "platform/host/scene_file.h"
+#include "tests/apps/render_support.h"
 #include "tests/support/program_run.h"
 
 namespace glitter::renderer {
 namespace {
 
 namespace fs = std::filesystem;
+using glitter::renderer::testing::errorOf;
 using glitter::testing::readFile;
 
 template <typename T>
@@ -61,15 +63,6 @@ class Hostile : public ::testing::Test {
     std::string err;
 };
 
-std::string objError(const std::string& text, ObjLimits limits = {}) {
-    try {
-        parseObj(text, "mesh.obj", limits);
-    } catch (const SceneError& e) {
-        return e.what();
-    }
-    return "(loaded)";
-}
-
 TEST(ObjLoader, NumbersIndicesAndFacesAreCheckedAsWritten) {
     const std::string tri = "v 0 0 0\nv 1 0 0\nv 0 1 0\n";
     std::string hugeFace = tri + "f";
@@ -109,7 +102,8 @@ TEST(ObjLoader, NumbersIndicesAndFacesAreCheckedAsWritten) {
         {"# nothing\n", {}, "OBJ file 'mesh.obj' holds no triangle"},
     };
     for (const auto& c : cases) {
-        const std::string message = objError(c.text, c.limits);
+        const std::string message =
+            errorOf<SceneError>([&] { parseObj(c.text, "mesh.obj", c.limits); });
         EXPECT_EQ(message.rfind("OBJ file 'mesh.obj'", 0), 0u) << message;
         EXPECT_NE(message.find(c.message), std::string::npos) << message;
     }
@@ -179,12 +173,7 @@ TEST_F(Hostile, OnlyRegularFilesWithinTheLimitsAreRead) {
         {at("big.obj"), {1}, "has 129 bytes, more than 128; --mesh-limit raises the limit"},
     };
     for (const auto& m : meshes) {
-        std::string message;
-        try {
-            loadObj(m.path, m.limits);
-        } catch (const SceneError& e) {
-            message = e.what();
-        }
+        const std::string message = errorOf<SceneError>([&] { loadObj(m.path, m.limits); });
         EXPECT_NE(message.find(m.message), std::string::npos) << message;
         EXPECT_NE(message.find(m.path), std::string::npos) << message;
     }
@@ -206,12 +195,8 @@ TEST_F(Hostile, LongLegalOutputNamesAreWrittenAndTooLongOnesRefusedBeforeRenderi
     const std::string tooLong = at(std::string(252, 'x') + ".png");
     EXPECT_NO_THROW(checkImagePath(longest));
     writeImage(Image(4, 3), longest);
-    try {
-        checkImagePath(tooLong);
-        ADD_FAILURE() << "a name longer than the folder allows passed the check";
-    } catch (const ImageWriteError& e) {
-        EXPECT_EQ(std::string(e.what()), "cannot write '" + tooLong + "': File name too long");
-    }
+    EXPECT_EQ(errorOf<ImageWriteError>([&] { checkImagePath(tooLong); }),
+              "cannot write '" + tooLong + "': File name too long");
     const std::string scene = std::string(249, 's') + ".scene";
     EXPECT_EQ(host("new PLUGIN --out @/" + scene), 0) << err;
     // No temporary file left behind.
@@ -233,12 +218,7 @@ TEST_F(Hostile, AFullDiskNamesTheTargetNotTheTemporaryFile) {
     small.rlim_cur = 200;  // a write past 200 bytes fails with EFBIG, as on a full disk
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     for (const char* name : {"full.png", "full.exr"}) {
-        std::string message;
-        try {
-            writeImage(image, at(name));
-        } catch (const ImageWriteError& e) {
-            message = e.what();
-        }
+        const std::string message = errorOf<ImageWriteError>([&] { writeImage(image, at(name)); });
         EXPECT_EQ(message.rfind("cannot write '" + at(name) + "': ", 0), 0u) << name << message;
         EXPECT_EQ(message.find(".glitter"), std::string::npos) << message;
     }

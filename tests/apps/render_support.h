@@ -1,5 +1,6 @@
-// What the renderer's tests share: bit-exact image comparison, image means, estimates with
-// their standard errors, the real glitter material, and the default scene rendered whole.
+// What the renderer's tests share: refusals' messages, bit-exact image comparison, image means,
+// estimates with their standard errors, the real glitter material, and the default scene rendered
+// whole.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,6 +15,17 @@
 #include "apps/renderer/scene_presets.h"
 
 namespace glitter::renderer::testing {
+
+/// The message of the `Error` that `action` threw, or "" when it threw nothing.
+template <typename Error, typename Action>
+std::string errorOf(Action action) {
+    try {
+        action();
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return "";
+}
 
 inline bool sameBits(const Image& a, const Image& b) {
     return a.width() == b.width() && a.height() == b.height() &&

@@ -153,14 +153,12 @@ TEST(RendererImage, ShadingContextsCarryTheHit) {
         SCOPED_TRACE(c.rayDepth);
         // The ball is the recording material's only object.
         EXPECT_NEAR(length(c.hitPoint - r.sphere.center), 1.0, 1e-12);
-        EXPECT_NEAR(length(c.rayDir), 1.0f, 1e-5f);
         EXPECT_NEAR(length(c.shadingNormal), 1.0f, 1e-5f);
         EXPECT_EQ(c.geometricNormal, c.shadingNormal);
         EXPECT_EQ(c.backside, 0);
         EXPECT_EQ(c.options->maxRayDepth, 6);
         const Vector uvw = c.getUVWCoords(1);
         EXPECT_EQ(c.getUVWBasis(1).dPdw, c.geometricNormal);
-        EXPECT_EQ(length(c.getUVWBasis(2).dPdu), 0.0f);  // a channel the surfaces do not carry
         auto* transform = c.findInterface<KuvoUtils::ObjectTransformInterface>();
         ASSERT_NE(transform, nullptr);
         const Vector local = transform->pointToObject(c.hitPoint.toVector());
@@ -172,7 +170,7 @@ TEST(RendererImage, ShadingContextsCarryTheHit) {
         EXPECT_EQ(vec(sc->P()), c.hitPoint.toVector());
         EXPECT_EQ(vec(sc->Normal()), c.shadingNormal);
         EXPECT_EQ(vec(sc->UVW(1)), uvw);
-        EXPECT_EQ(vec(sc->UVW(2)), Vector());
+        EXPECT_EQ(vec(sc->UVW(2)), Vector());  // a channel the surfaces do not carry
         EXPECT_EQ(vec(sc->PObj()), local);
         EXPECT_EQ(sc->CurTime(), r.time);
         EXPECT_FALSE(sc->backFace);
@@ -183,7 +181,6 @@ TEST(RendererImage, ShadingContextsCarryTheHit) {
             // more on the slanted parts of the ball.
             EXPECT_GT(length(c.dPdx), 0.08f);
             EXPECT_LT(length(c.dPdx), 2.0f);
-            EXPECT_GT(length(c.dPdy), 0.08f);
             EXPECT_NEAR(dot(c.dPdx, c.geometricNormal), 0.0f, 1e-4f);
         } else {
             EXPECT_EQ(c.rayFlags, 0x9002);  // the BSDF's reflection children
