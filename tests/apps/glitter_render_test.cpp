@@ -1,25 +1,19 @@
 // Whole renders of the glitter material, loaded from the plug-in library as the program loads
 // it: images independent of threads and tiles, single flakes sparkling close up, the light and
 // BSDF estimators measuring the same flakes, flakes agreeing with the smooth lobe far away, the
-// indirect-noise controls, the flake-scale warning, the reflection map and stored materials.
+// indirect-noise controls, the flake-scale warning and the reflection map.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <numeric>
 
-#include "platform/host/mtl.h"
-#include "platform/host/scene.h"
-#include "platform/host/scene_file.h"
 #include "platform/renderer/capturing_render_log.h"
 #include "tests/apps/render_support.h"
-#include "tests/support/program_run.h"
 
 namespace glitter::renderer {
 namespace {
 
 using namespace glitter::renderer::testing;
-using glitter::testing::ScratchFolder;
 
 // The pixels' green, brightest first.
 std::vector<double> brightestFirst(const Image& image) {
@@ -265,36 +259,6 @@ TEST(GlitterRenderImage, ReflectionMapIsEvaluatedAtTheHit) {
     }
     EXPECT_GT(gold, 10);
     EXPECT_GT(silver, 10);
-}
-
-TEST(GlitterRenderImage, StoredMaterialRendersLikeItsSettings) {
-    const std::vector<ParameterSetting> settings = {{"subdivs", "2"},
-                                                    {"flake_scale", "3"},
-                                                    {"random_hue", "on"},
-                                                    {"reflection_map", "checker:3"},
-                                                    {"reflection_map_mult", "60"}};
-    const ScratchFolder folder;
-    MaterialSource fromFile = glitter({});
-    fromFile.materialFile = folder / "material.gsc";
-    {
-        PluginLibrary library(GLITTER_PLUGIN_DLT);
-        host::Scene stored;
-        auto* mtl = dynamic_cast<host::Mtl*>(library.materialClass().Create(false));
-        ASSERT_NE(mtl, nullptr);
-        stored.AddMaterial(mtl);
-        for (const ParameterSetting& s : settings) {
-            applyParameterSetting(*mtl, s, 0);
-        }
-        std::string error;
-        ASSERT_EQ(host::SaveSceneFile(stored, fromFile.materialFile, error), host::IO_OK) << error;
-        stored.Clear();
-    }
-    DefaultScene loaded(fromFile);
-    DefaultScene direct(glitter(settings));
-    for (CameraPreset preset : {CameraPreset::close, CameraPreset::far}) {
-        const RenderSettings s = renderSettings(2, 2);
-        EXPECT_TRUE(sameBits(loaded.render(preset, 48, 27, s), direct.render(preset, 48, 27, s)));
-    }
 }
 
 }  // namespace

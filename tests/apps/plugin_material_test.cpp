@@ -103,7 +103,12 @@ TEST_F(PluginMaterialTest, RefusesUnknownNamesAndBadValuesWithoutChangingAnythin
 
 TEST_F(PluginMaterialTest, LoadsTheMaterialOfAStoredScene) {
     // A stored scene as the command-line host writes one: a map, then the material; and one
-    // with the map alone.
+    // with the map alone. The material renders like the settings it holds.
+    const std::vector<ParameterSetting> settings = {{"subdivs", "2"},
+                                                    {"flake_scale", "3"},
+                                                    {"random_hue", "on"},
+                                                    {"reflection_map", "checker:3"},
+                                                    {"reflection_map_mult", "60"}};
     const glitter::testing::ScratchFolder folder;
     for (bool withMaterial : {true, false}) {
         host::Scene scene;
@@ -113,8 +118,7 @@ TEST_F(PluginMaterialTest, LoadsTheMaterialOfAStoredScene) {
             ASSERT_NE(mtl, nullptr);
             scene.AddMaterial(mtl);
             mtl->SetName(host::WStr(u"Red glitter"));
-            applyParameterSetting(*mtl, {"num_flakes", "4321"}, 0);
-            applyParameterSetting(*mtl, {"reflection_map", "checker:2"}, 0);
+            for (const ParameterSetting& s : settings) applyParameterSetting(*mtl, s, 0);
         }
         std::string error;
         ASSERT_EQ(
@@ -122,14 +126,16 @@ TEST_F(PluginMaterialTest, LoadsTheMaterialOfAStoredScene) {
             host::IO_OK)
             << error;
     }
-    PluginMaterial loaded(library, folder / "stored.gsc");
-    EXPECT_EQ(loaded.name(), "Red glitter");
-    EXPECT_EQ(loaded.intValue("num_flakes"), 4321);
-    host::Texmap* checker = std::get<host::Texmap*>(
-        *loaded.material().GetParamBlock(0)->GetValueByName(u"reflection_map", 0));
-    ASSERT_NE(checker, nullptr);
-    EXPECT_EQ(checker->ClassID(), host::CheckerTexmap::kClassID);
-    loaded.update(0);
+    EXPECT_EQ(PluginMaterial(library, folder / "stored.gsc").name(), "Red glitter");
+    MaterialSource fromFile = testing::glitter({});
+    fromFile.materialFile = folder / "stored.gsc";
+    testing::DefaultScene loaded(fromFile);
+    testing::DefaultScene direct(testing::glitter(settings));
+    for (CameraPreset preset : {CameraPreset::close, CameraPreset::far}) {
+        const RenderSettings s = testing::renderSettings(2, 2);
+        EXPECT_TRUE(
+            testing::sameBits(loaded.render(preset, 48, 27, s), direct.render(preset, 48, 27, s)));
+    }
 
     const std::string refusal =
         errorOf<PluginError>([&] { PluginMaterial(library, folder / "maps.gsc"); });
