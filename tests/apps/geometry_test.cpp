@@ -12,16 +12,10 @@
 namespace glitter::renderer {
 namespace {
 
-void expectNear(const Vector& actual, const DVector& expected, double tolerance, const char* what) {
-    const double scale = std::max(1e-12, length(expected));
-    EXPECT_LT(length(toDouble(actual) - expected) / scale, tolerance)
-        << what << ": got (" << actual.x << ", " << actual.y << ", " << actual.z << ") expected ("
-        << expected.x << ", " << expected.y << ", " << expected.z << ")";
-}
-
-void resetForPrimary(RenderContext& context) {
-    context.resetForPrimary(&KuvoUtils::KuvoContext::kDefaultThreadData,
-                            &KuvoUtils::KuvoContext::kDefaultOptions);
+void expectNear(const Vector& actual, const DVector& expected, double tolerance) {
+    EXPECT_LT(length(toDouble(actual) - expected) / std::max(1e-12, length(expected)), tolerance)
+        << actual.x << ", " << actual.y << ", " << actual.z << " vs " << expected.x << ", "
+        << expected.y << ", " << expected.z;
 }
 
 TEST(Camera, RayDifferentialsMatchFiniteDifferences) {
@@ -35,8 +29,8 @@ TEST(Camera, RayDifferentialsMatchFiniteDifferences) {
         for (double y : {0.0, 99.5, 199.0}) {
             const CameraRay ray = camera.generateRay(x, y);
             EXPECT_NEAR(length(ray.direction), 1.0f, 1e-6f);
-            expectNear(ray.dDdx, (dir(x + h, y) - dir(x - h, y)) * (0.5 / h), 2e-3, "dDdx");
-            expectNear(ray.dDdy, (dir(x, y + h) - dir(x, y - h)) * (0.5 / h), 2e-3, "dDdy");
+            expectNear(ray.dDdx, (dir(x + h, y) - dir(x - h, y)) * (0.5 / h), 2e-3);
+            expectNear(ray.dDdy, (dir(x, y + h) - dir(x, y - h)) * (0.5 / h), 2e-3);
         }
     }
     // Looking at the target, with the vertical field of view, raster x to the right.
@@ -79,18 +73,16 @@ TEST(RenderContextDifferentials, HitsMatchNeighbouringRaysAtGrazingAngles) {
         const DVector fd = (hitAt(h, t) - hitAt(-h, t)) * (0.5 / h);
         hitAt(0.0, t);
         SurfaceHit hit;
-        if (c.onSphere) {
-            sphere.fillHit(c.origin, toDouble(c.dir), t, hit);
-        } else {
-            plane.fillHit(c.origin, toDouble(c.dir), t, hit);
-        }
+        c.onSphere ? sphere.fillHit(c.origin, toDouble(c.dir), t, hit)
+                   : plane.fillHit(c.origin, toDouble(c.dir), t, hit);
         RenderContext context;
-        resetForPrimary(context);
+        context.resetForPrimary(&KuvoUtils::KuvoContext::kDefaultThreadData,
+                                &KuvoUtils::KuvoContext::kDefaultOptions);
         context.setRayDir(c.dir);
         context.originDx = c.dOdx;
         context.dDdx = c.dDdx;
         context.setHit(hit, ObjectTransform());
-        expectNear(context.dPdx, fd, 1e-3, "dPdx");
+        expectNear(context.dPdx, fd, 1e-3);
         EXPECT_NEAR(dot(context.dPdx, hit.geometricNormal), 0.0f, 1e-5f * length(context.dPdx));
     }
 }
@@ -104,9 +96,7 @@ void checkBasisAgainstNeighbours(const Scene& scene, const DVector& eye, const D
     EXPECT_NEAR(length(b.dPdw), 1.0f, 1e-6f);
     EXPECT_NEAR(dot(b.dPdw, base.geometricNormal), 1.0f, 1e-6f);
     EXPECT_GT(std::fabs(dot(b.dPdu, cross(b.dPdv, b.dPdw))), 1e-6f);
-    // Large enough that the float coordinates resolve the change, small enough to stay
-    // linear.
-    const double h = 2e-3;
+    const double h = 2e-3;  // resolved by the float coordinates, small enough to stay linear
     for (const DVector& offset :
          {DVector(h, 0, 0), DVector(0, h, 0), DVector(0, 0, h), DVector(-h, h, 0.5 * h)}) {
         SurfaceHit near;
@@ -127,9 +117,7 @@ TriangleMesh skewedQuad(bool withCoordinates) {
     TriangleMesh mesh;
     mesh.positions = {{0, 0, 0}, {2, 0, 0}, {2.5, 0, -1}, {0.5, 0, -1}};
     mesh.triangles = {{0, 1, 2}, {0, 2, 3}};
-    if (withCoordinates) {
-        mesh.cornerTexCoords = {{0, 0}, {1, 0}, {1, 3}, {0, 0}, {1, 3}, {0, 3}};
-    }
+    if (withCoordinates) mesh.cornerTexCoords = {{0, 0}, {1, 0}, {1, 3}, {0, 0}, {1, 3}, {0, 3}};
     return mesh;
 }
 
@@ -189,50 +177,6 @@ TEST(SceneShapes, SphereHitsAreExactInDoublePrecisionFarAway) {
         EXPECT_NEAR(length(hit.point - centre), 1e-3, 1e-12);
         EXPECT_LT(hit.point.x, centre.x);  // the near side
     }
-}
-
-TEST(SceneShapes, NearestHitWinsAndLightsAreReported) {
-    Scene scene;
-    scene.addPlane("ground", PlaneShape({0, 0, 0}, {0, 1, 0}, {1, 0, 0}, 1.0), nullptr);
-    const int sphere = scene.addSphere("s", SphereShape({0, 1, 0}, 0.5), nullptr);
-    scene.addLight(SphereLight({0, 3, 0}, 0.2, Color(1.0f)));
-    scene.commit();
-    SurfaceHit hit;
-    ASSERT_TRUE(scene.intersect({0, 5, 0}, Vector(0, -1, 0), 0.0, 1e30, hit));
-    EXPECT_EQ(hit.lightIndex, 0);
-    EXPECT_EQ(hit.objectIndex, -1);
-    ASSERT_TRUE(scene.intersect({0, 2.5, 0}, Vector(0, -1, 0), 0.0, 1e30, hit));
-    EXPECT_EQ(hit.objectIndex, sphere);
-    EXPECT_NEAR(hit.point.y, 1.5, 1e-12);
-    EXPECT_TRUE(scene.occluded({0, 2.5, 0}, Vector(0, -1, 0), 0.0, 10.0));
-    EXPECT_FALSE(scene.occluded({0, 2.5, 0}, Vector(0, -1, 0), 0.0, 0.9));
-    EXPECT_TRUE(scene.occluded({0, 2.5, 0}, Vector(0, 1, 0), 0.0, 10.0));
-    EXPECT_FALSE(scene.occluded({0, 2.5, 0}, Vector(0, 1, 0), 0.0, 10.0, 0));  // skip light 0
-}
-
-TEST(RenderContextHit, BackSideAndMapChannels) {
-    const SphereShape sphere({0, 0, 0}, 1.0);
-    const ObjectTransform transform(sphere.worldToObject());
-    RenderContext context;
-    resetForPrimary(context);
-    SurfaceHit hit;
-    sphere.fillHit({0, 0, 0}, {0, 0, 1}, 1.0, hit);  // from the centre: the inside
-    context.setRayDir(Vector(0, 0, 1));
-    context.setHit(hit, transform);
-    EXPECT_EQ(context.backside, 1);
-    EXPECT_EQ(context.getUVWCoords(1), hit.uvw);
-    EXPECT_EQ(context.getUVWBasis(1).dPdu, hit.uvwBasis.dPdu);
-    EXPECT_EQ(context.getUVWCoords(2), Vector());
-    EXPECT_EQ(context.getUVWBasis(0).dPdv, Vector());
-    auto* object = context.findInterface<KuvoUtils::ObjectTransformInterface>();
-    ASSERT_NE(object, nullptr);
-    EXPECT_EQ(object->pointToObject(Vector(0, 0, 1)), Vector(0, 0, 1));
-    EXPECT_EQ(context.queryInterface(0x1234), nullptr);
-
-    context.setRayDir(Vector(0, 0, -1));
-    sphere.fillHit({0, 0, 3}, {0, 0, -1}, 2.0, hit);
-    context.setHit(hit, transform);
-    EXPECT_EQ(context.backside, 0);
 }
 
 }  // namespace

@@ -1,89 +1,146 @@
-// Whole renders: images independent of threads and tiles, single flakes sparkling close up,
-// the light and BSDF estimators measuring the same flakes, flakes agreeing with the smooth lobe
-// far away, the flake-scale warning once per render, the reflection map evaluated at the hit,
-// and stored materials rendering like the settings they hold. The glitter material is loaded
-// from the plug-in library as the program loads it.
+// Whole renders of the glitter material, loaded from the plug-in library as the program loads
+// it: images independent of threads and tiles, single flakes sparkling close up, the light and
+// BSDF estimators measuring the same flakes, flakes agreeing with the smooth lobe far away, the
+// indirect-noise controls, the flake-scale warning and the reflection map.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
+#include <numeric>
 
-#include "platform/host/mtl.h"
-#include "platform/host/scene.h"
-#include "platform/host/scene_file.h"
 #include "platform/renderer/capturing_render_log.h"
 #include "tests/apps/render_support.h"
-#include "tests/support/program_run.h"
 
 namespace glitter::renderer {
 namespace {
 
 using namespace glitter::renderer::testing;
-using glitter::testing::ScratchFolder;
+
+// The pixels' green, brightest first.
+std::vector<double> brightestFirst(const Image& image) {
+    std::vector<double> values;
+    for (const Color& c : image.pixels()) values.push_back(c.g);
+    std::sort(values.begin(), values.end(), std::greater<>());
+    return values;
+}
 
 // Run under ThreadSanitizer as well: render threads share the scene and the image, and the
 // plug-in's per-thread pools search flakes and evaluate the reflection map at once.
 TEST(RenderThreads, OneAndTwoThreadsAndAnyTilesGiveTheSameBits) {
-    for (const MaterialSource& source :
-         {MaterialSource{}, glitter({{"subdivs", "2"}, {"flake_scale", "3"}}),
-          glitter({{"subdivs", "1"}, {"random_hue", "on"}, {"reflection_map", "checker"}})}) {
-        DefaultScene d(source);
+    const struct {
+        MaterialSource source;
+        IndirectNoiseControls indirect;
+    } cases[] = {
+        {MaterialSource{}, {}},
+        {glitter({{"subdivs", "2"}, {"flake_scale", "3"}}), defaultSceneChoices().indirect},
+        {glitter({{"subdivs", "1"}, {"random_hue", "on"}, {"reflection_map", "checker"}}), {}},
+    };
+    for (const auto& c : cases) {
+        DefaultScene d(c.source);
         for (CameraPreset preset : {CameraPreset::close, CameraPreset::far}) {
-            const Image one = d.render(preset, 64, 36, 2, 1);
-            EXPECT_TRUE(sameBits(one, d.render(preset, 64, 36, 2, 2)));
-            EXPECT_TRUE(sameBits(one, d.render(preset, 64, 36, 2, 2, 5)));
+            RenderSettings s = renderSettings(2, 1);
+            s.indirect = c.indirect;
+            const Image one = d.render(preset, 64, 36, s);
+            s.threadCount = 2;
+            EXPECT_TRUE(sameBits(one, d.render(preset, 64, 36, s)));
+            s.tileSize = 5;
+            EXPECT_TRUE(sameBits(one, d.render(preset, 64, 36, s)));
             // Not a trivially constant image: the sphere, the ground and the sky differ.
-            float lo = 1e30f, hi = 0.0f;
-            for (const Color& c : one.pixels()) {
-                ASSERT_TRUE(isFinite(c));
-                lo = std::min(lo, c.g);
-                hi = std::max(hi, c.g);
-            }
-            EXPECT_GT(hi, 2.0f * lo);
+            for (const Color& c : one.pixels()) ASSERT_TRUE(isFinite(c));
+            const std::vector<double> values = brightestFirst(one);
+            EXPECT_GT(values.front(), 2.0 * values.back());
         }
     }
 }
 
-TEST(RenderImage, SeedChangesTheNoiseButNotTheImage) {
-    DefaultScene d{MaterialSource{}};
-    const Image a = d.render(CameraPreset::far, 24, 16, 16, 2);
-    const Image b = d.render(CameraPreset::far, 24, 16, 16, 2, 16, nullptr, 1);
-    EXPECT_FALSE(sameBits(a, b));
-    EXPECT_NEAR(meanGreen(a), meanGreen(b), 0.05 * meanGreen(a));
+// Fireflies on the floor (pixels whose 5x5 neighbourhood sees only the ground, brighter than 4
+// times its median) and the floor's mean.
+struct FloorStats {
+    int fireflies = 0;
+    double mean = 0.0;
+};
+
+FloorStats floorStats(const DefaultScene& d, const Camera& camera, const Image& image) {
+    const int w = image.width();
+    std::vector<bool> ground;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < w; ++x) {
+            const CameraRay ray = camera.generateRay(x + 0.5, y + 0.5);
+            SurfaceHit hit;
+            ground.push_back(d.scene.intersect(ray.origin, ray.direction, 0.0, 1e30, hit) &&
+                             hit.objectIndex == 0);
+        }
+    }
+    FloorStats stats;
+    int count = 0;
+    for (int y = 2; y < image.height() - 2; ++y) {
+        for (int x = 2; x < w - 2; ++x) {
+            bool floor = true;
+            std::vector<float> around;
+            for (int dy = -2; dy <= 2; ++dy) {
+                for (int dx = -2; dx <= 2; ++dx) {
+                    floor = floor && ground[static_cast<std::size_t>((y + dy) * w + x + dx)];
+                    around.push_back(image.at(x + dx, y + dy).g);
+                }
+            }
+            if (!floor) continue;
+            std::nth_element(around.begin(), around.begin() + 12, around.end());
+            stats.fireflies += image.at(x, y).g > 4.0f * around[12] ? 1 : 0;
+            stats.mean += image.at(x, y).g;
+            ++count;
+        }
+    }
+    stats.mean /= std::max(count, 1);
+    return stats;
 }
 
-TEST(GlitterRenderImage, CloseUpSinglePixelsSparkle) {
-    // Close up a pixel holds a fraction of a flake: the few pixels whose flakes mirror a light
-    // are far brighter than the rest and carry much of the image's light. Footprints that were
-    // too large (wrong ray differentials) would average many flakes into a smooth highlight.
+TEST(GlitterRenderImage, CloseUpSparklesAndIndirectControlsTakeOnlyTheFloorsFireflies) {
     DefaultScene d(glitter(defaultSceneChoices().materialSettings));
-    const Image close = d.render(CameraPreset::close, 96, 54, 4, 2);
-    std::vector<double> values;
-    for (const Color& c : close.pixels()) {
-        values.push_back(c.g);
+    const Camera far = d.camera(CameraPreset::far, 320, 180);
+    RenderSettings farView = renderSettings(8, 2);
+    RenderSettings closeUp = renderSettings(4, 2);
+    const FloorStats off = floorStats(d, far, d.render(CameraPreset::far, 320, 180, farView));
+    // Measured with both controls off: 39 fireflies on the floor (the sphere's caustic).
+    ASSERT_GE(off.fireflies, 20);
+    // Close up a pixel holds a fraction of a flake: the few whose flakes mirror a light carry
+    // much of the light. Too large footprints would average flakes into a smooth highlight.
+    const std::vector<double> close =
+        brightestFirst(d.render(CameraPreset::close, 96, 54, closeUp));
+    const std::size_t n = close.size();
+    // Measured: the brightest 2 % hold 15 % of the light; the 99th percentile is 120 medians.
+    EXPECT_GT(std::accumulate(close.begin(), close.begin() + n / 50, 0.0) /
+                  std::accumulate(close.begin(), close.end(), 0.0),
+              0.1);
+    const double sparkle = close[n / 100] / close[n / 2];
+    EXPECT_GT(sparkle, 20.0);
+
+    const IndirectNoiseControls chosen = defaultSceneChoices().indirect;
+    for (const IndirectNoiseControls indirect :
+         {chosen, IndirectNoiseControls{chosen.clamp, 0.0f},
+          IndirectNoiseControls{0.0f, chosen.lightSpreadDegrees}}) {
+        SCOPED_TRACE(::testing::Message() << indirect.clamp << " " << indirect.lightSpreadDegrees);
+        farView.indirect = indirect;
+        closeUp.indirect = indirect;
+        const FloorStats on = floorStats(d, far, d.render(CameraPreset::far, 320, 180, farView));
+        EXPECT_LE(on.fireflies * 10, off.fireflies);
+        // Against a long reference both lose less than 1 % of the floor's light; 8 samples per
+        // pixel add about 1 % of noise.
+        EXPECT_NEAR(on.mean / off.mean, 1.0, 0.025);
+        const std::vector<double> c =
+            brightestFirst(d.render(CameraPreset::close, 96, 54, closeUp));
+        EXPECT_NEAR(c[n / 100] / c[n / 2] / sparkle, 1.0, 0.05);
     }
-    std::sort(values.begin(), values.end(), std::greater<>());
-    double brightest = 0.0;
-    for (std::size_t i = 0; i < values.size() / 50; ++i) {
-        brightest += values[i];
-    }
-    // Measured: the brightest 2 % hold 15 % of the light, and the 99th percentile is 120 times
-    // the median.
-    EXPECT_GT(brightest / (meanGreen(close) * static_cast<double>(values.size())), 0.1);
-    EXPECT_GT(values[values.size() / 100], 20.0 * values[values.size() / 2]);
 }
 
 // A glitter floor seen straight down through a narrow lens, lit by a large light above the
-// camera, so that every pixel sees the light's highlight with the half vector close to the
-// normal, and every pixel's footprint holds the same number of flakes.
+// camera: every pixel sees the highlight with the half vector close to the normal, and every
+// pixel's footprint holds about the same number of flakes.
 class FloorScene {
   public:
     static constexpr int kSize = 32;
     static constexpr double kHeight = 2.0;
     static constexpr double kFovDegrees = 10.0;
 
-    /// The floor with `flakes` flakes in the footprint of the image's central pixel (the
-    /// corner pixels' footprints are 1 / cos^3(7 degrees) = 1.02 times larger).
+    /// The floor with `flakes` flakes in the central pixel's footprint.
     FloorScene(double flakes, std::vector<ParameterSetting> settings) {
         const double pixel = 2.0 * kHeight * std::tan(kFovDegrees * kPi / 360.0) / kSize;
         settings.push_back({"subdivs", "1"});
@@ -95,19 +152,16 @@ class FloorScene {
         scene.commit();
     }
 
-    /// The image's mean green over 8 renders with different sample patterns (the flakes stay
-    /// where they are).
+    /// The image's mean green over 8 sample patterns (the flakes stay where they are).
     Estimate measure(LightStrategy strategy) {
         const Camera camera({0.0, kHeight, 0.0}, {0.0, 0.0, 0.0}, {0.0, 0.0, -1.0}, kFovDegrees,
                             kSize, kSize);
         materials->update(0);
         Estimate e;
         for (std::uint32_t seed = 1; seed <= 8; ++seed) {
-            RenderSettings settings;
-            settings.samplesPerPixel = 4;
-            settings.threadCount = 2;
-            settings.strategy = strategy;
+            RenderSettings settings = renderSettings(4, 2);
             settings.seed = seed;
+            settings.strategy = strategy;
             e.add(meanGreen(Renderer(scene, camera, settings).render(nullptr)));
         }
         return e;
@@ -118,9 +172,8 @@ class FloorScene {
 };
 
 TEST(GlitterRenderImage, LightAndBsdfSamplingMeasureTheSameFlakes) {
-    // About 100 flakes per pixel: discrete flakes only, well below blend_min. Light samples
-    // find the flakes through evalLight, BSDF samples by picking a flake and a direction in its
-    // cone; both integrate the same (fixed) flakes, so only sampling noise separates them.
+    // About 100 flakes per pixel, discrete flakes only: light samples find them through
+    // evalLight, BSDF samples by picking a flake and a direction in its cone.
     FloorScene floor(100, {});
     const Estimate light = floor.measure(LightStrategy::lightOnly);
     const Estimate bsdf = floor.measure(LightStrategy::bsdfOnly);
@@ -129,21 +182,13 @@ TEST(GlitterRenderImage, LightAndBsdfSamplingMeasureTheSameFlakes) {
     expectAgree(light, bsdf, "light only vs BSDF only");
     expectAgree(light, mis, "light only vs MIS");
     expectAgree(bsdf, mis, "BSDF only vs MIS");
-    // The estimates are precise enough for the comparison to mean something.
     EXPECT_LT(std::hypot(light.standardError(), bsdf.standardError()), 0.02 * mis.mean());
 }
 
 TEST(GlitterRenderImage, FarAwayFlakesAgreeWithTheSmoothLobe) {
-    // 600 to 615 flakes per pixel: the blend band of 500 to 700, smooth-lobe weight t from
-    // 0.50 to 0.57. There the BSDF returns t D + (1 - t) Dflakes, and the flakes average to
-    // c D cos(theta_h) rather than D (docs/bsdf.md), c < 1 from averaging the peaked lobe over
-    // the blur cone. Here the half vector stays within 8 degrees of the normal (light within
-    // 14.5 degrees above, view within 5 below), so cos(theta_h) > 0.99 and, weighted by the
-    // lobe (alpha 0.1), 1 - cos(theta_h) averages about alpha^2 / 2 = 0.005; with c above
-    // 0.975 for the 3 degree cone the flakes give 0.97 to 1.0 of the smooth value, and the
-    // blend (1 - t) of that shortfall: on / off from 1 - 0.5 * 0.03 = 0.985 to 1. The flake
-    // pattern itself adds some 0.1 % (half a million flakes light the image); sampling noise
-    // is measured.
+    // 600 flakes per pixel, in the blend band (smooth weight t about 0.5). The flakes average
+    // to c D cos(theta_h) rather than D (docs/bsdf.md); with the half vector within 8 degrees
+    // of the normal and c > 0.975 for the 3 degree cone, on / off lies from 0.985 to 1.
     const Estimate on = FloorScene(600, {}).measure(LightStrategy::mis);
     const Estimate off = FloorScene(600, {{"enable_flakes", "off"}}).measure(LightStrategy::mis);
     const double ratio = on.mean() / off.mean();
@@ -155,23 +200,24 @@ TEST(GlitterRenderImage, FarAwayFlakesAgreeWithTheSmoothLobe) {
 }
 
 TEST(GlitterRenderImage, FlakeScaleWarningOncePerRenderAndNeverAtTheDefaults) {
-    // flake_scale 100 with one flake per cell: far-camera footprints at 64 x 36 span about two
-    // cells and hold a few flakes, so discrete flakes stay on and the warning is due.
+    // Far-camera footprints at 64 x 36 span about two cells of flake_scale 100 and hold a few
+    // flakes, so discrete flakes stay on and the warning is due.
     const std::string warning =
         "warning: KuvoStochasticFlakesMtl :: Stochastic flakes scale is too big! Reduce the "
         "flake scale and compensate by increasing the number of flakes.";
+    const RenderSettings settings = renderSettings(2, 2);
     DefaultScene big(glitter({{"subdivs", "1"}, {"flake_scale", "100"}, {"num_flakes", "1"}}));
     KuvoUtils::CapturingRenderLog log;
-    big.render(CameraPreset::far, 64, 36, 2, 2, 16, &log);
-    big.render(CameraPreset::far, 64, 36, 2, 2, 16, &log);
+    big.render(CameraPreset::far, 64, 36, settings, &log);
+    big.render(CameraPreset::far, 64, 36, settings, &log);
     EXPECT_EQ(log.lines(), (std::vector<std::string>{warning, warning}));
 
-    for (const auto& settings : std::vector<std::vector<ParameterSetting>>{
+    for (const auto& chosen : std::vector<std::vector<ParameterSetting>>{
              {{"subdivs", "1"}}, defaultSceneChoices().materialSettings}) {
-        DefaultScene plain(glitter(settings));
+        DefaultScene plain(glitter(chosen));
         KuvoUtils::CapturingRenderLog quiet;
-        plain.render(CameraPreset::close, 64, 36, 2, 2, 16, &quiet);
-        plain.render(CameraPreset::far, 64, 36, 2, 2, 16, &quiet);
+        plain.render(CameraPreset::close, 64, 36, settings, &quiet);
+        plain.render(CameraPreset::far, 64, 36, settings, &quiet);
         EXPECT_TRUE(quiet.lines().empty()) << quiet.lines()[0];
     }
 }
@@ -181,7 +227,7 @@ TEST(GlitterRenderImage, FlakeScaleWarningOncePerRenderAndNeverAtTheDefaults) {
 Image sphere(const std::vector<ParameterSetting>& settings) {
     std::vector<ParameterSetting> all = {{"subdivs", "1"}, {"enable_flakes", "off"}};
     all.insert(all.end(), settings.begin(), settings.end());
-    return DefaultScene(glitter(all)).render(CameraPreset::far, 64, 36, 4, 2);
+    return DefaultScene(glitter(all)).render(CameraPreset::far, 64, 36, renderSettings(4, 2));
 }
 
 TEST(GlitterRenderImage, ReflectionMapIsEvaluatedAtTheHit) {
@@ -200,52 +246,19 @@ TEST(GlitterRenderImage, ReflectionMapIsEvaluatedAtTheHit) {
         sphere({{"reflection_map", "constant:1,0,0"}, {"reflection_map_on", "off"}}).at(32, 18);
     EXPECT_EQ(unused.g, plain.g);
 
-    // A checker of two tiles around the sphere: the reflected colour changes from gold to
-    // silver between pixels on either side of a tile edge, which only the hit's UVW can do.
+    // A checker of two tiles around the sphere: gold and silver pixels (blue at 0.34 and 1.18
+    // of red) on either side of a tile edge, which only the hit's UVW can give.
     const Image checker = sphere({{"reflection_map", "checker:2"}});
     int gold = 0;
     int silver = 0;
     for (int y = 10; y < 26; ++y) {
         for (int x = 24; x < 40; ++x) {
             const Color c = checker.at(x, y);
-            if (c.r > 0.0f) {
-                // Gold reflects blue at 0.34 of red, silver at 1.18.
-                (c.b / c.r < 0.7f ? gold : silver) += 1;
-            }
+            if (c.r > 0.0f) (c.b / c.r < 0.7f ? gold : silver) += 1;
         }
     }
     EXPECT_GT(gold, 10);
     EXPECT_GT(silver, 10);
-}
-
-TEST(GlitterRenderImage, StoredMaterialRendersLikeItsSettings) {
-    const std::vector<ParameterSetting> settings = {{"subdivs", "2"},
-                                                    {"flake_scale", "3"},
-                                                    {"random_hue", "on"},
-                                                    {"reflection_map", "checker:3"},
-                                                    {"reflection_map_mult", "60"}};
-    const ScratchFolder folder;
-    MaterialSource fromFile = glitter({});
-    fromFile.materialFile = folder / "material.gsc";
-    {
-        PluginLibrary library(GLITTER_PLUGIN_DLT);
-        host::Scene stored;
-        auto* mtl = dynamic_cast<host::Mtl*>(library.materialClass().Create(false));
-        ASSERT_NE(mtl, nullptr);
-        stored.AddMaterial(mtl);
-        for (const ParameterSetting& s : settings) {
-            applyParameterSetting(*mtl, s, 0);
-        }
-        std::string error;
-        ASSERT_EQ(host::SaveSceneFile(stored, fromFile.materialFile, error), host::IO_OK) << error;
-        stored.Clear();
-    }
-    DefaultScene loaded(fromFile);
-    DefaultScene direct(glitter(settings));
-    for (CameraPreset preset : {CameraPreset::close, CameraPreset::far}) {
-        EXPECT_TRUE(
-            sameBits(loaded.render(preset, 48, 27, 2, 2), direct.render(preset, 48, 27, 2, 2)));
-    }
 }
 
 }  // namespace

@@ -23,16 +23,13 @@ struct World {
         } else {
             scene.addPlane("floor", PlaneShape({0, 0, 0}, {0, 1, 0}, {1, 0, 0}, 1.0), &material);
         }
-        for (const SphereLight& light : lights) {
-            scene.addLight(light);
-        }
+        for (const SphereLight& light : lights) scene.addLight(light);
         scene.setEnvironment(Environment::uniform(Color(sky)));
         scene.commit();
     }
 
-    // `count` samples of the green radiance along one ray. (The samples are low-discrepancy,
-    // so the real error is smaller than this standard error: the comparisons are
-    // conservative.)
+    // `count` samples of the green radiance along one ray. The samples are low-discrepancy, so
+    // their standard error overstates the real one.
     Estimate estimate(LightStrategy strategy, const DVector& eye, const DVector& target, int count,
                       int maxDepth = 4) {
         MaterialSession session({&material}, 1, nullptr);

@@ -1,5 +1,6 @@
-// What the renderer's tests share: bit-exact image comparison, image means, estimates with
-// their standard errors, the real glitter material, and the default scene rendered whole.
+// What the renderer's tests share: refusals' messages, bit-exact image comparison, image means,
+// estimates with their standard errors, the real glitter material, and the default scene rendered
+// whole.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,6 +15,17 @@
 #include "apps/renderer/scene_presets.h"
 
 namespace glitter::renderer::testing {
+
+/// The message of the `Error` that `action` threw, or "" when it threw nothing.
+template <typename Error, typename Action>
+std::string errorOf(Action action) {
+    try {
+        action();
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return "";
+}
 
 inline bool sameBits(const Image& a, const Image& b) {
     return a.width() == b.width() && a.height() == b.height() &&
@@ -61,6 +73,13 @@ inline MaterialSource glitter(std::vector<ParameterSetting> settings) {
     return source;
 }
 
+inline RenderSettings renderSettings(int samplesPerPixel, int threadCount) {
+    RenderSettings settings;
+    settings.samplesPerPixel = samplesPerPixel;
+    settings.threadCount = threadCount;
+    return settings;
+}
+
 /// The default scene, rendered through the whole renderer.
 struct DefaultScene {
     MaterialSet materials;
@@ -71,17 +90,15 @@ struct DefaultScene {
         framing = buildDefaultScene(scene, materials);
     }
 
-    Image render(CameraPreset preset, int width, int height, int spp, int threads,
-                 int tileSize = 16, KuvoUtils::RenderLog* log = nullptr, std::uint32_t seed = 0) {
-        const Camera camera = presetCamera(preset, scene, framing, 0, 1, width, height);
-        RenderSettings settings;
-        settings.samplesPerPixel = spp;
-        settings.threadCount = threads;
-        settings.tileSize = tileSize;
-        settings.seed = seed;
+    Camera camera(CameraPreset preset, int width, int height) const {
+        return presetCamera(preset, scene, framing, 0, 1, width, height);
+    }
+
+    Image render(CameraPreset preset, int width, int height, const RenderSettings& settings,
+                 KuvoUtils::RenderLog* log = nullptr) {
+        const Camera view = camera(preset, width, height);
         materials.update(settings.time);
-        Renderer renderer(scene, camera, settings);
-        return renderer.render(log);
+        return Renderer(scene, view, settings).render(log);
     }
 };
 

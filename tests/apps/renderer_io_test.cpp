@@ -1,5 +1,4 @@
-// The renderer's files: images written whole (EXR exact, PNG tone-mapped) and OBJ meshes read
-// or refused with a message naming the file.
+// The renderer's images: written whole, EXR exact and PNG tone-mapped.
 #include <OpenEXR/ImfChannelList.h>
 #include <OpenEXR/ImfFrameBuffer.h>
 #include <OpenEXR/ImfHeader.h>
@@ -11,7 +10,7 @@
 #include <limits>
 
 #include "apps/renderer/image_writer.h"
-#include "apps/renderer/obj_loader.h"
+#include "apps/renderer/render_math.h"
 #include "tests/support/program_run.h"
 
 namespace glitter::renderer {
@@ -87,38 +86,6 @@ TEST(ToneMap, SrgbBelowTheKneeAndASoftShoulderAbove) {
         ASSERT_GE(toneMapToSrgb8(v), previous) << v;
         previous = toneMapToSrgb8(v);
     }
-}
-
-TEST(ObjLoader, ReadsQuadsWithCoordinatesAndNormals) {
-    const ScratchFolder folder;
-    const TriangleMesh mesh = loadObj(folder.write("quad.obj",
-                                                   "# a unit quad\n"
-                                                   "v 0 0 0\nv 1 0 0\nv 1 0 -1\nv 0 0 -1\n"
-                                                   "vt 0 0\nvt 2 0\nvt 2 2\nvt 0 2\n"
-                                                   "vn 0 1 0\n"
-                                                   "f 1/1/1 2/2/1 3/3/1 4/4/1\n"));
-    ASSERT_EQ(mesh.triangleCount(), 2u);
-    ASSERT_EQ(mesh.positions.size(), 4u);
-    ASSERT_EQ(mesh.cornerTexCoords.size(), 6u);
-    ASSERT_EQ(mesh.cornerNormals.size(), 6u);
-    // Whichever way the quad is split, the coordinates follow u = 2x and v = -2z.
-    for (std::size_t t = 0; t < 2; ++t) {
-        SurfaceHit hit;
-        mesh.fillHit(t, 0.25, 0.25, 1.0, hit);
-        EXPECT_NEAR(hit.uvw.x, 2.0 * hit.point.x, 1e-6);
-        EXPECT_NEAR(hit.uvw.y, -2.0 * hit.point.z, 1e-6);
-        EXPECT_NEAR(hit.uvwBasis.dPdu.x, 0.5f, 1e-6f);
-        EXPECT_NEAR(length(hit.uvwBasis.dPdu), 0.5f, 1e-6f);
-        EXPECT_NEAR(hit.uvwBasis.dPdv.z, -0.5f, 1e-6f);
-        EXPECT_NEAR(length(hit.uvwBasis.dPdv), 0.5f, 1e-6f);
-        EXPECT_EQ(hit.shadingNormal, Vector(0, 1, 0));
-        EXPECT_EQ(hit.geometricNormal, Vector(0, 1, 0));  // follows the file's normals
-    }
-    const TriangleMesh bare =
-        loadObj(folder.write("tri.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n"));
-    EXPECT_EQ(bare.triangleCount(), 1u);
-    EXPECT_TRUE(bare.cornerTexCoords.empty());
-    EXPECT_TRUE(bare.cornerNormals.empty());
 }
 
 }  // namespace
