@@ -348,30 +348,5 @@ TYPED_TEST(FlakeSearch, OversizedSearchFallsBackToTheSmoothLobe) {
     EXPECT_GT(q.flakeCount, 0u);
 }
 
-// The search neither loses nor invents flakes: over many footprints the summed weights match
-// numFlakes x area. The count in a footprint is close to Poisson, so the pooled ratio over
-// ~2,000 footprints of 10 to 700 expected flakes has a standard deviation near 0.002.
-TEST(FlakeSearchStatistical, WeightsSumToTheExpectedFlakeCount) {
-    const FlakeParams params = makeParams(10000000, 12);
-    std::mt19937 rng(47);
-    std::uniform_real_distribution<float> pos(0.05f, 0.9f), angle(0.0f, 6.2831855f);
-    std::uniform_real_distribution<float> aspect(0.2f, 1.0f), expected(10.0f, 700.0f);
-    FlakeQuery<float> q;
-    double weights = 0.0, expectation = 0.0;
-    for (int i = 0; i < 2000; ++i) {
-        const float area = expected(rng) / float(params.numFlakes);
-        const float asp = aspect(rng), phi = angle(rng);
-        const float len = std::sqrt(area / asp);
-        const FlakeFootprint f =
-            makeFootprint({pos(rng), pos(rng)}, {std::cos(phi) * len, std::sin(phi) * len},
-                          {-std::sin(phi) * len * asp, std::cos(phi) * len * asp});
-        run(q, params, f);
-        for (const Found& found : collect(q)) weights += found.value[0];
-        expectation += double(params.numFlakes) * f.area;
-    }
-    std::printf("summed weights / expected flakes: %.5f\n", weights / expectation);
-    EXPECT_NEAR(weights / expectation, 1.0, 0.01);
-}
-
 }  // namespace
 }  // namespace glitter
