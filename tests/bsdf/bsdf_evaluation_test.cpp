@@ -107,13 +107,16 @@ TEST(BsdfEvaluation, FillerLanesDoNotCountInTheDensity) {
     EXPECT_EQ(s.sum, 1.0f);
 }
 
+// A uniform picks a flake by index across blocks; a uniform of 1 still picks the last real one.
 TEST(BsdfEvaluation, UniformPicksFlakeByIndexAcrossBlocks) {
     TestMaterial m;
     DiscreteMicrofacetBSDF<float> bsdf;
     handQuery(bsdf.query, m.params, 5);
-    const float u[4] = {0.99f, 0.0f, 1.0f, 0.0f};
     float value, pdf;
-    EXPECT_EQ(sampleFlakes(bsdf.query, u, value, pdf).x, 4.0f);  // block 1, lane 0
+    for (const float pick : {0.99f, 1.0f}) {
+        const float u[4] = {pick, 0.0f, 1.0f, 0.0f};
+        EXPECT_EQ(sampleFlakes(bsdf.query, u, value, pdf).x, 4.0f);  // block 1, lane 0
+    }
 }
 
 // Each found flake is a mirror spread evenly over its cone, so over many independent footprints
