@@ -249,11 +249,15 @@ TYPED_TEST(FlakeSearch, WarmSearchesAllocateNothing) {
     EXPECT_EQ(scope.allocations(), 0);
 }
 
+template <class T>
+class FlakeSearchThreads : public ::testing::Test {};
+TYPED_TEST_SUITE(FlakeSearchThreads, Variants);
+
 // The memo of splits and leaf normals is a pure function of a node's seed and count: whatever
 // it holds, on whichever thread, a search gives the bits of a search without it. Neighbouring,
 // overlapping footprints (as camera samples of adjacent pixels are) so that entries are reused
 // and evicted.
-TYPED_TEST(FlakeSearch, MemoNeverChangesTheResult) {
+TYPED_TEST(FlakeSearchThreads, MemoNeverChangesTheResult) {
     // Also cells of two flakes under footprints over 2 x 2 cells: cells (x, y) and (x + 1, y + 1)
     // share a seed, so one search meets the same leaf again while its normals are pending.
     const FlakeParams params[2] = {makeParams(10000000, 12), makeParams(2, 1)};
