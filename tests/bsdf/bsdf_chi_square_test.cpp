@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <string>
 
 #include "bsdf/density_convention.h"
 #include "tests/bsdf/bsdf_test_support.h"
@@ -102,7 +101,6 @@ ChiSquareResult runCase(const Case& k) {
     };
     ChiSquareOptions options;
     options.testCount = kChiSquareCases;
-    options.tableName = std::string("chi_square_") + k.name;
     if (k.expectedFlakes > 0.0f) options.subCells = 4;  // cone rims of a few degrees
     const ChiSquareResult r = chiSquareTest(sampler, density, options);
     std::printf("%-22s chi2 %9.1f  dof %5d  p %.3g  (alpha' %.2g, rejected %.3f, integral %.4f)\n",

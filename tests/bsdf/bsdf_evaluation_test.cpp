@@ -37,33 +37,36 @@ void handQuery(FlakeQuery<float>& q, const FlakeParams& params, uint32_t count) 
 
 // The smooth lobe at normal incidence: D = 50, density 50, G = 1; evalLight's power heuristic
 // against a light density of 50 gives 50 x 0.5 x 0.5 = 12.5 times filter and light. The
-// coloured variant's smooth lobe is grey, 0.5 with random lightness.
+// coloured variant's smooth lobe is grey: 0.5 with random lightness, else the fixed lightness.
 TYPED_TEST(BsdfEvaluation, SmoothLobeWorkedValue) {
-    TestMaterial m;
-    m.values.enable_flakes = 0;
-    m.values.random_lightness = 1;
-    m.values.reflection_filter = {0.5f, 0.25f, 1.0f};
-    m.refresh();
-    TestContext c;
-    DiscreteMicrofacetBSDF<TypeParam> bsdf;
-    setupBSDF(m.view(), c, bsdf, 0);
-    ASSERT_EQ(bsdf.inactive, 0);
-    const float grey = kPlainFlakes<TypeParam> ? 1.0f : 0.5f;
-    float pdf;
-    EXPECT_NEAR(channel(evalFlakes(bsdf.query, {0, 0, 1}, pdf)), 50.0f * grey, 1e-3f);
-    EXPECT_NEAR(pdf, 50.0f, 1e-3f);
-    const Color light{2.0f, 1.0f, 4.0f};
-    const Color out = bsdf.evalLight(c, {0, 0, 1}, light, 0, 50.0f, 2);
-    EXPECT_NEAR(out.r, 12.5f * grey * 0.5f * 2.0f, 1e-3f);
-    EXPECT_NEAR(out.g, 12.5f * grey * 0.25f * 1.0f, 1e-3f);
-    EXPECT_NEAR(out.b, 12.5f * grey * 1.0f * 4.0f, 1e-3f);
-    // No light density, a light in the tangent plane or below, or no light flag: black.
-    EXPECT_EQ(bsdf.evalLight(c, {0, 0, 1}, light, 0, 0.0f, 2).r, 0.0f);
-    EXPECT_EQ(bsdf.evalLight(c, {1, 0, 0}, light, 0, 50.0f, 2).r, 0.0f);
-    EXPECT_EQ(bsdf.evalLight(c, {0, 0.6f, -0.8f}, light, 0, 50.0f, 2).r, 0.0f);
-    EXPECT_EQ(bsdf.evalLight(c, {0, 0, 1}, light, 0, 50.0f, 1).r, 0.0f);
-    // A light density of 100 against the BSDF's 50 takes 100² / (50² + 100²) = 0.8 of the light.
-    EXPECT_NEAR(bsdf.evalLight(c, {0, 0, 1}, light, 0, 100.0f, 2).r, 20.0f * grey, 1e-3f);
+    for (const auto& [randomLightness, grey] : {std::pair{1, 0.5f}, {0, 0.2f}}) {
+        TestMaterial m;
+        m.values.enable_flakes = 0;
+        m.values.random_lightness = randomLightness;
+        m.values.lightness = 0.2f;
+        m.values.reflection_filter = {0.5f, 0.25f, 1.0f};
+        m.refresh();
+        TestContext c;
+        DiscreteMicrofacetBSDF<TypeParam> bsdf;
+        setupBSDF(m.view(), c, bsdf, 0);
+        ASSERT_EQ(bsdf.inactive, 0);
+        const float g = kPlainFlakes<TypeParam> ? 1.0f : grey;
+        float pdf;
+        EXPECT_NEAR(channel(evalFlakes(bsdf.query, {0, 0, 1}, pdf)), 50.0f * g, 1e-3f);
+        EXPECT_NEAR(pdf, 50.0f, 1e-3f);
+        const Color light{2.0f, 1.0f, 4.0f};
+        const Color out = bsdf.evalLight(c, {0, 0, 1}, light, 0, 50.0f, 2);
+        EXPECT_NEAR(out.r, 12.5f * g * 0.5f * 2.0f, 1e-3f);
+        EXPECT_NEAR(out.g, 12.5f * g * 0.25f * 1.0f, 1e-3f);
+        EXPECT_NEAR(out.b, 12.5f * g * 1.0f * 4.0f, 1e-3f);
+        // No light density, a light in the tangent plane or below, or no light flag: black.
+        EXPECT_EQ(bsdf.evalLight(c, {0, 0, 1}, light, 0, 0.0f, 2).r, 0.0f);
+        EXPECT_EQ(bsdf.evalLight(c, {1, 0, 0}, light, 0, 50.0f, 2).r, 0.0f);
+        EXPECT_EQ(bsdf.evalLight(c, {0, 0.6f, -0.8f}, light, 0, 50.0f, 2).r, 0.0f);
+        EXPECT_EQ(bsdf.evalLight(c, {0, 0, 1}, light, 0, 50.0f, 1).r, 0.0f);
+        // A light density of 100 against the BSDF's 50 takes 100² / (50² + 100²) = 0.8 of it.
+        EXPECT_NEAR(bsdf.evalLight(c, {0, 0, 1}, light, 0, 100.0f, 2).r, 20.0f * g, 1e-3f);
+    }
     // Grazing directions are shadowed: the fit falls towards 0.
     EXPECT_LT(smithG(0.05f, 1.0f, 0.5f), 0.3f);
     EXPECT_GT(smithG(0.05f, 1.0f, 0.5f), 0.0f);
@@ -91,26 +94,6 @@ TYPED_TEST(BsdfEvaluation, EmptyConesAreBlack) {
     }
 }
 
-TEST(BsdfEvaluation, ColouredSmoothLobeUsesTheFixedLightness) {
-    TestMaterial m;
-    m.values.enable_flakes = 0;
-    m.values.lightness = 0.2f;
-    m.refresh();
-    TestContext c;
-    DiscreteMicrofacetBSDF<Color> colored;
-    DiscreteMicrofacetBSDF<float> plain;
-    setupBSDF(m.view(), c, colored, 0);
-    setupBSDF(m.view(), c, plain, 0);
-    float pdf, plainPdf;
-    const Color v = evalFlakes(colored.query, {0.1f, 0, 0.995f}, pdf);
-    const float p = evalFlakes(plain.query, {0.1f, 0, 0.995f}, plainPdf);
-    EXPECT_GT(p, 0.0f);
-    EXPECT_NEAR(v.r, 0.2f * p, 1e-6f * p);
-    EXPECT_EQ(v.r, v.g);
-    EXPECT_EQ(v.g, v.b);
-    EXPECT_EQ(pdf, plainPdf);
-}
-
 // The density's flake count covers only the real flakes, never the filler lanes of the last
 // block, which sampling cannot pick.
 TEST(BsdfEvaluation, FillerLanesDoNotCountInTheDensity) {
@@ -124,13 +107,16 @@ TEST(BsdfEvaluation, FillerLanesDoNotCountInTheDensity) {
     EXPECT_EQ(s.sum, 1.0f);
 }
 
+// A uniform picks a flake by index across blocks; a uniform of 1 still picks the last real one.
 TEST(BsdfEvaluation, UniformPicksFlakeByIndexAcrossBlocks) {
     TestMaterial m;
     DiscreteMicrofacetBSDF<float> bsdf;
     handQuery(bsdf.query, m.params, 5);
-    const float u[4] = {0.99f, 0.0f, 1.0f, 0.0f};
     float value, pdf;
-    EXPECT_EQ(sampleFlakes(bsdf.query, u, value, pdf).x, 4.0f);  // block 1, lane 0
+    for (const float pick : {0.99f, 1.0f}) {
+        const float u[4] = {pick, 0.0f, 1.0f, 0.0f};
+        EXPECT_EQ(sampleFlakes(bsdf.query, u, value, pdf).x, 4.0f);  // block 1, lane 0
+    }
 }
 
 // Each found flake is a mirror spread evenly over its cone, so over many independent footprints

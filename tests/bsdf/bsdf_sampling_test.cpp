@@ -47,33 +47,6 @@ TYPED_TEST(BsdfSampling, SmoothWorkedSample) {
     EXPECT_EQ(bsdf.spawnSampleContext(c, 0, 0), nullptr);
 }
 
-TYPED_TEST(BsdfSampling, DiscreteSampleLandsInTheChosenFlakesCone) {
-    TestMaterial m;
-    TestContext c;
-    test::setFootprint(c, 40.0f, m.values.num_flakes);
-    DiscreteMicrofacetBSDF<TypeParam> bsdf;
-    setupBSDF(m.view(), c, bsdf, 0);
-    FlakeQuery<TypeParam>& q = bsdf.query;
-    ASSERT_EQ(q.enabled, 1);
-    ASSERT_GT(q.flakeCount, 4u);
-    const uint32_t n = q.flakeCount;
-    const auto flake = [&](uint32_t k) {
-        const FlakeBlock<TypeParam>& b = q.blocks.data[k / 4];
-        return Vector{b.x[k % 4], b.y[k % 4], b.z[k % 4]};
-    };
-    TypeParam value;
-    float pdf;
-    // u[2] = 1: exactly the flake's mirror direction; u[2] = 0: on the cone's rim; a uniform of 1
-    // (out of range) still picks the last real flake.
-    const float mirror[4] = {0.0f, 0.3f, 1.0f, 0.2f};
-    EXPECT_EQ(sampleFlakes(q, mirror, value, pdf), flake(0));
-    const float rim[4] = {(float(n) - 0.5f) / float(n), 0.3f, 0.0f, 0.7f};
-    const Vector d = sampleFlakes(q, rim, value, pdf);
-    EXPECT_NEAR(dot(d, flake(n - 1)) / length(flake(n - 1)), m.params.cosBlurAngle, 2e-6f);
-    const float one[4] = {1.0f, 0.3f, 1.0f, 0.0f};
-    EXPECT_EQ(sampleFlakes(q, one, value, pdf), flake(n - 1));
-}
-
 // Every accepted sample's weight is its value over its density, times the filter.
 TYPED_TEST(BsdfSampling, WeightIsValueOverDensity) {
     TestMaterial m;

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <limits>
 #include <numeric>
 
@@ -287,66 +285,24 @@ class CellIntegrator {
     const uint64_t sub, rows, columns;
 };
 
-std::string validateOptions(const ChiSquareOptions& o) {
-    const int64_t cells = int64_t(o.thetaBins) * o.phiBins;
-    const std::pair<bool, const char*> rules[] = {
-        {o.sampleCount >= 1, "sampleCount must be at least 1"},
-        {o.thetaBins >= 1 && o.phiBins >= 1 && cells <= (int64_t(1) << 20),
-         "thetaBins and phiBins must be at least 1, with at most 2^20 cells"},
-        {o.subCells >= 1 && o.subCells <= 64 &&
-             double(cells) * o.subCells * o.subCells <= double(1 << 23),
-         "subCells must lie in [1, 64], with at most 2^23 sub-cells in all"},
-        {o.maxRefinement >= 0 && o.maxRefinement <= 20, "maxRefinement must lie in [0, 20]"},
-        {o.integrationTolerance > 0.0 && std::isfinite(o.integrationTolerance),
-         "integrationTolerance must be positive and finite"},
-        {o.significance > 0.0 && o.significance < 1.0, "significance must lie in (0, 1)"},
-        {o.testCount >= 1, "testCount must be at least 1"},
-        {o.minExpectedCount > 0.0 && std::isfinite(o.minExpectedCount),
-         "minExpectedCount must be positive and finite"},
-        {o.maxDensityExcess >= 0.0 && std::isfinite(o.maxDensityExcess),
-         "maxDensityExcess must be non-negative and finite"},
-        {!o.tableName.empty() && o.tableName.find_first_of("/\\") == std::string::npos,
-         "tableName must be a file stem without path separators"},
-    };
-    for (const auto& [holds, problem] : rules) {
-        if (!holds) return problem;
-    }
-    return {};
+size_t chiSquareCell(const double dir[3], const ChiSquareOptions& o) {
+    const double t = std::atan2(std::hypot(dir[0], dir[1]), dir[2]) / kPi;
+    double phi = std::atan2(dir[1], dir[0]);
+    phi += phi < 0.0 ? kTwoPi : 0.0;
+    // t and φ / 2π lie in [0, 1] for finite directions; exactly 1 belongs to the last cell.
+    const int row = std::min(o.thetaBins - 1, int(t * o.thetaBins));
+    const int column = std::min(o.phiBins - 1, int(phi / kTwoPi * o.phiBins));
+    return size_t(row) * size_t(o.phiBins) + size_t(column);
 }
 
-// Writes both tables and appends their names (or why they are missing) to the message.
-void dumpTables(const ChiSquareOptions& o, const std::vector<double>& observed,
-                const std::vector<double>& expected, const std::string& rejections,
-                ChiSquareResult& result) {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    const fs::path folder =
-        o.dumpDirectory.empty() ? fs::current_path(error) : fs::path(o.dumpDirectory);
-    if (!error) fs::create_directories(folder, error);
-    const auto write = [&](const std::string& kind, const std::vector<double>& values,
-                           int precision) {
-        const fs::path path = folder / (o.tableName + "_" + kind + ".txt");
-        std::ofstream file(path);
-        file << "# " << kind << " sample counts; " << rejections << "\n# " << o.thetaBins
-             << " rows (theta from 0 to pi) x " << o.phiBins << " columns (phi from 0 to 2 pi)\n";
-        file.precision(precision);
-        for (size_t k = 0; k < values.size(); ++k) {
-            file << values[k] << ((k + 1) % size_t(o.phiBins) == 0 ? '\n' : ' ');
-        }
-        file.close();
-        return file ? path.string() : std::string();
-    };
-    if (!error) {
-        result.observedFile = write("observed", observed, 17);
-        result.expectedFile = write("expected", expected, 10);
-    }
-    if (result.observedFile.empty() || result.expectedFile.empty()) {
-        result.message += " Could not write the tables to '" + folder.string() + "'.";
-        result.observedFile.clear();
-        result.expectedFile.clear();
-        return;
-    }
-    result.message += " Tables: " + result.observedFile + ", " + result.expectedFile + ".";
+bool validOptions(const ChiSquareOptions& o) {
+    const double cells = double(o.thetaBins) * o.phiBins;
+    return o.sampleCount >= 1 && o.thetaBins >= 1 && o.phiBins >= 1 && cells <= 0x1p20 &&
+           o.subCells >= 1 && o.subCells <= 64 && cells * o.subCells * o.subCells <= 0x1p23 &&
+           o.maxRefinement >= 0 && o.maxRefinement <= 20 && o.integrationTolerance > 0.0 &&
+           std::isfinite(o.integrationTolerance) && o.significance > 0.0 &&
+           o.significance < 1.0 && o.testCount >= 1 && o.minExpectedCount > 0.0 &&
+           std::isfinite(o.minExpectedCount) && o.maxDensityExcess >= 0.0;
 }
 
 }  // namespace
@@ -384,16 +340,6 @@ double sidakSignificance(double significance, int testCount) {
 }
 
 namespace detail {
-
-size_t chiSquareCell(const double dir[3], const ChiSquareOptions& o) {
-    const double t = std::atan2(std::hypot(dir[0], dir[1]), dir[2]) / kPi;
-    double phi = std::atan2(dir[1], dir[0]);
-    phi += phi < 0.0 ? kTwoPi : 0.0;
-    // t and φ / 2π lie in [0, 1] for finite directions; exactly 1 belongs to the last cell.
-    const int row = std::min(o.thetaBins - 1, int(t * o.thetaBins));
-    const int column = std::min(o.phiBins - 1, int(phi / kTwoPi * o.phiBins));
-    return size_t(row) * size_t(o.phiBins) + size_t(column);
-}
 
 CellIntegrals integrateCells(const DirectionDensity& density, const ChiSquareOptions& options) {
     CellIntegrals out;
@@ -441,12 +387,8 @@ ChiSquareResult chiSquareTest(const DirectionSampler& sampler, const DirectionDe
                               const ChiSquareOptions& o) {
     ChiSquareResult result;
     result.sampleCount = o.sampleCount;
-    if (const std::string problem = validateOptions(o); !problem.empty()) {
-        result.message = "Invalid chi-square options: " + problem + ".";
-        return result;
-    }
-    if (!sampler || !density) {
-        result.message = "The chi-square test needs both a sampler and a density.";
+    if (!validOptions(o)) {
+        result.message = "Invalid chi-square options.";
         return result;
     }
     result.significance = sidakSignificance(o.significance, o.testCount);
@@ -464,14 +406,12 @@ ChiSquareResult chiSquareTest(const DirectionSampler& sampler, const DirectionDe
         }
         const double length = std::sqrt(dir[0] * dir[0] + dir[1] * dir[1] + dir[2] * dir[2]);
         if (!(std::fabs(length - 1.0) <= kUnitLengthTolerance)) {
-            result.message = "Sample " + std::to_string(i) +
-                             ": the sampler returned a direction that is not a finite unit "
-                             "vector: " +
+            result.message = "Sample " + std::to_string(i) + " is not a finite unit vector: " +
                              direction(dir) + ".";
             return result;
         }
         for (double& component : dir) component /= length;
-        const size_t cell = detail::chiSquareCell(dir, o);
+        const size_t cell = chiSquareCell(dir, o);
         if (observed[cell] == 0.0) firstDirection[cell] = {dir[0], dir[1], dir[2]};
         observed[cell] += 1.0;
     }
@@ -490,64 +430,46 @@ ChiSquareResult chiSquareTest(const DirectionSampler& sampler, const DirectionDe
     }
     result.densityIntegral =
         std::accumulate(integrals.probability.begin(), integrals.probability.end(), 0.0);
-    result.integrationError = integrals.error;
     if (integrals.invalidDensity) {
-        result.message = "The density returned " + num(integrals.invalidValue) + " at direction " +
+        result.message = "The density returned " + num(integrals.invalidValue) + " at " +
                          direction(integrals.invalidDirection.data()) +
                          "; a density must be finite and non-negative.";
         return result;
     }
-
-    std::vector<double> expected(cellCount);
-    for (size_t i = 0; i < cellCount; ++i) expected[i] = samples * integrals.probability[i];
-    const double expectedRejected = samples * std::max(0.0, 1.0 - result.densityIntegral);
     const std::string figures =
-        std::to_string(o.sampleCount) + " samples, " + std::to_string(result.rejectedCount) +
-        " rejected, density integral " + num(result.densityIntegral) + " (integration error ~" +
-        num(integrals.error * samples) + " samples, " + std::to_string(integrals.evaluations) +
-        " density evaluations)." +
-        (integrals.budgetExhausted ? " Refinement stopped at maxDensityEvaluations." : "");
-    const auto fail = [&](const std::string& message) {
-        result.message = message + " " + figures;
-        dumpTables(o, observed, expected,
-                   "rejected: " + std::to_string(result.rejectedCount) + " observed, " +
-                       num(expectedRejected) + " expected",
-                   result);
-        return result;
-    };
+        " " + std::to_string(o.sampleCount) + " samples, " +
+        std::to_string(result.rejectedCount) + " rejected, density integral " +
+        num(result.densityIntegral) + " (integration error ~" + num(integrals.error * samples) +
+        " samples" + (integrals.budgetExhausted ? ", evaluation budget exhausted)." : ").");
 
     // Samples where the integral is zero are the sampler's fault if the density is zero right
     // where they landed; otherwise the cell holds a sliver too thin for every point (a rim
     // clipping a corner) and keeps its tiny expected count, to be pooled.
+    std::vector<double> expected(cellCount);
     uint64_t strayCount = 0, slightCount = 0;
-    size_t strayCells = 0, slightCells = 0, firstStray = cellCount;
+    size_t firstStray = cellCount;
     for (size_t i = 0; i < cellCount; ++i) {
+        expected[i] = samples * integrals.probability[i];
         if (expected[i] >= kZeroExpectedCount || observed[i] == 0.0) continue;
         const double atSample = density(firstDirection[i].data());
         const bool slight = atSample > 0.0 && std::isfinite(atSample);
         (slight ? slightCount : strayCount) += uint64_t(observed[i]);
-        ++(slight ? slightCells : strayCells);
         firstStray = slight ? firstStray : std::min(firstStray, i);
     }
-    if (strayCells > 0) {
-        return fail(std::to_string(strayCount) + " samples landed in " +
-                    std::to_string(strayCells) +
-                    " cells where the integrated density is zero, and the density is zero at "
-                    "the first sample of each (first: row " +
-                    std::to_string(firstStray / size_t(o.phiBins)) + ", column " +
-                    std::to_string(firstStray % size_t(o.phiBins)) + ", direction " +
-                    direction(firstDirection[firstStray].data()) +
-                    "): the sampler draws directions the density calls impossible.");
+    if (strayCount > 0) {
+        result.message = std::to_string(strayCount) +
+                         " samples landed where the density calls them impossible (first at " +
+                         direction(firstDirection[firstStray].data()) + ")." + figures;
+        return result;
     }
     const std::string slightNote =
-        slightCells == 0 ? ""
-                         : " " + std::to_string(slightCount) + " samples fell in " +
-                               std::to_string(slightCells) +
-                               " cells where the integration found no density although the "
-                               "density is positive at the samples; they were pooled.";
+        slightCount == 0 ? ""
+                         : " " + std::to_string(slightCount) +
+                               " samples fell in cells where the integration found no density "
+                               "although it is positive at the samples; they were pooled.";
     if (result.densityIntegral > 1.0 + o.maxDensityExcess) {
-        return fail("The density integrates to " + num(result.densityIntegral) +
-                    " over the sphere, more than 1." + slightNote);
+        result.message = "The density integrates to more than 1." + figures;
+        return result;
     }
 
     std::vector<double> categoryObserved = observed, categoryExpected = expected, extraVariance;
@@ -556,7 +478,7 @@ ChiSquareResult chiSquareTest(const DirectionSampler& sampler, const DirectionDe
         // independent), negligible in each cell but not summed over all of them.
         const double spread = samples * std::sqrt(integrals.errorSquares);
         categoryObserved.push_back(double(result.rejectedCount));
-        categoryExpected.push_back(expectedRejected);
+        categoryExpected.push_back(samples * std::max(0.0, 1.0 - result.densityIntegral));
         extraVariance.assign(cellCount, 0.0);
         extraVariance.push_back(spread * spread);
     }
@@ -565,21 +487,18 @@ ChiSquareResult chiSquareTest(const DirectionSampler& sampler, const DirectionDe
     result.statistic = pooled.statistic;
     result.degreesOfFreedom = pooled.degreesOfFreedom;
     if (pooled.degreesOfFreedom < 1) {
-        return fail("Too few cells with an expected count of at least " + num(o.minExpectedCount) +
-                    " for a chi-square test (" + std::to_string(pooled.degreesOfFreedom) +
-                    " degrees of freedom): draw more samples or use fewer cells." + slightNote);
+        result.message = "Too few cells with an expected count of at least " +
+                         num(o.minExpectedCount) + " for a chi-square test." + figures;
+        return result;
     }
     result.pValue = chiSquarePValue(pooled.statistic, pooled.degreesOfFreedom);
     result.passed = std::isfinite(result.pValue) && result.pValue >= result.significance;
-    const std::string verdict =
-        std::string("Chi-square test ") + (result.passed ? "passed" : "failed") + ": p-value " +
-        num(result.pValue) + (result.passed ? " >= " : " < ") + "significance " +
-        num(result.significance) + " (statistic " + num(result.statistic) + ", " +
-        std::to_string(result.degreesOfFreedom) + " degrees of freedom, " +
-        std::to_string(pooled.pooledCells) + " cells pooled" +
-        (pooled.poolIgnored ? " and ignored" : "") + ")." + slightNote;
-    if (!result.passed) return fail(verdict);
-    result.message = verdict + " " + figures;
+    result.message = std::string("Chi-square test ") + (result.passed ? "passed" : "failed") +
+                     ": p-value " + num(result.pValue) + (result.passed ? " >= " : " < ") +
+                     num(result.significance) + " (statistic " + num(result.statistic) + ", " +
+                     std::to_string(result.degreesOfFreedom) + " degrees of freedom, " +
+                     std::to_string(pooled.pooledCells) + " cells pooled" +
+                     (pooled.poolIgnored ? " and ignored" : "") + ")." + slightNote + figures;
     return result;
 }
 

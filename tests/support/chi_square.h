@@ -41,9 +41,6 @@ struct ChiSquareOptions {
     /// includes the integration error, which would otherwise fail densities that integrate to 1.
     bool testRejectedFraction = true;
     double maxDensityExcess = 1e-3;
-    /// On failure <tableName>_observed.txt and _expected.txt go here (default: working folder).
-    std::string dumpDirectory;
-    std::string tableName = "chi_square";
 };
 
 struct ChiSquareResult {
@@ -55,10 +52,7 @@ struct ChiSquareResult {
     uint64_t sampleCount = 0;
     uint64_t rejectedCount = 0;
     double densityIntegral = 0.0;
-    double integrationError = 0.0;  ///< sum of the coarser rule's disagreements: an upper bound
-    std::string message;            ///< the verdict and its figures; on failure names the tables
-    std::string observedFile;
-    std::string expectedFile;
+    std::string message;  ///< the verdict and its figures, or why there is none
 };
 
 /// Never throws: bad options, non-unit or non-finite directions, negative or non-finite densities
@@ -82,11 +76,9 @@ double sidakSignificance(double significance, int testCount);
 
 namespace detail {
 
-size_t chiSquareCell(const double dir[3], const ChiSquareOptions& options);
-
 struct CellIntegrals {
     std::vector<double> probability;  ///< ∫pdf dω per cell, row-major
-    double error = 0.0;
+    double error = 0.0;  ///< sum of the coarser rule's disagreements: an upper bound
     double errorSquares = 0.0;
     uint64_t evaluations = 0;
     bool budgetExhausted = false;

@@ -14,39 +14,26 @@ namespace {
 constexpr std::size_t kGuard = 64;
 constexpr unsigned char kGuardByte = 0xA7;
 
-// A buffer of `size` usable bytes with guard bytes on both sides.
-class GuardedBuffer {
-  public:
-    explicit GuardedBuffer(int32_t size)
-        : size(size), bytes(static_cast<std::size_t>(size) + 2 * kGuard, kGuardByte) {}
-    char* data() { return reinterpret_cast<char*>(bytes.data() + kGuard); }
-    const unsigned char* usable() const { return bytes.data() + kGuard; }
-    void checkGuards() const {
-        for (std::size_t i = 0; i < kGuard; ++i) {
-            if (bytes[i] != kGuardByte ||
-                bytes[kGuard + static_cast<std::size_t>(size) + i] != kGuardByte) {
-                std::abort();
-            }
-        }
-    }
-
-  private:
-    int32_t size;
-    std::vector<unsigned char> bytes;
-};
-
 void require(bool condition) {
-    if (!condition) {
-        std::abort();
+    if (!condition) std::abort();
+}
+
+// Converts into `size` usable bytes between guard bytes; returns the length and the usable bytes.
+int32_t convertGuarded(const char16_t* text, int32_t size, std::vector<unsigned char>& usable) {
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(size) + 2 * kGuard, kGuardByte);
+    const int32_t length = glitter::toUtf8(text, reinterpret_cast<char*>(&bytes[kGuard]), size);
+    for (std::size_t i = 0; i < kGuard; ++i) {
+        require(bytes[i] == kGuardByte);
+        require(bytes[kGuard + static_cast<std::size_t>(size) + i] == kGuardByte);
     }
+    usable.assign(bytes.begin() + kGuard, bytes.end() - kGuard);
+    return length;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-    if (size < 1) {
-        return 0;
-    }
+    if (size < 1) return 0;
     // First byte: how short the second buffer is; the rest: the text, two bytes per unit.
     const unsigned shortfall = data[0];
     std::vector<char16_t> text;
@@ -57,22 +44,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
     const int32_t measured = glitter::toUtf8(text.data(), nullptr, 0);
     require(measured >= 0);
-
-    GuardedBuffer whole(measured + 2);
-    const int32_t produced = glitter::toUtf8(text.data(), whole.data(), measured + 2);
-    whole.checkGuards();
-    require(produced == measured);
-    require(whole.usable()[measured] == 0);
+    std::vector<unsigned char> whole, part;
+    require(convertGuarded(text.data(), measured + 2, whole) == measured);
+    require(whole[static_cast<std::size_t>(measured)] == 0);
 
     const int32_t outSize = measured + 2 - static_cast<int32_t>(shortfall % (measured + 3));
-    GuardedBuffer part(outSize);
-    const int32_t cut = glitter::toUtf8(text.data(), part.data(), outSize);
-    part.checkGuards();
+    const int32_t cut = convertGuarded(text.data(), outSize, part);
     require(cut >= 0 && cut <= outSize && cut <= measured);
-    require(std::memcmp(part.usable(), whole.usable(), static_cast<std::size_t>(cut)) == 0);
+    require(std::memcmp(part.data(), whole.data(), static_cast<std::size_t>(cut)) == 0);
     // Terminated whenever there is room; stopped early only for a character (at most 4 bytes)
     // that did not fit.
-    require(cut == outSize || part.usable()[cut] == 0);
+    require(cut == outSize || part[static_cast<std::size_t>(cut)] == 0);
     require(cut == measured || outSize - cut < 4);
     return 0;
 }
