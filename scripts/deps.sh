@@ -39,3 +39,16 @@ glitter_install_node_deps() {
             PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund)
     fi
 }
+
+# Installs what is missing, then configures the release preset and builds one program target
+# (with the plug-in library it loads), as the one-line commands of the README do.
+glitter_build_release_program() {
+    local root
+    root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+    (
+        cd "$root"
+        glitter_install_deps
+        cmake --preset release >/dev/null
+        cmake --build --preset release --target "$1" -j "$(nproc)"
+    )
+}

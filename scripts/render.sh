@@ -6,11 +6,6 @@
 # (`scripts/render.sh --help` lists them).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-(
-    cd "$root"
-    source scripts/deps.sh
-    glitter_install_deps
-    cmake --preset release >/dev/null
-    cmake --build --preset release --target glitter_render_app -j "$(nproc)"
-)
+source "$root/scripts/deps.sh"
+glitter_build_release_program glitter_render_app
 exec "$root/build/release/apps/renderer/glitter_render" "$@"

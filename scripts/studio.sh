@@ -5,11 +5,6 @@
 # (`scripts/studio.sh --help` lists them).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-(
-    cd "$root"
-    source scripts/deps.sh
-    glitter_install_deps
-    cmake --preset release >/dev/null
-    cmake --build --preset release --target glitter_studio -j "$(nproc)"
-)
+source "$root/scripts/deps.sh"
+glitter_build_release_program glitter_studio
 exec "$root/build/release/apps/studio/glitter-studio" "$@"
