@@ -51,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const int32_t outSize = measured + 2 - static_cast<int32_t>(shortfall % (measured + 3));
     const int32_t cut = convertGuarded(text.data(), outSize, part);
     require(cut >= 0 && cut <= outSize && cut <= measured);
-    require(std::memcmp(part.data(), whole.data(), static_cast<std::size_t>(cut)) == 0);
+    // An empty buffer has no data pointer to compare (memcmp must not see a null one).
+    require(cut == 0 || std::memcmp(part.data(), whole.data(), static_cast<std::size_t>(cut)) == 0);
     // Terminated whenever there is room; stopped early only for a character (at most 4 bytes)
     // that did not fit.
     require(cut == outSize || part[static_cast<std::size_t>(cut)] == 0);
