@@ -13,6 +13,8 @@ Exit status 1 when a fault is missed or cannot be applied.
 """
 import argparse
 import pathlib
+import os
+import signal
 import subprocess
 import sys
 import time
@@ -37,12 +39,17 @@ def read_faults(areas):
 
 
 def run(command, timeout):
-    try:
-        done = subprocess.run(command, cwd=ROOT, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                              text=True, timeout=timeout)
-        return done.returncode, done.stdout
-    except subprocess.TimeoutExpired:
-        return None, "timed out"
+    # A session of its own: a planted fault can make a test's program hang, and on a timeout the
+    # whole group goes, not only ctest (its children would otherwise run on into later faults).
+    with subprocess.Popen(command, cwd=ROOT, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                          text=True, start_new_session=True) as process:
+        try:
+            output, _ = process.communicate(timeout=timeout)
+            return process.returncode, output
+        except subprocess.TimeoutExpired:
+            os.killpg(process.pid, signal.SIGKILL)
+            process.communicate()
+            return None, "timed out"
 
 
 def check(fault, build_dir, jobs, timeout):
