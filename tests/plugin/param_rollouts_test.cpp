@@ -36,7 +36,7 @@ bool overlap(const DialogControl& a, const DialogControl& b) {
     return a.x < b.x + b.cx && b.x < a.x + a.cx && a.y < b.y + b.cy && b.y < a.y + a.cy;
 }
 
-TEST(Pb2TemplateGenerator, EachRolloutHoldsExactlyItsControls) {
+TEST(Pb2TemplateGenerator, EachRolloutHoldsExactlyItsControlsOfTheirKinds) {
     MaterialHandle m;
     const ParamBlockDesc2& desc = *m->pblock->GetDesc();
     for (MapID mapId : {0, 1, 2}) {
@@ -57,12 +57,8 @@ TEST(Pb2TemplateGenerator, EachRolloutHoldsExactlyItsControls) {
             }
         }
     }
-}
 
-TEST(Pb2TemplateGenerator, ControlKindsLabelsAndComboItems) {
-    MaterialHandle m;
     TemplatePtr basic(Pb2TemplateGenerator::GenerateTemplate(0, m->pblock, u"", 217));
-    const ParamBlockDesc2& desc = *m->pblock->GetDesc();
     auto controlOf = [&](ParamID id, std::size_t which = 0) {
         return basic->Find(desc.GetParamDefByID(id)->ui->controlIds.at(which));
     };
@@ -208,31 +204,27 @@ TEST(SkelMtlParamDlg, AnAnimatedSwitchCountsAtTimeZero) {
 
 TEST(SkelMtlParamDlg, MovingToAnotherMaterialShowsItsStates) {
     MaterialHandle on;
-    MaterialHandle off;
-    off.pb().SetValue(kEnableFlakes, 0, 0);
+    auto* off = static_cast<StochasticFlakesMtl*>(GetStochasticFlakesMtlDesc()->Create(false));
+    off->pblock->SetValue(kEnableFlakes, 0, 0);
     Editor e(on.get());
     ASSERT_TRUE(e.map(0).IsEnabled(kNumFlakes));
-    e.dlg->SetThing(off.get());
+    e.dlg->SetThing(off);
     EXPECT_EQ(e.map(0).GetParamBlock(), off->pblock);
     EXPECT_FALSE(e.map(0).IsEnabled(kNumFlakes)) << "the rules of the new material's switches";
     EXPECT_EQ(off->paramDlg(), e.dlg);
     EXPECT_EQ(on->paramDlg(), nullptr);
     // Changes of the old material no longer reach the dialog; the new one's do.
     on.pb().SetValue(kEnableFlakes, 0, 0);
-    off.pb().SetValue(kEnableFlakes, 0, 1);
+    off->pblock->SetValue(kEnableFlakes, 0, 1);
     EXPECT_TRUE(e.map(0).IsEnabled(kNumFlakes));
 
     // Something that is not this material is ignored.
     MaterialHandle third;
     e.dlg->SetThing(nullptr);
     e.dlg->SetThing(third->pblock);
-    EXPECT_EQ(e.dlg->GetThing(), off.get());
-}
-
-TEST(SkelMtlParamDlg, MaterialDeletedBeforeItsDialog) {
-    auto* m = static_cast<StochasticFlakesMtl*>(GetStochasticFlakesMtlDesc()->Create(false));
-    Editor e(m);
-    m->DeleteThis();
+    EXPECT_EQ(e.dlg->GetThing(), off);
+    // A material deleted before its dialog leaves the dialog with nothing.
+    off->DeleteThis();
     EXPECT_EQ(e.dlg->GetThing(), nullptr);
 }
 

@@ -1,5 +1,6 @@
 // The material's host face: sub-objects, the cache written by Update with its validity, reset,
 // clone and stored scenes (hostile values included), and what other renderers see.
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -16,6 +17,7 @@
 #include "platform/renderer_host/kuvo_shade_context.h"
 #include "plugin/stochastic_flakes_params.h"
 #include "tests/bsdf/bsdf_test_support.h"
+#include "tests/platform/host_chunk_bytes.h"
 #include "tests/plugin/plugin_test_support.h"
 #include "tests/support/recording_shading.h"
 
@@ -27,6 +29,7 @@ using test::MaterialHandle;
 using test::TestRenderer;
 using C = CachedParameterValues;
 using test::RecordingShading;
+using namespace host::testing;
 
 constexpr float kInf = std::numeric_limits<float>::infinity();
 constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
@@ -210,18 +213,18 @@ void expectSameMaterial(StochasticFlakesMtl& a, StochasticFlakesMtl& b) {
 }
 
 // The scene owns what it holds: a material handed to it is deleted with it.
-std::vector<std::uint8_t> savedScene(bool dressed) {
+Bytes savedScene(bool dressed) {
     Scene scene;
     auto* m = static_cast<StochasticFlakesMtl*>(GetStochasticFlakesMtlDesc()->Create(false));
     scene.AddMaterial(m);
     if (dressed) dressUp(*m);
-    std::vector<std::uint8_t> bytes;
+    Bytes bytes;
     std::string error;
     EXPECT_EQ(SaveScene(scene, bytes, error), IO_OK) << error;
     return bytes;
 }
 
-StochasticFlakesMtl* loadScene(const std::vector<std::uint8_t>& bytes, Scene& loaded) {
+StochasticFlakesMtl* loadScene(const Bytes& bytes, Scene& loaded) {
     ClassDirectory classes;
     classes.Add(GetStochasticFlakesMtlDesc());
     std::string error;
@@ -259,40 +262,31 @@ TEST(StochasticFlakesMtl, CloneAndStoredSceneKeepEveryValueAndResetDropsThem) {
     EXPECT_EQ(m->GetSubTexmap(0), nullptr);
 }
 
-// Overwrites the stored value (chunk 0x0012 after head chunk 0x0011 naming the parameter) of
-// one parameter, walking the chunks of the stored-scene format.
-void plant(std::vector<std::uint8_t>& b, std::size_t begin, std::size_t end, int paramId, std::uint32_t bits,
-           int& planted, bool matching = false) {
-    for (std::size_t at = begin; at + 8 <= end;) {
-        const int id = b[at] | b[at + 1] << 8;
-        std::uint32_t len = 0, head = 0;
-        std::memcpy(&len, &b[at + 4], 4);
-        if (id == 0x0011 && len >= 4) std::memcpy(&head, &b[at + 8], 4);
-        if (id == 0x0011 && len >= 4) matching = static_cast<int>(head) == paramId;
-        if (id == 0x0012 && matching && len == 4) {
-            std::memcpy(&b[at + 8], &bits, 4);
+// Overwrites the stored value of one parameter: the data chunk 0x0012 after the head chunk
+// 0x0011 that names it, at any depth.
+int plant(Bytes& b, std::size_t begin, std::size_t end, std::uint32_t paramId, std::uint32_t bits) {
+    int planted = 0;
+    bool named = false;
+    for (const RawChunk& c : children(b, begin, end)) {
+        if (c.id == 0x0011 && c.length >= 4) named = readU32(b, c.payload()) == paramId;
+        if (c.id == 0x0012 && named && c.length == 4) {
+            writeU32(b, c.payload(), bits);
             ++planted;
         }
-        if (b[at + 2] == 1) plant(b, at + 8, at + 8 + len, paramId, bits, planted);
-        at += 8 + len;
+        if (c.container) planted += plant(b, c.payload(), c.end(), paramId, bits);
     }
+    return planted;
 }
 
-void plant(std::vector<std::uint8_t>& bytes, const Field& f, double value) {
-    std::uint32_t bits = 0;
-    if (std::holds_alternative<float C::*>(f.member)) {
-        const float v = static_cast<float>(value);
-        std::memcpy(&bits, &v, 4);
-    } else {
-        bits = static_cast<std::uint32_t>(static_cast<std::int64_t>(value));
-    }
-    int planted = 0;
-    plant(bytes, 8, bytes.size(), f.id, bits, planted);
-    ASSERT_EQ(planted, 1) << "parameter " << f.id;
+void plant(Bytes& bytes, const Field& f, double value) {
+    const std::uint32_t bits = std::holds_alternative<float C::*>(f.member)
+                                   ? std::bit_cast<std::uint32_t>(static_cast<float>(value))
+                                   : static_cast<std::uint32_t>(static_cast<std::int64_t>(value));
+    ASSERT_EQ(plant(bytes, 8, bytes.size(), f.id, bits), 1) << "parameter " << f.id;
 }
 
 TEST(StochasticFlakesMtl, HostileStoredValuesLoadInsideTheRanges) {
-    std::vector<std::uint8_t> bytes = savedScene(false);
+    Bytes bytes = savedScene(false);
     for (const Field& f : kFields) {
         if (!std::isnan(f.hostile)) plant(bytes, f, f.hostile);
     }
