@@ -38,46 +38,43 @@ TEST(HostParamBlockDesc, RegistersWithItsOwnerForItsLifetimeAndRefusesMalformedL
         EXPECT_EQ(owner.GetParamBlockDescByID(3), &pbd);
     }
     EXPECT_EQ(owner.NumParamBlockDescs(), 0);
-    NullProc proc;
-    constexpr int ui = P_AUTO_UI | P_MULTIMAP;
+    // A block of one parameter "x" of the given type, then the given tags.
+    auto refusedParam = [&](const std::string& needle, auto type, auto... tags) {
+        expectRefused(needle, 0, "b", 0, &owner, 0, 0, "x", type, 0, 0, tags..., p_end, p_end);
+    };
     expectRefused("the list ends", 0, "b", 0, &owner, 0, 0, "x", TYPE_FLOAT, 0, 0, p_end);
-    expectRefused("p_default must be a float", 0, "b", 0, &owner, 0, 0, "x", TYPE_FLOAT, 0, 0,
-                  p_default, 1, p_end, p_end);
-    expectRefused("p_default must be an integer", 0, "b", 0, &owner, 0, 0, "x", TYPE_INT, 0, 0,
-                  p_default, 1.0f, p_end, p_end);
-    expectRefused("p_default must be a Color", 0, "b", 0, &owner, 0, 0, "x", TYPE_RGBA, 0, 0,
-                  p_default, 1.0f, p_end, p_end);
-    expectRefused("outside p_range", 0, "b", 0, &owner, 0, 0, "x", TYPE_FLOAT, 0, 0, p_default,
-                  5.0f, p_range, 0.0f, 1.0f, p_end, p_end);
-    expectRefused("low is above high", 0, "b", 0, &owner, 0, 0, "x", TYPE_INT, 0, 0, p_range, 5, 1,
-                  p_end, p_end);
-    expectRefused("not a finite", 0, "b", 0, &owner, 0, 0, "x", TYPE_FLOAT, 0, 0, p_default, 1e300,
-                  p_end, p_end);
-    expectRefused("type 3 is not supported", 0, "b", 0, &owner, 0, 0, "x", 3, 0, 0, p_end, p_end);
+    refusedParam("p_default must be a float", TYPE_FLOAT, p_default, 1);
+    refusedParam("p_default must be an integer", TYPE_INT, p_default, 1.0f);
+    refusedParam("p_default must be a Color", TYPE_RGBA, p_default, 1.0f);
+    refusedParam("outside p_range", TYPE_FLOAT, p_default, 5.0f, p_range, 0.0f, 1.0f);
+    refusedParam("low is above high", TYPE_INT, p_range, 5, 1);
+    refusedParam("not a finite", TYPE_FLOAT, p_default, 1e300);
+    refusedParam("type 3 is not supported", 3);
+    refusedParam("parameter id is declared twice", TYPE_INT, p_end, 0, "y", TYPE_INT, 0, 0);
+    refusedParam("internal name is declared twice", TYPE_INT, p_end, 1, "x", TYPE_INT, 0, 0);
+    refusedParam("p_default is given twice", TYPE_INT, p_default, 1, p_default, 2);
+    refusedParam("needs a block with P_AUTO_UI", TYPE_BOOL, p_ui, TYPE_SINGLECHEKBOX, 100);
+    refusedParam("p_subtexno is only for TYPE_TEXMAP", TYPE_INT, p_subtexno, 0);
+    refusedParam("must be a tag", TYPE_INT, 5);
     expectRefused("cannot be animatable", 0, "b", 0, &owner, 0, 0, "m", TYPE_TEXMAP, P_ANIMATABLE,
                   0, p_end, p_end);
-    expectRefused("parameter id is declared twice", 0, "b", 0, &owner, 0, 0, "x", TYPE_INT, 0, 0,
-                  p_end, 0, "y", TYPE_INT, 0, 0, p_end, p_end);
-    expectRefused("internal name is declared twice", 0, "b", 0, &owner, 0, 0, "x", TYPE_INT, 0, 0,
-                  p_end, 1, "x", TYPE_INT, 0, 0, p_end, p_end);
-    expectRefused("p_default is given twice", 0, "b", 0, &owner, 0, 0, "x", TYPE_INT, 0, 0,
-                  p_default, 1, p_default, 2, p_end, p_end);
     expectRefused("arguments follow", 0, "b", 0, &owner, 0, p_end, 5);
-    expectRefused("needs a block with P_AUTO_UI", 0, "b", 0, &owner, 0, 0, "x", TYPE_BOOL, 0, 0,
-                  p_ui, TYPE_SINGLECHEKBOX, 100, p_end, p_end);
     expectRefused("P_MULTIMAP needs P_AUTO_UI", 0, "b", 0, &owner, P_MULTIMAP, p_end);
-    expectRefused("does not declare", 0, "b", 0, &owner, ui, 1, 0, 0, 6, 0, 0, nullptr, 0, "x",
-                  TYPE_BOOL, 0, 0, p_ui, 4, TYPE_SINGLECHEKBOX, 100, p_end, p_end);
-    expectRefused("cannot show a TYPE_FLOAT", 0, "b", 0, &owner, ui, 1, 0, 0, 6, 0, 0, &proc, 0,
-                  "x", TYPE_FLOAT, 0, 0, p_ui, 0, TYPE_COLORSWATCH, 100, p_end, p_end);
-    expectRefused("edit type 0 does not suit", 0, "b", 0, &owner, ui, 1, 0, 0, 6, 0, 0, nullptr, 0,
-                  "x", TYPE_FLOAT, 0, 0, p_ui, 0, TYPE_SPINNER, EDITTYPE_INT, 100, 101, 1.0f, p_end,
-                  p_end);
-    expectRefused("control id 100 is used twice", 0, "b", 0, &owner, ui, 1, 0, 0, 6, 0, 0, nullptr,
-                  0, "x", TYPE_BOOL, 0, 0, p_ui, 0, TYPE_SINGLECHEKBOX, 100, p_end, 1, "y",
-                  TYPE_BOOL, 0, 0, p_ui, 0, TYPE_SINGLECHEKBOX, 100, p_end, p_end);
-    expectRefused("control type 7 is not supported", 0, "b", 0, &owner, ui, 1, 0, 0, 6, 0, 0,
-                  nullptr, 0, "x", TYPE_BOOL, 0, 0, p_ui, 0, 7, 100, p_end, p_end);
+    // A block with one rollout (map 0) and its procedure, then one parameter "x" of the given
+    // type with the given tags.
+    NullProc proc;
+    auto refusedUi = [&](const std::string& needle, ParamMap2UserDlgProc* dlgProc, auto type, auto... tags) {
+        expectRefused(needle, 0, "b", 0, &owner, P_AUTO_UI | P_MULTIMAP, 1, 0, 0, 6, 0, 0, dlgProc,
+                      0, "x", type, 0, 0, tags..., p_end, p_end);
+    };
+    refusedUi("does not declare", nullptr, TYPE_BOOL, p_ui, 4, TYPE_SINGLECHEKBOX, 100);
+    refusedUi("cannot show a TYPE_FLOAT", &proc, TYPE_FLOAT, p_ui, 0, TYPE_COLORSWATCH, 100);
+    refusedUi("edit type 0 does not suit", nullptr, TYPE_FLOAT, p_ui, 0, TYPE_SPINNER, EDITTYPE_INT,
+              100, 101, 1.0f);
+    refusedUi("control id 100 is used twice", nullptr, TYPE_BOOL, p_ui, 0, TYPE_SINGLECHEKBOX, 100,
+              p_end, 1, "y", TYPE_BOOL, 0, 0, p_ui, 0, TYPE_SINGLECHEKBOX, 100);
+    refusedUi("control type 7 is not supported", nullptr, TYPE_BOOL, p_ui, 0, 7, 100);
+    constexpr int ui = P_AUTO_UI | P_MULTIMAP;
     expectRefused("rollout map id 0 is declared twice", 0, "b", 0, &owner, ui, 2, 0, 0, 6, 0, 0,
                   nullptr, 0, 0, 7, 0, 0, nullptr, p_end);
     expectRefused("must be a dialog procedure", 0, "b", 0, &owner, ui, 1, 0, 0, 6, 0, 0, "proc",
@@ -85,9 +82,6 @@ TEST(HostParamBlockDesc, RegistersWithItsOwnerForItsLifetimeAndRefusesMalformedL
     PlainDesc plain(Class_ID(3, 4));
     expectRefused("the owner must be a ClassDesc2", 0, "b", 0, &plain, 0, p_end);
     expectRefused("owner class descriptor must be", 0, "b", 0, 5, 0, p_end);
-    expectRefused("p_subtexno is only for TYPE_TEXMAP", 0, "b", 0, &owner, 0, 0, "x", TYPE_INT, 0,
-                  0, p_subtexno, 0, p_end, p_end);
-    expectRefused("must be a tag", 0, "b", 0, &owner, 0, 0, "x", TYPE_INT, 0, 0, 5, p_end, p_end);
     expectRefused("block flags hold bits", 0, "b", 0, &owner, 0x100, p_end);
     EXPECT_EQ(owner.NumParamBlockDescs(), 0) << "a refused description registers nowhere";
 }
