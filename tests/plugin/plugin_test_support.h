@@ -7,7 +7,6 @@
 #include "platform/host/iparam_block2.h"
 #include "plugin/stochastic_flakes_mtl.h"
 #include "plugin/stochastic_flakes_mtl_class_desc.h"
-#include "tests/platform/host_param_compare.h"
 #include "tests/bsdf/bsdf_test_support.h"  // TestRenderer
 
 namespace glitter::test {
@@ -33,7 +32,5 @@ public:
 private:
     StochasticFlakesMtl* mtl;
 };
-
-using host::testing::sameParams;
 
 }  // namespace glitter::test
