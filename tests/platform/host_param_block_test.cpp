@@ -24,7 +24,9 @@ protected:
     TestMtl* mtl = nullptr;
 };
 
-TEST_F(HostParamBlock, ReadsAndWritesCheckTheType) {
+// Reads and writes check the type; values are clamped into the range, and what cannot be made
+// sound is refused, leaving the old value.
+TEST_F(HostParamBlock, TypesAreCheckedValuesClampedOrRefused) {
     float f = -1.0f;
     int i = -1;
     Interval valid = FOREVER;
@@ -36,18 +38,13 @@ TEST_F(HostParamBlock, ReadsAndWritesCheckTheType) {
     EXPECT_TRUE(pb().GetValue(TestMtl::kEnabled, 0, i, valid)) << "bools read as ints";
     EXPECT_FALSE(pb().SetValue(TestMtl::kGloss, 0, 1)) << "int into a float parameter";
     EXPECT_EQ(valid, FOREVER) << "constant parameters are valid forever";
-}
 
-// Values are clamped into the range; what cannot be made sound is refused and leaves the old one.
-TEST_F(HostParamBlock, ValuesAreClampedOrRefused) {
     struct FloatCase { ParamID id; float set; bool accepted; float read; };
-    for (const FloatCase& c : {FloatCase{TestMtl::kGloss, 25.0f, true, 10.0f}, {TestMtl::kGloss, -3.0f, true, 0.0f},
-                               {TestMtl::kGloss, kNaN, false, 0.5f}, {TestMtl::kGloss, kInf, true, 10.0f},
+    for (const FloatCase& c : {FloatCase{TestMtl::kGloss, kNaN, false, 0.5f}, {TestMtl::kGloss, 25.0f, true, 10.0f},
+                               {TestMtl::kGloss, -3.0f, true, 0.0f}, {TestMtl::kGloss, kInf, true, 10.0f},
                                {TestMtl::kScale, kInf, false, 2.0f}, {TestMtl::kScale, -kInf, false, 2.0f}}) {
-        auto* fresh = new TestMtl();
-        EXPECT_EQ(fresh->pblock->SetValue(c.id, 0, c.set), c.accepted) << c.id << " " << c.set;
-        EXPECT_EQ(fresh->pblock->GetFloat(c.id), c.read) << c.id << " " << c.set;
-        fresh->DeleteThis();
+        EXPECT_EQ(pb().SetValue(c.id, 0, c.set), c.accepted) << c.id << " " << c.set;
+        EXPECT_EQ(pb().GetFloat(c.id), c.read) << c.id << " " << c.set;
     }
     struct IntCase { ParamID id; int set, read; };
     for (const IntCase& c : {IntCase{TestMtl::kCount, 0, 1}, {TestMtl::kCount, 1000000, 100}, {TestMtl::kEnabled, 7, 1}}) {
@@ -60,7 +57,7 @@ TEST_F(HostParamBlock, ValuesAreClampedOrRefused) {
     EXPECT_FALSE(pb().SetKey(TestMtl::kGloss, 5, kNaN));
 }
 
-TEST_F(HostParamBlock, KeysInterpolateAndNarrowValidity) {
+TEST_F(HostParamBlock, KeysInterpolateNarrowValidityAndAreSetByValues) {
     ASSERT_TRUE(pb().SetKey(TestMtl::kGloss, 0, 1.0f));
     ASSERT_TRUE(pb().SetKey(TestMtl::kGloss, 10, 3.0f));
     pb().SetKey(TestMtl::kCount, 0, 1);
@@ -93,11 +90,8 @@ TEST_F(HostParamBlock, KeysInterpolateAndNarrowValidity) {
     pb().SetKey(TestMtl::kTint, 0, Color(0.0f, 1.0f, 0.0f));
     pb().SetKey(TestMtl::kTint, 100, Color(1.0f, 0.0f, 0.5f));
     EXPECT_EQ(pb().GetColor(TestMtl::kTint, 25), Color(0.25f, 0.75f, 0.125f)) << "per channel";
-}
 
-TEST_F(HostParamBlock, SettingAnAnimatedParameterSetsAKey) {
-    pb().SetKey(TestMtl::kGloss, 0, 1.0f);
-    pb().SetKey(TestMtl::kGloss, 10, 2.0f);
+    // Setting an animated parameter sets a key.
     EXPECT_TRUE(pb().SetValue(TestMtl::kGloss, 10, 4.0f));
     EXPECT_EQ(pb().NumKeys(TestMtl::kGloss), 2);
     EXPECT_EQ(pb().GetFloat(TestMtl::kGloss, 10), 4.0f);
@@ -130,7 +124,7 @@ TEST_F(HostParamBlock, ChangesNotifyTheOwnerAndNameTheParameter) {
     EXPECT_EQ(pb().GetTexmap(TestMtl::kMap), nullptr);  // and the orphaned map deleted itself (ASan)
 }
 
-TEST_F(HostParamBlock, ScriptingByInternalName) {
+TEST_F(HostParamBlock, ScriptingByInternalNameAndReset) {
     struct Case { const char16_t* name; ParamScriptValue value; bool accepted; };
     const Case cases[] = {
         {u"gloss", ParamScriptValue(2.5f), true},  {u"gloss", ParamScriptValue(4), true},
@@ -144,10 +138,8 @@ TEST_F(HostParamBlock, ScriptingByInternalName) {
     EXPECT_EQ(pb().GetInt(TestMtl::kCount), 30);
     EXPECT_EQ(pb().GetValueByName(u"tint", 0), ParamScriptValue(Color(1.0f, 0.5f, 0.25f)));
     EXPECT_FALSE(pb().GetValueByName(u"Gloss", 0).has_value()) << "names are case-sensitive";
-}
 
-TEST_F(HostParamBlock, ResetRestoresDefaultsThroughTheClassDescriptor) {
-    pb().SetValue(TestMtl::kCount, 0, 50);
+    // A reset through the class descriptor brings the defaults back.
     pb().SetKey(TestMtl::kGloss, 0, 1.0f);
     pb().SetKey(TestMtl::kGloss, 9, 2.0f);
     pb().SetValue(TestMtl::kMap, 0, static_cast<Texmap*>(new CheckerTexmap()));

@@ -1,6 +1,5 @@
 # Tests of the host stand-in (platform/host), included by CMakeLists.txt beside this file.
 set(GLITTER_HOST_LAYER_TESTS
-    ${CMAKE_CURRENT_LIST_DIR}/host_test_material.cpp
     ${CMAKE_CURRENT_LIST_DIR}/host_sample_scene.cpp
     ${CMAKE_CURRENT_LIST_DIR}/host_chunk_io_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/host_module_test.cpp
@@ -15,8 +14,7 @@ set(GLITTER_HOST_LAYER_TESTS
 # The stored-scene loader's fuzzer, seeded with scenes the layer itself saves; it knows the
 # plug-in's material class too.
 if(GLITTER_BUILD_FUZZERS AND TARGET glitter_host AND TARGET glitter_plugin)
-    set(host_fuzz_support ${CMAKE_CURRENT_LIST_DIR}/host_sample_scene.cpp
-                          ${CMAKE_CURRENT_LIST_DIR}/host_test_material.cpp)
+    set(host_fuzz_support ${CMAKE_CURRENT_LIST_DIR}/host_sample_scene.cpp)
     add_executable(host_scene_seed_writer ${CMAKE_CURRENT_LIST_DIR}/host_scene_seed_writer.cpp
                    ${host_fuzz_support})
     target_link_libraries(host_scene_seed_writer PRIVATE glitter_plugin glitter_host glitter_options)
