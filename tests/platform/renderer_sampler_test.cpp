@@ -1,12 +1,15 @@
 // The renderer calls BRDFs, BSDFs and materials by virtual slot number, so each operation must sit
-// in its slot and no stray virtual may follow; and BRDFs draw their samples through getDMCParam.
+// in its slot and no stray virtual may follow; BRDFs draw their samples through getDMCParam; and
+// child contexts are built with initChild for a BSDF's reflection samples.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <deque>
 #include <limits>
 #include <numeric>
+#include <tuple>
 #include <vector>
 
 #include "platform/renderer/brdf_sampler.h"
@@ -32,15 +35,12 @@ int slotOf(MemberFunction function) {
 #endif
 }
 
+// True when the functions sit in slots 0, 1, 2... in the order given.
 template <class... MemberFunctions>
-std::vector<int> slotsOf(MemberFunctions... functions) {
-    return {slotOf(functions)...};
-}
-
-std::vector<int> firstSlots(int count) {
-    std::vector<int> slots(static_cast<std::size_t>(count));
+bool inFirstSlots(MemberFunctions... functions) {
+    std::vector<int> slots(sizeof...(functions));
     std::iota(slots.begin(), slots.end(), 0);
-    return slots;
+    return std::vector<int>{slotOf(functions)...} == slots;
 }
 
 // The smallest concrete BRDF, with one virtual of its own: it must land right after the base's
@@ -69,29 +69,39 @@ struct MoreMtl : KuvoRenderMtl {
 TEST(RendererSlots, EveryOperationInItsSlotAndNothingAfter) {
     if (slotOf(&MoreBSDF::extra) == -2) GTEST_SKIP() << "vtable layout not readable on this ABI";
     using B = BRDFSampler;
-    EXPECT_EQ(slotsOf(&B::getDiffuseColor, &B::getDiffuseNormal, &B::filterColor, &B::evalLight,
-                      &B::multiplyLight, &B::lightFinished, &B::isOpaque, &B::traceForward,
-                      &B::getNumSamples, &B::getTransparency, &B::getColor, &B::getAlpha,
-                      &B::spawnSampleContext, &B::sampleDirection, &B::getRenderChannels,
-                      &B::getNumSubBRDFs, &B::getSubBRDF, &B::getSelfIllumination, &B::evalPdfs,
-                      &B::chooseRandomSubBRDF, &B::makeFrame, &MinimalBRDF::extra),
-              firstSlots(22));
+    EXPECT_TRUE(inFirstSlots(&B::getDiffuseColor, &B::getDiffuseNormal, &B::filterColor, &B::evalLight,
+                             &B::multiplyLight, &B::lightFinished, &B::isOpaque, &B::traceForward,
+                             &B::getNumSamples, &B::getTransparency, &B::getColor, &B::getAlpha,
+                             &B::spawnSampleContext, &B::sampleDirection, &B::getRenderChannels,
+                             &B::getNumSubBRDFs, &B::getSubBRDF, &B::getSelfIllumination, &B::evalPdfs,
+                             &B::chooseRandomSubBRDF, &B::makeFrame, &MinimalBRDF::extra));
     using S = BSDFSampler;
-    EXPECT_EQ(slotsOf(&S::getBRDF, &S::traceBSDFForward, &S::getBSDFTransparency, &S::getVolume,
-                      &MoreBSDF::extra),
-              firstSlots(5));
+    EXPECT_TRUE(inFirstSlots(&S::getBRDF, &S::traceBSDFForward, &S::getBSDFTransparency, &S::getVolume,
+                             &MoreBSDF::extra));
     using M = KuvoRenderMtl;
-    EXPECT_EQ(
-        slotsOf(&M::prepareRender, &M::finishRender, &M::attachLog, &M::detachLog, &M::acquireBSDF,
-                &M::releaseBSDF, &M::recordInteger, &M::reservedQuery, &M::shade, &MoreMtl::extra),
-        firstSlots(10));
+    EXPECT_TRUE(inFirstSlots(&M::prepareRender, &M::finishRender, &M::attachLog, &M::detachLog,
+                             &M::acquireBSDF, &M::releaseBSDF, &M::recordInteger, &M::reservedQuery,
+                             &M::shade, &MoreMtl::extra));
     EXPECT_EQ(sizeof(KuvoRenderMtl), sizeof(void*)) << "the interface carries no data";
 }
 
+// Answers samples from a script and keeps its children; each child object arrives dirty, as a
+// recycled one would.
 struct ScriptedContext : KuvoContext {
     float next = 0.0f;
     int asked = -1;
+    std::deque<ScriptedContext> children;
     float sampleValue(int dimension) override { return asked = dimension, next; }
+    KuvoContext* newChildContext(int kind, const Color& filter, int flags, const Vector& normal) override {
+        ScriptedContext& child = children.emplace_back();
+        child.density = 12.0f;
+        child.colorWeight = Color(3.0f);
+        child.setRayDir(Vector(0, 1, 0));
+        child.maxDistance = 6.0;
+        child.backside = 1;
+        initChild(child, kind, filter, flags, normal);
+        return &child;
+    }
 };
 
 TEST(RendererSampler, GetDMCParamForwardsAndStaysInTheUnitInterval) {
@@ -103,16 +113,33 @@ TEST(RendererSampler, GetDMCParamForwardsAndStaysInTheUnitInterval) {
     // A renderer sequence that strays is pulled back into [0, 1).
     const float belowOne = std::nextafter(1.0f, 0.0f);
     const float inf = std::numeric_limits<float>::infinity();
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    for (auto [stray, expected] : {std::pair{1.0f, belowOne},
-                                   {7.5f, belowOne},
-                                   {inf, belowOne},
-                                   {-0.25f, 0.0f},
-                                   {-inf, 0.0f},
-                                   {nan, 0.0f}}) {
+    for (auto [stray, expected] : {std::pair{1.0f, belowOne}, {7.5f, belowOne}, {inf, belowOne}, {-0.25f, 0.0f},
+                                   {-inf, 0.0f}, {std::numeric_limits<float>::quiet_NaN(), 0.0f}}) {
         cx.next = stray;
         EXPECT_EQ(brdf.getDMCParam(cx, 1), expected) << stray;
     }
+}
+
+TEST(RendererContext, ChildTakesTheRequestAndRenderStateButNothingOfAnEarlierSample) {
+    const RenderThreadData thread{3};
+    const RenderOptions options{1, 6, 1};
+    ScriptedContext parent;
+    parent.threadData = &thread;
+    parent.options = &options;
+    parent.rayDepth = 2;
+    parent.hitPoint = {1.0000000001, -2.5, 1e9 + 0.25};
+
+    KuvoContext* child = parent.newChildContext(2, Color(0.5f, 0.25f, 1), 0x9002, Vector(0, 0, 1));
+    ASSERT_NE(child, nullptr);
+    EXPECT_EQ(std::tuple(child->rayKind, child->spawnFilter, child->rayFlags, child->spawnNormal),
+              std::tuple(2, Color(0.5f, 0.25f, 1), 0x9002, Vector(0, 0, 1)));
+    EXPECT_EQ(child->rayDepth, 3);
+    EXPECT_EQ(child->origin, parent.hitPoint);  // in double precision
+    EXPECT_EQ(std::tuple(child->threadData, child->options, child->parent),
+              std::tuple(&thread, &options, &parent));
+    EXPECT_EQ(std::tuple(child->density, child->colorWeight, child->traceDir, child->backside),
+              std::tuple(0.0f, Color(), Vector(), 0));
+    EXPECT_EQ(child->maxDistance, 1e18);
 }
 
 }  // namespace
