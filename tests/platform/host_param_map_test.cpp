@@ -28,9 +28,8 @@ TEST(HostParamMap, ShowsTheParametersOfItsMapOrTemplateAndRefusesBadOnes) {
     IMtlParams editor;
     editor.SetTime(40);
     RecordingProc proc;
-    IParamMap2* other =
-        CreateMParamMap2(1, mtl->pblock, &editor, nullptr, nullptr, nullptr, nullptr, nullptr,
-                         u"Other", 0, &proc, nullptr, ROLLUP_CAT_STANDARD);
+    IParamMap2* other = CreateMParamMap2(1, mtl->pblock, &editor, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                         u"Other", 0, &proc, nullptr, ROLLUP_CAT_STANDARD);
     ASSERT_NE(other, nullptr);
     EXPECT_EQ(other->ShownParams(), (std::vector<ParamID>{TestMtl::kEnabled, TestMtl::kMode}));
     EXPECT_EQ(proc.seen, std::make_tuple(40, other, other->GetHWnd(), UINT(WM_INITDIALOG)));
@@ -38,22 +37,19 @@ TEST(HostParamMap, ShowsTheParametersOfItsMapOrTemplateAndRefusesBadOnes) {
     EXPECT_FALSE(other->HasControls(TestMtl::kGloss));
     EXPECT_FALSE(other->IsEnabled(TestMtl::kGloss)) << "shown in the other map";
 
-    DLGTEMPLATE dialog;
-    for (int id : {200, 201, 202}) {  // count's spinner 203 is missing
-        DialogControl control;
-        control.id = id;
-        control.kind = id == 201 ? DialogControlKind::spinner : DialogControlKind::editBox;
-        dialog.controls.push_back(control);
+    DLGTEMPLATE dialog;  // count's spinner 203 is missing
+    for (int id : {200, 201, 202}) {
+        dialog.controls.emplace_back().id = id;
+        dialog.controls.back().kind = id == 201 ? DialogControlKind::spinner : DialogControlKind::editBox;
     }
     IParamMap2* map = CreateMParamMap2(0, mtl->pblock, &editor, nullptr, nullptr, nullptr, nullptr,
                                        &dialog, u"t", 0, nullptr, nullptr, ROLLUP_CAT_STANDARD);
     ASSERT_NE(map, nullptr);
     EXPECT_EQ(map->ShownParams(), (std::vector<ParamID>{TestMtl::kGloss}));
     for (auto [mapId, block] : {std::pair{5, mtl->pblock}, {0, nullptr}}) {
-        EXPECT_EQ(CreateMParamMap2(mapId, block, &editor, nullptr, nullptr, nullptr, nullptr,
-                                   nullptr, u"t", 0, nullptr, nullptr, 0),
-                  nullptr)
-            << mapId;
+        IParamMap2* refused = CreateMParamMap2(mapId, block, &editor, nullptr, nullptr, nullptr, nullptr, nullptr, u"t",
+                                               0, nullptr, nullptr, 0);
+        EXPECT_EQ(refused, nullptr) << mapId;
     }
     auto* second = new TestMtl();
     EXPECT_TRUE(map->SetParamBlock(second->pblock));
