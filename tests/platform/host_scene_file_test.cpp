@@ -1,5 +1,5 @@
 // Stored scenes: a full round trip, and a refusal (with the scene untouched and nothing left
-// behind) for every kind of damaged or hostile file.
+// behind) for every kind of damaged or hostile file; the chunk writer and reader under them.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -205,11 +205,51 @@ TEST_F(HostSceneFile, RefusesDamagedAndHostileFiles) {
     EXPECT_EQ(static_cast<TestMtl*>(loaded.GetMaterial(0))->pblock->GetFloat(TestMtl::kGloss), 10.0f);
 }
 
-TEST(HostChunkDepth, WriterAndReaderStopAtTheLimit) {
+TEST(HostChunkIO, RefusesMixingDataAndChunksAndNestingTooDeepAndReadsPastAChunk) {
+    ISave a;
+    a.BeginChunk(1);
+    a.WriteU32(1);
+    EXPECT_EQ(a.BeginChunk(2), IO_ERROR);
+    EXPECT_NE(a.ErrorMessage().find("inside data chunk"), std::string::npos);
+    EXPECT_EQ(a.EndChunk(), IO_ERROR) << "errors are sticky";
+    ISave b;
+    b.BeginChunk(1);
+    b.BeginChunk(2);
+    b.EndChunk();
+    EXPECT_EQ(b.WriteU32(1), IO_ERROR);
+    EXPECT_EQ(ISave().WriteU8(1), IO_ERROR);
+    EXPECT_EQ(ISave().EndChunk(), IO_ERROR);
+
     ISave out;
-    for (int i = 0; i <= kMaxChunkDepth; ++i) out.BeginChunk(0x0003);
-    EXPECT_NE(out.ErrorMessage().find("nested too deep"), std::string::npos);
-    // A reader that descends as far as the file goes is stopped at the limit.
+    out.BeginChunk(7);
+    out.WriteU16(1);
+    out.EndChunk();
+    out.BeginChunk(8);
+    out.WriteU8(1);
+    out.EndChunk();
+    ILoad c(out.Bytes());
+    c.OpenChunk();
+    std::uint32_t v = 99;
+    EXPECT_EQ(c.ReadU32(v), IO_ERROR) << "only two bytes in the chunk";
+    EXPECT_EQ(v, 99u);
+    EXPECT_EQ(c.CloseChunk(), IO_ERROR) << "errors are sticky";
+    ILoad d(out.Bytes());
+    d.OpenChunk();
+    EXPECT_EQ(d.OpenChunk(), IO_ERROR) << "a data chunk holds no chunks";
+    std::uint8_t byte = 0;
+    EXPECT_EQ(ILoad(out.Bytes()).ReadU8(byte), IO_ERROR) << "no data outside a data chunk";
+    ILoad e(out.Bytes());
+    e.OpenChunk();
+    EXPECT_EQ(e.CloseChunk(), IO_OK) << "closing skips what was not read";
+    ASSERT_EQ(e.OpenChunk(), IO_OK);
+    EXPECT_EQ(e.CurChunkID(), 8);
+    WStr odd;
+    EXPECT_EQ(e.ReadWStringRest(odd), IO_ERROR) << "a wide string of an odd byte count";
+
+    // Neither the writer nor a reader that descends as far as the file goes passes the depth limit.
+    ISave deep;
+    for (int i = 0; i <= kMaxChunkDepth; ++i) deep.BeginChunk(0x0003);
+    EXPECT_NE(deep.ErrorMessage().find("nested too deep"), std::string::npos);
     const Bytes nest = nestedChunks(0x4000, 40);
     ILoad in(nest);
     int depth = 0;

@@ -1,13 +1,10 @@
 # Tests of the host stand-in (platform/host), included by CMakeLists.txt beside this file.
 set(GLITTER_HOST_LAYER_TESTS
-    ${CMAKE_CURRENT_LIST_DIR}/host_chunk_io_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/host_module_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/host_param_block_desc_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/host_param_desc_and_map_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/host_param_block_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/host_param_map_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/host_reference_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/host_scene_file_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/host_texmap_test.cpp
 )
 
 # The stored-scene loader's fuzzer, seeded with scenes the layer itself saves; it knows the

@@ -1,24 +1,34 @@
-// Block descriptions built from the host's argument list: a clear refusal of each kind of
-// malformed list. (The plug-in's own description checks what a sound list gives.)
+// Block descriptions built from the host's argument list, with a clear refusal of each kind of
+// malformed list (the plug-in's own description checks what a sound list gives); and headless
+// parameter maps: which parameters a rollout shows, the dialog procedure's initialisation
+// message, and refusals (the plug-in's editor tests cover enabling and rollups).
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "platform/host/class_desc2.h"
+#include "platform/host/imtl_params.h"
 #include "platform/host/imtl_render_compatibility.h"
+#include "platform/host/iparam_map2.h"
 #include "platform/host/param_map2_user_dlg_proc.h"
-#include "tests/support/stub_class_desc.h"
+#include "tests/platform/host_test_material.h"
 
 namespace host {
 namespace {
 
 using OwnerDesc = testing::StubClassDesc<>;
 using PlainDesc = testing::StubClassDesc<ClassDesc>;
+using testing::TestMtl;
 
-class NullProc : public ParamMap2UserDlgProc {
-public:
-    INT_PTR DlgProc(TimeValue, IParamMap2*, HWND, UINT, WPARAM, LPARAM) override { return 0; }
+// Records the last message it was given.
+struct RecordingProc : ParamMap2UserDlgProc {
+    INT_PTR DlgProc(TimeValue t, IParamMap2* map, HWND hWnd, UINT msg, WPARAM, LPARAM) override {
+        seen = {t, map, hWnd, msg};
+        return 0;
+    }
     void DeleteThis() override {}
+    std::tuple<TimeValue, IParamMap2*, HWND, UINT> seen;
 };
 
 // Each malformed list must be refused with a message that names the problem.
@@ -62,7 +72,7 @@ TEST(HostParamBlockDesc, RegistersWithItsOwnerForItsLifetimeAndRefusesMalformedL
     expectRefused("P_MULTIMAP needs P_AUTO_UI", 0, "b", 0, &owner, P_MULTIMAP, p_end);
     // A block with one rollout (map 0) and its procedure, then one parameter "x" of the given
     // type with the given tags.
-    NullProc proc;
+    RecordingProc proc;
     auto refusedUi = [&](const std::string& needle, ParamMap2UserDlgProc* dlgProc, auto type, auto... tags) {
         expectRefused(needle, 0, "b", 0, &owner, P_AUTO_UI | P_MULTIMAP, 1, 0, 0, 6, 0, 0, dlgProc,
                       0, "x", type, 0, 0, tags..., p_end, p_end);
@@ -106,6 +116,49 @@ TEST(HostInterfaceDesc, LoadDescriptorRegistersTheStaticInterface) {
     EXPECT_THROW(other.LoadDescriptor(Interface_ID(2, 2), u"x", 0, &owner, 0),
                  std::invalid_argument);
     EXPECT_EQ(owner.NumInterfaces(), 1);
+}
+
+TEST(HostParamMap, ShowsTheParametersOfItsMapOrTemplateAndRefusesBadOnes) {
+    auto* mtl = new TestMtl();
+    IMtlParams editor;
+    editor.SetTime(40);
+    RecordingProc proc;
+    IParamMap2* other = CreateMParamMap2(1, mtl->pblock, &editor, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                         u"Other", 0, &proc, nullptr, ROLLUP_CAT_STANDARD);
+    ASSERT_NE(other, nullptr);
+    EXPECT_EQ(other->ShownParams(), (std::vector<ParamID>{TestMtl::kEnabled, TestMtl::kMode}));
+    EXPECT_EQ(proc.seen, std::make_tuple(40, other, other->GetHWnd(), UINT(WM_INITDIALOG)));
+    other->Enable(TestMtl::kGloss, true);
+    EXPECT_FALSE(other->HasControls(TestMtl::kGloss));
+    EXPECT_FALSE(other->IsEnabled(TestMtl::kGloss)) << "shown in the other map";
+
+    DLGTEMPLATE dialog;  // count's spinner 203 is missing
+    for (int id : {200, 201, 202}) {
+        dialog.controls.emplace_back().id = id;
+        dialog.controls.back().kind = id == 201 ? DialogControlKind::spinner : DialogControlKind::editBox;
+    }
+    IParamMap2* map = CreateMParamMap2(0, mtl->pblock, &editor, nullptr, nullptr, nullptr, nullptr,
+                                       &dialog, u"t", 0, nullptr, nullptr, ROLLUP_CAT_STANDARD);
+    ASSERT_NE(map, nullptr);
+    EXPECT_EQ(map->ShownParams(), (std::vector<ParamID>{TestMtl::kGloss}));
+    for (auto [mapId, block] : {std::pair{5, mtl->pblock}, {0, nullptr}}) {
+        IParamMap2* refused = CreateMParamMap2(mapId, block, &editor, nullptr, nullptr, nullptr, nullptr, nullptr, u"t",
+                                               0, nullptr, nullptr, 0);
+        EXPECT_EQ(refused, nullptr) << mapId;
+    }
+    auto* second = new TestMtl();
+    EXPECT_TRUE(map->SetParamBlock(second->pblock));
+    EXPECT_EQ(map->GetParamBlock(), second->pblock);
+    IParamBlock2 foreign(nullptr);
+    EXPECT_FALSE(map->SetParamBlock(&foreign));
+    EXPECT_FALSE(map->SetParamBlock(nullptr));
+    EXPECT_EQ(editor.NumRollups(), 2);
+    DestroyMParamMap2(map);
+    DestroyMParamMap2(other);
+    DestroyMParamMap2(nullptr);
+    EXPECT_EQ(editor.NumRollups(), 0);
+    second->DeleteThis();
+    mtl->DeleteThis();
 }
 
 }  // namespace
