@@ -20,7 +20,7 @@ namespace glitter {
 namespace {
 
 using namespace host;
-using test::MaterialHandle;
+using test::newMaterial;
 using OwnerDesc = host::testing::StubClassDesc<>;
 
 TEST(PluginEntry, LoadRegistersTheModuleAndCommonControls) {
@@ -40,16 +40,11 @@ TEST(PluginEntry, LoadRegistersTheModuleAndCommonControls) {
 // to the renderer once.
 TEST(StochasticFlakesMtlClassDescThreads, FirstMaterialsInitialiseTheDescriptionOnce) {
     std::vector<std::thread> threads;
-    std::vector<std::unique_ptr<MaterialHandle>> made(8);
-    for (std::size_t i = 0; i < made.size(); ++i) {
-        threads.emplace_back([&made, i] {
-            auto* m = static_cast<StochasticFlakesMtl*>(GetStochasticFlakesMtlDesc()->Create(i % 2 == 1));
-            made[i] = std::make_unique<MaterialHandle>(m);
-        });
-    }
+    std::vector<test::MaterialHandle> made(8);
+    for (std::size_t i = 0; i < made.size(); ++i) threads.emplace_back([&made, i] { made[i] = newMaterial(i % 2 == 1); });
     for (std::thread& t : threads) t.join();
     EXPECT_EQ(KuvoUtils::initPBlockDescCalls(), 1);
-    for (auto& m : made) EXPECT_EQ((*m)->pblock->GetDesc(), GetStochasticFlakesParamBlockDesc());
+    for (auto& m : made) EXPECT_EQ(m->pblock->GetDesc(), GetStochasticFlakesParamBlockDesc());
 }
 
 // Ids are handed out from 100 walking the declaration backwards; a spinner takes two, the

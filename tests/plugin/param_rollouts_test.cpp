@@ -17,7 +17,7 @@ namespace {
 
 using namespace host;
 using KuvoUtils::Pb2TemplateGenerator;
-using test::MaterialHandle;
+using test::newMaterial;
 
 struct TemplateDeleter {
     void operator()(DLGTEMPLATE* t) const { Pb2TemplateGenerator::ReleaseDlgTemplate(t); }
@@ -37,7 +37,7 @@ bool overlap(const DialogControl& a, const DialogControl& b) {
 }
 
 TEST(Pb2TemplateGenerator, EachRolloutHoldsExactlyItsControlsOfTheirKinds) {
-    MaterialHandle m;
+    auto m = newMaterial();
     const ParamBlockDesc2& desc = *m->pblock->GetDesc();
     for (MapID mapId : {0, 1, 2}) {
         TemplatePtr t(Pb2TemplateGenerator::GenerateTemplate(mapId, m->pblock, u"", 217));
@@ -90,7 +90,7 @@ struct Editor {
 };
 
 TEST(SkelMtlParamDlg, ThreeRolloutsGeneratedFromTheBlock) {
-    MaterialHandle m;
+    auto m = newMaterial();
     Editor e(m.get());
     ASSERT_EQ(e.imp.NumRollups(), 3);
     const char16_t* titles[] = {u"Basic parameters", u"Colored flakes parameters", u"Advanced parameters"};
@@ -143,22 +143,22 @@ TEST(SkelMtlParamDlg, RulesHoldForEverySwitchCombination) {
         const Switches s{(bits & 1) != 0, (bits & 2) != 0, (bits & 4) != 0, (bits & 8) != 0, (bits & 16) != 0};
         SCOPED_TRACE(::testing::Message() << "switches " << bits);
         // Set before the editor opens: the rules run when the rollouts are initialised.
-        MaterialHandle before;
-        setSwitches(before.pb(), s);
+        auto before = newMaterial();
+        setSwitches(*before->pblock, s);
         Editor opened(before.get());
         expectRules(opened, s);
         // Set while the editor is open: the change notifications re-apply them.
-        MaterialHandle after;
+        auto after = newMaterial();
         Editor open(after.get());
-        setSwitches(after.pb(), s);
+        setSwitches(*after->pblock, s);
         expectRules(open, s);
-        setSwitches(after.pb(), Switches{true, false, true, false, false});
+        setSwitches(*after->pblock, Switches{true, false, true, false, false});
         expectRules(open, Switches{true, false, true, false, false});
     }
 }
 
 TEST(SkelMtlParamDlg, AChangeRefreshesOnlyTheRolloutsItGoverns) {
-    MaterialHandle m;
+    auto m = newMaterial();
     Editor e(m.get());
     // Spoil one control per rollout, so a refresh shows by setting it right again.
     auto spoil = [&] {
@@ -177,12 +177,12 @@ TEST(SkelMtlParamDlg, AChangeRefreshesOnlyTheRolloutsItGoverns) {
     };
     for (const auto& [id, expected] : governs) {
         spoil();
-        m.pb().SetValue(id, 0, id == kNumFlakes ? 5 : 1);
+        m->pblock->SetValue(id, 0, id == kNumFlakes ? 5 : 1);
         EXPECT_EQ(refreshed(), expected) << "parameter " << id;
     }
 
     // A reset changes every switch at once.
-    m.pb().SetValue(kEnableFlakes, 0, 0);
+    m->pblock->SetValue(kEnableFlakes, 0, 0);
     ASSERT_FALSE(e.map(2).IsEnabled(kBlendMin));
     m->Reset();
     EXPECT_EQ(refreshed(), (std::array<bool, 3>{true, true, true}));
@@ -190,47 +190,47 @@ TEST(SkelMtlParamDlg, AChangeRefreshesOnlyTheRolloutsItGoverns) {
 }
 
 TEST(SkelMtlParamDlg, AnAnimatedSwitchCountsAtTimeZero) {
-    MaterialHandle m;
-    m.pb().SetKey(kEnableFlakes, 0, 0);
-    m.pb().SetKey(kEnableFlakes, 1000, 1);
+    auto m = newMaterial();
+    m->pblock->SetKey(kEnableFlakes, 0, 0);
+    m->pblock->SetKey(kEnableFlakes, 1000, 1);
     Editor e(m.get());
     e.imp.SetTime(2000);
-    m.pb().SetValue(kRandomHue, 0, 1);
+    m->pblock->SetValue(kRandomHue, 0, 1);
     EXPECT_FALSE(e.map(0).IsEnabled(kNumFlakes)) << "off at time 0, whatever the editor's time";
     EXPECT_FALSE(e.map(1).IsEnabled(kRandomHue));
-    m.pb().SetKey(kEnableFlakes, 0, 1);
+    m->pblock->SetKey(kEnableFlakes, 0, 1);
     EXPECT_TRUE(e.map(2).IsEnabled(kTextureSubdivs));
 }
 
 TEST(SkelMtlParamDlg, MovingToAnotherMaterialShowsItsStates) {
-    MaterialHandle on;
-    auto* off = static_cast<StochasticFlakesMtl*>(GetStochasticFlakesMtlDesc()->Create(false));
+    auto on = newMaterial();
+    auto off = newMaterial();
     off->pblock->SetValue(kEnableFlakes, 0, 0);
     Editor e(on.get());
     ASSERT_TRUE(e.map(0).IsEnabled(kNumFlakes));
-    e.dlg->SetThing(off);
+    e.dlg->SetThing(off.get());
     EXPECT_EQ(e.map(0).GetParamBlock(), off->pblock);
     EXPECT_FALSE(e.map(0).IsEnabled(kNumFlakes)) << "the rules of the new material's switches";
     EXPECT_EQ(off->paramDlg(), e.dlg);
     EXPECT_EQ(on->paramDlg(), nullptr);
     // Changes of the old material no longer reach the dialog; the new one's do.
-    on.pb().SetValue(kEnableFlakes, 0, 0);
+    on->pblock->SetValue(kEnableFlakes, 0, 0);
     off->pblock->SetValue(kEnableFlakes, 0, 1);
     EXPECT_TRUE(e.map(0).IsEnabled(kNumFlakes));
 
     // Something that is not this material is ignored.
-    MaterialHandle third;
+    auto third = newMaterial();
     e.dlg->SetThing(nullptr);
     e.dlg->SetThing(third->pblock);
-    EXPECT_EQ(e.dlg->GetThing(), off);
+    EXPECT_EQ(e.dlg->GetThing(), off.get());
     // A material deleted before its dialog leaves the dialog with nothing.
-    off->DeleteThis();
+    off.reset();
     EXPECT_EQ(e.dlg->GetThing(), nullptr);
 }
 
 TEST(SkelMtlDlgProc, InitialisesOnlyMapsOfOwnedBlocks) {
-    MaterialHandle m;
-    m.pb().SetValue(kEnableFlakes, 0, 0);
+    auto m = newMaterial();
+    m->pblock->SetValue(kEnableFlakes, 0, 0);
     SkelMtlDlgProc& proc = SkelMtlDlgProc::instance();
     IMtlParams imp;
     // A map created without the procedure keeps every control enabled until the procedure runs.
