@@ -108,18 +108,19 @@ TEST_F(HostSceneFile, RoundTripThroughAFileKeepsValuesKeysMapsAndNames) {
     auto* second = dynamic_cast<TestMtl*>(loaded.GetMaterial(1));
     auto* constant = dynamic_cast<ConstantTexmap*>(loaded.GetMaterial(2));
     ASSERT_TRUE(first && second && constant);
-    EXPECT_EQ(first->GetName(), u"first \u00e9\U0001F600");
-    EXPECT_EQ(first->GetGBufID(), 7);
-    EXPECT_EQ(second->GetName(), u"second");
-
     EXPECT_EQ(first->pblock->GetOwner(), first);
-
     auto* map = dynamic_cast<CheckerTexmap*>(first->pblock->GetTexmap(TestMtl::kMap));
     ASSERT_NE(map, nullptr);
     EXPECT_EQ(second->pblock->GetTexmap(TestMtl::kMap), map) << "a shared map stays shared";
-    EXPECT_EQ(map->GetName(), u"shared checker");
+    EXPECT_EQ(std::tuple(first->GetName(), first->GetGBufID(), map->GetName()),
+              std::tuple(WStr(u"first \u00e9\U0001F600"), 7, WStr(u"shared checker")));
+    IParamBlock2& a = *first->pblock;
+    EXPECT_EQ(std::tuple(a.GetFloat(TestMtl::kGloss), a.GetFloat(TestMtl::kScale), a.GetColor(TestMtl::kTint, 100)),
+              std::tuple(kSampleGloss, -7.5f, Color(1.0f, 0.75f, 0.5f)));
+    EXPECT_EQ(std::tuple(a.GetInt(TestMtl::kCount, 2222), a.GetInt(TestMtl::kEnabled, 30), a.GetInt(TestMtl::kMode)),
+              std::tuple(60, 1, 1));
     EXPECT_EQ(map->pblock->GetFloat(CheckerTexmap::kTiling, 25), 5.0f);
-
+    // All the rest: equal bytes when the loaded scene is saved again.
     Bytes again;
     ASSERT_EQ(SaveScene(loaded, again, error), IO_OK) << error;
     EXPECT_EQ(again, bytes) << "a loaded scene saves back to the same bytes";

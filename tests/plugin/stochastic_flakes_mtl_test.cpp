@@ -267,6 +267,7 @@ TEST(StochasticFlakesMtl, CloneAndStoredSceneKeepEveryValueResetDropsThemHostile
     StochasticFlakesMtl* back = loadScene(dressed, loaded);
     ASSERT_NE(back, nullptr);
     EXPECT_EQ(back->pblock->GetOwner(), back);
+    EXPECT_EQ(std::tuple(back->GetName(), back->GetGBufID()), std::tuple(WStr(u"Disco ball"), 3));
     back->Validity(160);
     EXPECT_EQ(back->cachedValues().random_hue, 1);
     EXPECT_EQ(saved(loaded), dressed);
