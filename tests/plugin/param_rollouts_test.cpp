@@ -89,26 +89,6 @@ struct Editor {
     IParamMap2& map(MapID id) const { return *dlg->GetMap(id); }
 };
 
-TEST(SkelMtlParamDlg, ThreeRolloutsGeneratedFromTheBlock) {
-    auto m = newMaterial();
-    Editor e(m.get());
-    ASSERT_EQ(e.imp.NumRollups(), 3);
-    const char16_t* titles[] = {u"Basic parameters", u"Colored flakes parameters", u"Advanced parameters"};
-    for (int i = 0; i < 3; ++i) {
-        IParamMap2* map = e.imp.GetRollup(i);
-        ASSERT_EQ(map, e.dlg->GetMap(static_cast<MapID>(i)));
-        EXPECT_EQ(map->GetTitle(), titles[i]);
-        EXPECT_EQ(map->GetUserDlgProc(), &SkelMtlDlgProc::instance());
-    }
-    EXPECT_TRUE(e.map(0).IsRollupOpen() && e.map(1).IsRollupOpen());
-    EXPECT_FALSE(e.map(2).IsRollupOpen()) << "advanced parameters start closed";
-    EXPECT_EQ(m->paramDlg(), e.dlg);
-    e.dlg->DeleteThis();
-    e.dlg = nullptr;
-    EXPECT_EQ(e.imp.NumRollups(), 0);
-    EXPECT_EQ(m->paramDlg(), nullptr);
-}
-
 // The enabling rules written out independently of the code, for every switch combination.
 struct Switches {
     bool flakes, triplanar, hue, saturation, lightness;
@@ -157,9 +137,21 @@ TEST(SkelMtlParamDlg, RulesHoldForEverySwitchCombination) {
     }
 }
 
-TEST(SkelMtlParamDlg, AChangeRefreshesOnlyTheRolloutsItGoverns) {
+// Three rollouts generated from the block; a change refreshes only the rollouts it governs.
+TEST(SkelMtlParamDlg, ThreeRolloutsEachRefreshedByTheChangesItGoverns) {
     auto m = newMaterial();
     Editor e(m.get());
+    ASSERT_EQ(e.imp.NumRollups(), 3);
+    const char16_t* titles[] = {u"Basic parameters", u"Colored flakes parameters", u"Advanced parameters"};
+    for (int i = 0; i < 3; ++i) {
+        IParamMap2* map = e.imp.GetRollup(i);
+        ASSERT_EQ(map, e.dlg->GetMap(static_cast<MapID>(i)));
+        EXPECT_EQ(map->GetTitle(), titles[i]);
+        EXPECT_EQ(map->GetUserDlgProc(), &SkelMtlDlgProc::instance());
+    }
+    EXPECT_TRUE(e.map(0).IsRollupOpen() && e.map(1).IsRollupOpen());
+    EXPECT_FALSE(e.map(2).IsRollupOpen()) << "advanced parameters start closed";
+    EXPECT_EQ(m->paramDlg(), e.dlg);
     // Spoil one control per rollout, so a refresh shows by setting it right again.
     auto spoil = [&] {
         e.map(0).Enable(kNumFlakes, false);
@@ -187,19 +179,21 @@ TEST(SkelMtlParamDlg, AChangeRefreshesOnlyTheRolloutsItGoverns) {
     m->Reset();
     EXPECT_EQ(refreshed(), (std::array<bool, 3>{true, true, true}));
     EXPECT_FALSE(e.map(1).IsEnabled(kSaturation)) << "random_hue is off again";
-}
 
-TEST(SkelMtlParamDlg, AnAnimatedSwitchCountsAtTimeZero) {
-    auto m = newMaterial();
+    // An animated switch counts at time 0, whatever the editor's time.
     m->pblock->SetKey(kEnableFlakes, 0, 0);
     m->pblock->SetKey(kEnableFlakes, 1000, 1);
-    Editor e(m.get());
     e.imp.SetTime(2000);
     m->pblock->SetValue(kRandomHue, 0, 1);
-    EXPECT_FALSE(e.map(0).IsEnabled(kNumFlakes)) << "off at time 0, whatever the editor's time";
+    EXPECT_FALSE(e.map(0).IsEnabled(kNumFlakes));
     EXPECT_FALSE(e.map(1).IsEnabled(kRandomHue));
     m->pblock->SetKey(kEnableFlakes, 0, 1);
     EXPECT_TRUE(e.map(2).IsEnabled(kTextureSubdivs));
+
+    e.dlg->DeleteThis();
+    e.dlg = nullptr;
+    EXPECT_EQ(e.imp.NumRollups(), 0);
+    EXPECT_EQ(m->paramDlg(), nullptr);
 }
 
 TEST(SkelMtlParamDlg, MovingToAnotherMaterialShowsItsStates) {
