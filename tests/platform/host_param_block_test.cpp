@@ -1,5 +1,5 @@
 // Parameter blocks: typed reads, ranges and non-finite values, keys and validity,
-// notifications, scripting by name and reset.
+// notifications, scripting by name and reset; and the host's own maps built on them.
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -24,7 +24,9 @@ protected:
     TestMtl* mtl = nullptr;
 };
 
-TEST_F(HostParamBlock, ReadsAndWritesCheckTheType) {
+// Reads and writes check the type; values are clamped into the range, and what cannot be made
+// sound is refused, leaving the old value.
+TEST_F(HostParamBlock, TypesAreCheckedValuesClampedOrRefused) {
     float f = -1.0f;
     int i = -1;
     Interval valid = FOREVER;
@@ -36,18 +38,13 @@ TEST_F(HostParamBlock, ReadsAndWritesCheckTheType) {
     EXPECT_TRUE(pb().GetValue(TestMtl::kEnabled, 0, i, valid)) << "bools read as ints";
     EXPECT_FALSE(pb().SetValue(TestMtl::kGloss, 0, 1)) << "int into a float parameter";
     EXPECT_EQ(valid, FOREVER) << "constant parameters are valid forever";
-}
 
-// Values are clamped into the range; what cannot be made sound is refused and leaves the old one.
-TEST_F(HostParamBlock, ValuesAreClampedOrRefused) {
     struct FloatCase { ParamID id; float set; bool accepted; float read; };
-    for (const FloatCase& c : {FloatCase{TestMtl::kGloss, 25.0f, true, 10.0f}, {TestMtl::kGloss, -3.0f, true, 0.0f},
-                               {TestMtl::kGloss, kNaN, false, 0.5f}, {TestMtl::kGloss, kInf, true, 10.0f},
+    for (const FloatCase& c : {FloatCase{TestMtl::kGloss, kNaN, false, 0.5f}, {TestMtl::kGloss, 25.0f, true, 10.0f},
+                               {TestMtl::kGloss, -3.0f, true, 0.0f}, {TestMtl::kGloss, kInf, true, 10.0f},
                                {TestMtl::kScale, kInf, false, 2.0f}, {TestMtl::kScale, -kInf, false, 2.0f}}) {
-        auto* fresh = new TestMtl();
-        EXPECT_EQ(fresh->pblock->SetValue(c.id, 0, c.set), c.accepted) << c.id << " " << c.set;
-        EXPECT_EQ(fresh->pblock->GetFloat(c.id), c.read) << c.id << " " << c.set;
-        fresh->DeleteThis();
+        EXPECT_EQ(pb().SetValue(c.id, 0, c.set), c.accepted) << c.id << " " << c.set;
+        EXPECT_EQ(pb().GetFloat(c.id), c.read) << c.id << " " << c.set;
     }
     struct IntCase { ParamID id; int set, read; };
     for (const IntCase& c : {IntCase{TestMtl::kCount, 0, 1}, {TestMtl::kCount, 1000000, 100}, {TestMtl::kEnabled, 7, 1}}) {
@@ -60,7 +57,7 @@ TEST_F(HostParamBlock, ValuesAreClampedOrRefused) {
     EXPECT_FALSE(pb().SetKey(TestMtl::kGloss, 5, kNaN));
 }
 
-TEST_F(HostParamBlock, KeysInterpolateAndNarrowValidity) {
+TEST_F(HostParamBlock, KeysInterpolateNarrowValidityAndAreSetByValues) {
     ASSERT_TRUE(pb().SetKey(TestMtl::kGloss, 0, 1.0f));
     ASSERT_TRUE(pb().SetKey(TestMtl::kGloss, 10, 3.0f));
     pb().SetKey(TestMtl::kCount, 0, 1);
@@ -93,11 +90,8 @@ TEST_F(HostParamBlock, KeysInterpolateAndNarrowValidity) {
     pb().SetKey(TestMtl::kTint, 0, Color(0.0f, 1.0f, 0.0f));
     pb().SetKey(TestMtl::kTint, 100, Color(1.0f, 0.0f, 0.5f));
     EXPECT_EQ(pb().GetColor(TestMtl::kTint, 25), Color(0.25f, 0.75f, 0.125f)) << "per channel";
-}
 
-TEST_F(HostParamBlock, SettingAnAnimatedParameterSetsAKey) {
-    pb().SetKey(TestMtl::kGloss, 0, 1.0f);
-    pb().SetKey(TestMtl::kGloss, 10, 2.0f);
+    // Setting an animated parameter sets a key.
     EXPECT_TRUE(pb().SetValue(TestMtl::kGloss, 10, 4.0f));
     EXPECT_EQ(pb().NumKeys(TestMtl::kGloss), 2);
     EXPECT_EQ(pb().GetFloat(TestMtl::kGloss, 10), 4.0f);
@@ -130,7 +124,7 @@ TEST_F(HostParamBlock, ChangesNotifyTheOwnerAndNameTheParameter) {
     EXPECT_EQ(pb().GetTexmap(TestMtl::kMap), nullptr);  // and the orphaned map deleted itself (ASan)
 }
 
-TEST_F(HostParamBlock, ScriptingByInternalName) {
+TEST_F(HostParamBlock, ScriptingByInternalNameAndReset) {
     struct Case { const char16_t* name; ParamScriptValue value; bool accepted; };
     const Case cases[] = {
         {u"gloss", ParamScriptValue(2.5f), true},  {u"gloss", ParamScriptValue(4), true},
@@ -144,10 +138,8 @@ TEST_F(HostParamBlock, ScriptingByInternalName) {
     EXPECT_EQ(pb().GetInt(TestMtl::kCount), 30);
     EXPECT_EQ(pb().GetValueByName(u"tint", 0), ParamScriptValue(Color(1.0f, 0.5f, 0.25f)));
     EXPECT_FALSE(pb().GetValueByName(u"Gloss", 0).has_value()) << "names are case-sensitive";
-}
 
-TEST_F(HostParamBlock, ResetRestoresDefaultsThroughTheClassDescriptor) {
-    pb().SetValue(TestMtl::kCount, 0, 50);
+    // A reset through the class descriptor brings the defaults back.
     pb().SetKey(TestMtl::kGloss, 0, 1.0f);
     pb().SetKey(TestMtl::kGloss, 9, 2.0f);
     pb().SetValue(TestMtl::kMap, 0, static_cast<Texmap*>(new CheckerTexmap()));
@@ -157,6 +149,58 @@ TEST_F(HostParamBlock, ResetRestoresDefaultsThroughTheClassDescriptor) {
     EXPECT_EQ(pb().NumKeys(TestMtl::kGloss), 0);
     EXPECT_EQ(pb().GetFloat(TestMtl::kGloss, 9), 0.5f);
     EXPECT_EQ(pb().GetTexmap(TestMtl::kMap), nullptr);
+}
+
+AColor evalAt(Texmap& map, int channel, float u, float v, float w = 0.0f) {
+    ShadeContext sc;
+    sc.SetUVW(channel, Point3(u, v, w));
+    return map.EvalColor(sc);
+}
+
+TEST(HostTexmap, ConstantGivesItsColourAndAlphaValidWhileUnkeyed) {
+    ConstantTexmap map;
+    ShadeContext sc;
+    EXPECT_EQ(map.EvalColor(sc), AColor(0.5f, 0.5f, 0.5f, 1.0f));
+    map.pblock->SetValue(ConstantTexmap::kColor, 0, Color(0.1f, 0.2f, 0.3f));
+    map.pblock->SetKey(ConstantTexmap::kAlpha, 0, 0.0f);
+    map.pblock->SetKey(ConstantTexmap::kAlpha, 10, 1.0f);
+    Interval valid(-100, 100);
+    map.Update(4, valid);
+    EXPECT_EQ(valid, Interval(4, 4));
+    EXPECT_EQ(map.EvalColor(sc), AColor(0.1f, 0.2f, 0.3f, 0.4f));
+    EXPECT_FLOAT_EQ(map.EvalMono(sc), 0.2f);
+    EXPECT_EQ(map.Validity(20), Interval(10, TIME_PosInfinity));
+    EXPECT_FLOAT_EQ(map.EvalColor(sc).a, 1.0f);
+    map.Reset();
+    EXPECT_EQ(map.Validity(4), FOREVER);
+}
+
+TEST(HostTexmap, CheckerAlternatesOverTheChosenChannel) {
+    CheckerTexmap map;
+    const AColor black(0.0f, 0.0f, 0.0f, 1.0f);
+    const AColor white(1.0f, 1.0f, 1.0f, 1.0f);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    struct Case { int channel; float u, v, w; AColor expected; };
+    const auto check = [&](std::initializer_list<Case> cases) {
+        for (const Case& c : cases)
+            EXPECT_EQ(evalAt(map, c.channel, c.u, c.v, c.w), c.expected) << c.channel << ": " << c.u << " " << c.v << " " << c.w;
+    };
+    check({{1, 0.25f, 0.25f, 0, black}, {1, 0.75f, 0.25f, 0, black},  // cells are 1/tiling wide
+           {1, 1.25f, 0.25f, 0, white}, {1, 1.25f, 1.25f, 0, black},
+           {1, -0.25f, 0.25f, 0, white},  // cells below zero continue the pattern
+           {1, 0.25f, 0.25f, 1.5f, white},  // w counts too
+           {1, 1e30f, 0.25f, 0, black}, {1, nan, 0.75f, 0, black},  // huge and NaN stay defined
+           {2, 1.25f, 0.25f, 0, black}});  // channel 2 is not read
+    map.pblock->SetValue(CheckerTexmap::kMapChannel, 0, 2);
+    map.pblock->SetValue(CheckerTexmap::kTiling, 0, 2.0f);
+    map.pblock->SetValue(CheckerTexmap::kAlpha2, 0, 0.5f);
+    map.pblock->SetValue(CheckerTexmap::kColor1, 0, Color(0.5f, 0.0f, 0.0f));
+    Interval valid = FOREVER;
+    map.Update(0, valid);
+    EXPECT_EQ(map.GetMapChannel(), 2);
+    check({{2, 0.75f, 0.25f, 0, AColor(1.0f, 1.0f, 1.0f, 0.5f)},  // tiling 2: u 0.75 is in cell 1
+           {2, 0.25f, 0.25f, 0, AColor(0.5f, 0.0f, 0.0f, 1.0f)},
+           {1, 1.25f, 0.25f, 0, AColor(0.5f, 0.0f, 0.0f, 1.0f)}});  // channel 1 is no longer read
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // References between host objects: both sides kept in step, auto-deletion of orphaned targets,
-// dying targets clearing their dependents, and change messages.
+// dying targets clearing their dependents, change messages and cloning.
 #include <gtest/gtest.h>
 
 #include "platform/host/constant_texmap.h"
@@ -12,17 +12,16 @@ namespace {
 
 using testing::TestMtl;
 
+// A maker and target with `slots` references, counting its deaths and recording what it hears.
 class Holder : public ReferenceTarget {
 public:
-    explicit Holder(int slots, int* deaths = nullptr)
-        : slots_(static_cast<std::size_t>(slots)), deaths_(deaths) {}
+    explicit Holder(int slots, int* deaths = nullptr) : slots_(static_cast<std::size_t>(slots)), deaths_(deaths) {}
     ~Holder() override {
         if (deaths_ != nullptr) ++*deaths_;
     }
     int NumRefs() override { return static_cast<int>(slots_.size()); }
     RefTargetHandle GetReference(int i) override { return slots_[static_cast<std::size_t>(i)]; }
-    RefResult NotifyRefChanged(const Interval&, RefTargetHandle hTarget, PartID&,
-                               RefMessage message, bool) override {
+    RefResult NotifyRefChanged(const Interval&, RefTargetHandle hTarget, PartID&, RefMessage message, bool) override {
         messages.push_back(message);
         targets.push_back(hTarget);
         return answer;
@@ -32,9 +31,7 @@ public:
     RefResult answer = REF_SUCCEED;
 
 protected:
-    void SetReference(int i, RefTargetHandle target) override {
-        slots_[static_cast<std::size_t>(i)] = target;
-    }
+    void SetReference(int i, RefTargetHandle target) override { slots_[static_cast<std::size_t>(i)] = target; }
 
 private:
     std::vector<RefTargetHandle> slots_;
@@ -49,7 +46,7 @@ TEST(HostInterval, EmptyForeverAndIntersection) {
     EXPECT_TRUE((Interval(0, 4) & Interval(5, 20)).Empty());
 }
 
-TEST(HostReference, ReplaceKeepsBothSidesAndDeletesOrphans) {
+TEST(HostReference, ReplaceKeepsBothSidesDeletesOrphansAndRefusesBadSlots) {
     int deaths = 0;
     auto* a = new Holder(2, &deaths);
     auto* b = new Holder(1, &deaths);
@@ -72,12 +69,10 @@ TEST(HostReference, ReplaceKeepsBothSidesAndDeletesOrphans) {
     EXPECT_EQ(b->GetReference(0), nullptr);
     EXPECT_EQ(b->messages.back(), REFMSG_TARGET_DELETED);
     delete b;  // must not touch the deleted target again (ASan)
-}
 
-TEST(HostReference, LongChainsAreDeletedWithoutDeepRecursion) {
-    // Each link orphans the next; deleting them recursively would overflow the stack.
+    // Each link of a long chain orphans the next; deleting them recursively would overflow the stack.
     constexpr int kLinks = 200000;
-    int deaths = 0;
+    deaths = 0;
     auto* head = new Holder(1, &deaths);
     Holder* tail = head;
     for (int i = 1; i < kLinks; ++i) {
@@ -87,16 +82,14 @@ TEST(HostReference, LongChainsAreDeletedWithoutDeepRecursion) {
     }
     head->DeleteThis();
     EXPECT_EQ(deaths, kLinks);
+
+    Holder lone(1);
+    for (auto [slot, self] : {std::pair<int, Holder*>{0, &lone}, {3, nullptr}, {-1, nullptr}})
+        EXPECT_EQ(lone.ReplaceReference(slot, self), REF_FAIL) << slot;
+    EXPECT_EQ(lone.NumDependents(), 0);
 }
 
-TEST(HostReference, RefusesSelfReferenceAndBadSlots) {
-    Holder a(1);
-    for (auto [slot, target] : {std::pair<int, Holder*>{0, &a}, {3, nullptr}, {-1, nullptr}})
-        EXPECT_EQ(a.ReplaceReference(slot, target), REF_FAIL) << slot;
-    EXPECT_EQ(a.NumDependents(), 0);
-}
-
-TEST(HostReference, ChangesPropagateNamingTheDirectTarget) {
+TEST(HostReference, ChangesPropagateNamingTheDirectTargetAndEndInACycle) {
     auto* top = new Holder(1);
     auto* middle = new Holder(1);
     auto* leaf = new Holder(0);
@@ -107,12 +100,9 @@ TEST(HostReference, ChangesPropagateNamingTheDirectTarget) {
     EXPECT_EQ(top->targets, std::vector<RefTargetHandle>{middle}) << "each hears its own target";
     middle->answer = REF_DONTCARE;
     leaf->NotifyDependents(FOREVER, PART_ALL, REFMSG_CHANGE);
-    EXPECT_EQ(top->targets.size(), 1u)
-        << "a dependent that does not answer REF_SUCCEED stops propagation";
+    EXPECT_EQ(top->targets.size(), 1u) << "a dependent that does not answer REF_SUCCEED stops propagation";
     delete top;
-}
 
-TEST(HostReference, PropagationThroughACycleEnds) {
     auto* a = new Holder(1);
     auto* b = new Holder(1);
     a->ReplaceReference(0, b);
@@ -127,12 +117,10 @@ TEST(HostReference, CloneThroughRemapClonesSharedTargetsOnce) {
     auto* map = new ConstantTexmap();
     ASSERT_TRUE(original->pblock->SetValue(TestMtl::kMap, 0, static_cast<Texmap*>(map)));
     original->pblock->SetValue(TestMtl::kGloss, 0, 3.0f);
-    original->SetName(u"original");
     RemapDir remap;
     auto* copy = static_cast<TestMtl*>(remap.CloneRef(original));
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(remap.CloneRef(original), copy);
-    EXPECT_EQ(copy->GetName(), u"original");
     EXPECT_EQ(copy->pblock->GetFloat(TestMtl::kGloss), 3.0f);
     Texmap* copiedMap = copy->pblock->GetTexmap(TestMtl::kMap);
     ASSERT_NE(copiedMap, nullptr);

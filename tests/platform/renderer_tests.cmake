@@ -1,6 +1,4 @@
 # Tests of the renderer stand-in (platform/renderer), included by CMakeLists.txt beside this file.
 set(GLITTER_RENDERER_LAYER_TESTS
-    ${CMAKE_CURRENT_LIST_DIR}/renderer_context_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/renderer_log_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/renderer_sampler_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/renderer_layer_test.cpp
 )

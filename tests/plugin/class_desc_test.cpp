@@ -1,6 +1,5 @@
-// The class descriptor and the library's entry points as the host sees them in-process: the
-// exported functions, creation, renderer compatibility, browser icons and category, the module
-// the library registers when it is loaded.
+// The class descriptor, the block description's control ids and the library's resources as the
+// host sees them in-process: entry, creation, renderer compatibility, browser icons and category.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -21,34 +20,51 @@ namespace glitter {
 namespace {
 
 using namespace host;
-using test::MaterialHandle;
+using test::newMaterial;
+using OwnerDesc = host::testing::StubClassDesc<>;
 
 TEST(PluginEntry, LoadRegistersTheModuleAndCommonControls) {
     const HINSTANCE module = GetModuleHandleW(u"kuvostochasticflakesmtl2015.dlt");
     ASSERT_NE(module, nullptr) << "registered when the code was loaded, before any use";
     EXPECT_EQ(GetStochasticFlakesMtlDesc()->HInstance(), module);
+    EXPECT_EQ(registerPluginResources(), module) << "registered once";
+    EXPECT_EQ(module->Strings().size(), 21u) << "no stray entries";
+    EXPECT_TRUE(GetPluginString(7).isNull());
     EXPECT_TRUE(LibraryEntry::commonControlsInitialised());
     const int inits = CommonControlsInitCount();
     EXPECT_TRUE(LibraryEntry::enter(module));
     EXPECT_EQ(CommonControlsInitCount(), inits) << "only the first entry initialises them";
 }
 
-TEST(StochasticFlakesMtlClassDesc, CreatesMaterialsWithTheirBlock) {
-    for (bool loading : {false, true}) {
-        MaterialHandle m(static_cast<StochasticFlakesMtl*>(GetStochasticFlakesMtlDesc()->Create(loading)));
-        ASSERT_NE(m->pblock, nullptr);
-        EXPECT_EQ(m->pblock->GetDesc(), GetStochasticFlakesParamBlockDesc());
-    }
-    EXPECT_EQ(KuvoUtils::initPBlockDescCalls(), 1) << "handed to the renderer once, at the first material";
-}
-
-TEST(StochasticFlakesMtlClassDescThreads, FirstMaterialsOnManyThreadsInitialiseTheDescriptionOnce) {
+// The first materials, made on many threads at once (created or loaded), hand the description
+// to the renderer once.
+TEST(StochasticFlakesMtlClassDescThreads, FirstMaterialsInitialiseTheDescriptionOnce) {
     std::vector<std::thread> threads;
-    std::vector<std::unique_ptr<MaterialHandle>> made(8);
-    for (int i = 0; i < 8; ++i) threads.emplace_back([&made, i] { made[static_cast<std::size_t>(i)] = std::make_unique<MaterialHandle>(); });
+    std::vector<test::MaterialHandle> made(8);
+    for (std::size_t i = 0; i < made.size(); ++i) threads.emplace_back([&made, i] { made[i] = newMaterial(i % 2 == 1); });
     for (std::thread& t : threads) t.join();
     EXPECT_EQ(KuvoUtils::initPBlockDescCalls(), 1);
-    for (auto& m : made) EXPECT_NE((*m)->pblock, nullptr);
+    for (auto& m : made) EXPECT_EQ(m->pblock->GetDesc(), GetStochasticFlakesParamBlockDesc());
+}
+
+// Ids are handed out from 100 walking the declaration backwards; a spinner takes two, the
+// spinner's first (p_ui lists edit box, spinner).
+TEST(StochasticFlakesParams, ControlIdsFollowTheDeclarationBackwards) {
+    OwnerDesc cd(Class_ID(0x0badf00d, 0x1));
+    ControlIdCounter counter;
+    const ParamBlockDesc2 pbd = makeStochasticFlakesParamBlockDesc(&cd, counter);
+    const std::pair<ParamID, std::vector<int>> worked[] = {{kBlendMax, {101, 100}}, {kRandomLightness, {108}},
+                                                           {kReflectionMap, {121}}, {kHilightGlossiness, {128, 127}},
+                                                           {kNumFlakes, {130, 129}}, {kEnableFlakes, {131}}};
+    for (const auto& [id, ids] : worked) EXPECT_EQ(pbd.GetParamDefByID(id)->ui->controlIds, ids) << id;
+    EXPECT_EQ(counter.next(), 132) << "132 is left for the next user";
+    // The plug-in's own counter continues where the last description stopped.
+    ControlIdCounter& plugin = ControlIdCounter::plugin();
+    const int start = plugin.next();
+    OwnerDesc other(Class_ID(0x0badf00d, 0x2));
+    ParamBlockDesc2 second = makeStochasticFlakesParamBlockDesc(&other);
+    EXPECT_EQ(plugin.next(), start + 32);
+    EXPECT_EQ(second.GetParamDefByID(kBlendMax)->ui->controlIds, (std::vector<int>{start + 1, start}));
 }
 
 TEST(StochasticFlakesMtlClassDesc, PublishedInterfacesAndBrowserIcons) {
@@ -68,7 +84,9 @@ TEST(StochasticFlakesMtlClassDesc, PublishedInterfacesAndBrowserIcons) {
     ASSERT_TRUE(compat->GetCustomMtlBrowserIcon(first, inactive, active, disabled));
     ASSERT_NE(first, nullptr);
     EXPECT_EQ((std::array{inactive, active, disabled}), (std::array{0, 1, 2}));
-    EXPECT_EQ(ImageList_GetImageCount(first), 3);
+    ASSERT_EQ(ImageList_GetImageCount(first), 3);
+    EXPECT_NE(first->images[0].color.pixels, first->images[1].color.pixels) << "inactive and active differ";
+    EXPECT_NE(first->images[1].color.pixels, first->images[2].color.pixels) << "active and disabled differ";
     const int reads = cd.HInstance()->ResourceReads();
     ASSERT_TRUE(compat->GetCustomMtlBrowserIcon(second, inactive, active, disabled));
     EXPECT_EQ(second, first) << "built once";
@@ -97,32 +115,30 @@ TEST(StochasticFlakesMtlClassDesc, IconListNeedsBothBitmapsAndAllThreeIcons) {
 // One test: once the category has been built it stays for the life of the library.
 TEST(MaterialBrowserEntry, CategoryFollowsTheMaterialEditorModule) {
     const IMaterialBrowserEntryInfo& entry = *GetStochasticFlakesMtlDesc();
+    auto category = [&] { return std::u16string_view(entry.GetEntryCategory()); };
+    auto registerEditor = [](const char16_t* name, const char16_t* word) {
+        auto sme = std::make_unique<Module>(name);
+        if (word != nullptr) sme->AddString(432, word);
+        return RegisterModule(std::move(sme));
+    };
     ASSERT_EQ(GetModuleHandleW(u"sme.gup"), nullptr);
-    EXPECT_EQ(std::u16string_view(entry.GetEntryCategory()), u"Materials\\Kuvo");
-
+    EXPECT_EQ(category(), u"Materials\\Kuvo");
     // A module that lacks the word keeps the fixed text and is asked again next time.
-    auto empty = std::make_unique<Module>(u"SME.GUP");
-    const HINSTANCE emptyHandle = RegisterModule(std::move(empty));
-    EXPECT_EQ(std::u16string_view(entry.GetEntryCategory()), u"Materials\\Kuvo");
-    UnregisterModule(emptyHandle);
-
-    auto sme = std::make_unique<Module>(u"sme.gup");
-    sme->AddString(432, u"Matériaux");
-    const HINSTANCE smeHandle = RegisterModule(std::move(sme));
-    EXPECT_EQ(std::u16string_view(entry.GetEntryCategory()), u"Matériaux\\Kuvo");
-    const int reads = smeHandle->ResourceReads();
+    const HINSTANCE empty = registerEditor(u"SME.GUP", nullptr);
+    EXPECT_EQ(category(), u"Materials\\Kuvo");
+    UnregisterModule(empty);
+    const HINSTANCE sme = registerEditor(u"sme.gup", u"Matériaux");
+    EXPECT_EQ(category(), u"Matériaux\\Kuvo");
+    const int reads = sme->ResourceReads();
     EXPECT_EQ(entry.GetEntryCategory(), materialBrowserCategory()) << "the same stored text";
-    EXPECT_EQ(smeHandle->ResourceReads(), reads) << "built once, not read again";
-
+    EXPECT_EQ(sme->ResourceReads(), reads) << "built once, not read again";
     // Without the module the fixed text comes back; with it again, the stored one.
-    UnregisterModule(smeHandle);
-    EXPECT_EQ(std::u16string_view(entry.GetEntryCategory()), u"Materials\\Kuvo");
-    auto other = std::make_unique<Module>(u"sme.gup");
-    other->AddString(432, u"Materialien");
-    const HINSTANCE otherHandle = RegisterModule(std::move(other));
-    EXPECT_EQ(std::u16string_view(entry.GetEntryCategory()), u"Matériaux\\Kuvo");
-    EXPECT_EQ(otherHandle->ResourceReads(), 0);
-    UnregisterModule(otherHandle);
+    UnregisterModule(sme);
+    EXPECT_EQ(category(), u"Materials\\Kuvo");
+    const HINSTANCE other = registerEditor(u"sme.gup", u"Materialien");
+    EXPECT_EQ(category(), u"Matériaux\\Kuvo");
+    EXPECT_EQ(other->ResourceReads(), 0);
+    UnregisterModule(other);
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ namespace {
 
 using namespace host;
 using KuvoUtils::Pb2TemplateGenerator;
-using test::MaterialHandle;
+using test::newMaterial;
 
 struct TemplateDeleter {
     void operator()(DLGTEMPLATE* t) const { Pb2TemplateGenerator::ReleaseDlgTemplate(t); }
@@ -36,8 +36,8 @@ bool overlap(const DialogControl& a, const DialogControl& b) {
     return a.x < b.x + b.cx && b.x < a.x + a.cx && a.y < b.y + b.cy && b.y < a.y + a.cy;
 }
 
-TEST(Pb2TemplateGenerator, EachRolloutHoldsExactlyItsControls) {
-    MaterialHandle m;
+TEST(Pb2TemplateGenerator, EachRolloutHoldsExactlyItsControlsOfTheirKinds) {
+    auto m = newMaterial();
     const ParamBlockDesc2& desc = *m->pblock->GetDesc();
     for (MapID mapId : {0, 1, 2}) {
         TemplatePtr t(Pb2TemplateGenerator::GenerateTemplate(mapId, m->pblock, u"", 217));
@@ -57,12 +57,8 @@ TEST(Pb2TemplateGenerator, EachRolloutHoldsExactlyItsControls) {
             }
         }
     }
-}
 
-TEST(Pb2TemplateGenerator, ControlKindsLabelsAndComboItems) {
-    MaterialHandle m;
     TemplatePtr basic(Pb2TemplateGenerator::GenerateTemplate(0, m->pblock, u"", 217));
-    const ParamBlockDesc2& desc = *m->pblock->GetDesc();
     auto controlOf = [&](ParamID id, std::size_t which = 0) {
         return basic->Find(desc.GetParamDefByID(id)->ui->controlIds.at(which));
     };
@@ -92,26 +88,6 @@ struct Editor {
     }
     IParamMap2& map(MapID id) const { return *dlg->GetMap(id); }
 };
-
-TEST(SkelMtlParamDlg, ThreeRolloutsGeneratedFromTheBlock) {
-    MaterialHandle m;
-    Editor e(m.get());
-    ASSERT_EQ(e.imp.NumRollups(), 3);
-    const char16_t* titles[] = {u"Basic parameters", u"Colored flakes parameters", u"Advanced parameters"};
-    for (int i = 0; i < 3; ++i) {
-        IParamMap2* map = e.imp.GetRollup(i);
-        ASSERT_EQ(map, e.dlg->GetMap(static_cast<MapID>(i)));
-        EXPECT_EQ(map->GetTitle(), titles[i]);
-        EXPECT_EQ(map->GetUserDlgProc(), &SkelMtlDlgProc::instance());
-    }
-    EXPECT_TRUE(e.map(0).IsRollupOpen() && e.map(1).IsRollupOpen());
-    EXPECT_FALSE(e.map(2).IsRollupOpen()) << "advanced parameters start closed";
-    EXPECT_EQ(m->paramDlg(), e.dlg);
-    e.dlg->DeleteThis();
-    e.dlg = nullptr;
-    EXPECT_EQ(e.imp.NumRollups(), 0);
-    EXPECT_EQ(m->paramDlg(), nullptr);
-}
 
 // The enabling rules written out independently of the code, for every switch combination.
 struct Switches {
@@ -147,23 +123,35 @@ TEST(SkelMtlParamDlg, RulesHoldForEverySwitchCombination) {
         const Switches s{(bits & 1) != 0, (bits & 2) != 0, (bits & 4) != 0, (bits & 8) != 0, (bits & 16) != 0};
         SCOPED_TRACE(::testing::Message() << "switches " << bits);
         // Set before the editor opens: the rules run when the rollouts are initialised.
-        MaterialHandle before;
-        setSwitches(before.pb(), s);
+        auto before = newMaterial();
+        setSwitches(*before->pblock, s);
         Editor opened(before.get());
         expectRules(opened, s);
         // Set while the editor is open: the change notifications re-apply them.
-        MaterialHandle after;
+        auto after = newMaterial();
         Editor open(after.get());
-        setSwitches(after.pb(), s);
+        setSwitches(*after->pblock, s);
         expectRules(open, s);
-        setSwitches(after.pb(), Switches{true, false, true, false, false});
+        setSwitches(*after->pblock, Switches{true, false, true, false, false});
         expectRules(open, Switches{true, false, true, false, false});
     }
 }
 
-TEST(SkelMtlParamDlg, AChangeRefreshesOnlyTheRolloutsItGoverns) {
-    MaterialHandle m;
+// Three rollouts generated from the block; a change refreshes only the rollouts it governs.
+TEST(SkelMtlParamDlg, ThreeRolloutsEachRefreshedByTheChangesItGoverns) {
+    auto m = newMaterial();
     Editor e(m.get());
+    ASSERT_EQ(e.imp.NumRollups(), 3);
+    const char16_t* titles[] = {u"Basic parameters", u"Colored flakes parameters", u"Advanced parameters"};
+    for (int i = 0; i < 3; ++i) {
+        IParamMap2* map = e.imp.GetRollup(i);
+        ASSERT_EQ(map, e.dlg->GetMap(static_cast<MapID>(i)));
+        EXPECT_EQ(map->GetTitle(), titles[i]);
+        EXPECT_EQ(map->GetUserDlgProc(), &SkelMtlDlgProc::instance());
+    }
+    EXPECT_TRUE(e.map(0).IsRollupOpen() && e.map(1).IsRollupOpen());
+    EXPECT_FALSE(e.map(2).IsRollupOpen()) << "advanced parameters start closed";
+    EXPECT_EQ(m->paramDlg(), e.dlg);
     // Spoil one control per rollout, so a refresh shows by setting it right again.
     auto spoil = [&] {
         e.map(0).Enable(kNumFlakes, false);
@@ -181,35 +169,37 @@ TEST(SkelMtlParamDlg, AChangeRefreshesOnlyTheRolloutsItGoverns) {
     };
     for (const auto& [id, expected] : governs) {
         spoil();
-        m.pb().SetValue(id, 0, id == kNumFlakes ? 5 : 1);
+        m->pblock->SetValue(id, 0, id == kNumFlakes ? 5 : 1);
         EXPECT_EQ(refreshed(), expected) << "parameter " << id;
     }
 
     // A reset changes every switch at once.
-    m.pb().SetValue(kEnableFlakes, 0, 0);
+    m->pblock->SetValue(kEnableFlakes, 0, 0);
     ASSERT_FALSE(e.map(2).IsEnabled(kBlendMin));
     m->Reset();
     EXPECT_EQ(refreshed(), (std::array<bool, 3>{true, true, true}));
     EXPECT_FALSE(e.map(1).IsEnabled(kSaturation)) << "random_hue is off again";
-}
 
-TEST(SkelMtlParamDlg, AnAnimatedSwitchCountsAtTimeZero) {
-    MaterialHandle m;
-    m.pb().SetKey(kEnableFlakes, 0, 0);
-    m.pb().SetKey(kEnableFlakes, 1000, 1);
-    Editor e(m.get());
+    // An animated switch counts at time 0, whatever the editor's time.
+    m->pblock->SetKey(kEnableFlakes, 0, 0);
+    m->pblock->SetKey(kEnableFlakes, 1000, 1);
     e.imp.SetTime(2000);
-    m.pb().SetValue(kRandomHue, 0, 1);
-    EXPECT_FALSE(e.map(0).IsEnabled(kNumFlakes)) << "off at time 0, whatever the editor's time";
+    m->pblock->SetValue(kRandomHue, 0, 1);
+    EXPECT_FALSE(e.map(0).IsEnabled(kNumFlakes));
     EXPECT_FALSE(e.map(1).IsEnabled(kRandomHue));
-    m.pb().SetKey(kEnableFlakes, 0, 1);
+    m->pblock->SetKey(kEnableFlakes, 0, 1);
     EXPECT_TRUE(e.map(2).IsEnabled(kTextureSubdivs));
+
+    e.dlg->DeleteThis();
+    e.dlg = nullptr;
+    EXPECT_EQ(e.imp.NumRollups(), 0);
+    EXPECT_EQ(m->paramDlg(), nullptr);
 }
 
 TEST(SkelMtlParamDlg, MovingToAnotherMaterialShowsItsStates) {
-    MaterialHandle on;
-    MaterialHandle off;
-    off.pb().SetValue(kEnableFlakes, 0, 0);
+    auto on = newMaterial();
+    auto off = newMaterial();
+    off->pblock->SetValue(kEnableFlakes, 0, 0);
     Editor e(on.get());
     ASSERT_TRUE(e.map(0).IsEnabled(kNumFlakes));
     e.dlg->SetThing(off.get());
@@ -218,27 +208,23 @@ TEST(SkelMtlParamDlg, MovingToAnotherMaterialShowsItsStates) {
     EXPECT_EQ(off->paramDlg(), e.dlg);
     EXPECT_EQ(on->paramDlg(), nullptr);
     // Changes of the old material no longer reach the dialog; the new one's do.
-    on.pb().SetValue(kEnableFlakes, 0, 0);
-    off.pb().SetValue(kEnableFlakes, 0, 1);
+    on->pblock->SetValue(kEnableFlakes, 0, 0);
+    off->pblock->SetValue(kEnableFlakes, 0, 1);
     EXPECT_TRUE(e.map(0).IsEnabled(kNumFlakes));
 
     // Something that is not this material is ignored.
-    MaterialHandle third;
+    auto third = newMaterial();
     e.dlg->SetThing(nullptr);
     e.dlg->SetThing(third->pblock);
     EXPECT_EQ(e.dlg->GetThing(), off.get());
-}
-
-TEST(SkelMtlParamDlg, MaterialDeletedBeforeItsDialog) {
-    auto* m = static_cast<StochasticFlakesMtl*>(GetStochasticFlakesMtlDesc()->Create(false));
-    Editor e(m);
-    m->DeleteThis();
+    // A material deleted before its dialog leaves the dialog with nothing.
+    off.reset();
     EXPECT_EQ(e.dlg->GetThing(), nullptr);
 }
 
 TEST(SkelMtlDlgProc, InitialisesOnlyMapsOfOwnedBlocks) {
-    MaterialHandle m;
-    m.pb().SetValue(kEnableFlakes, 0, 0);
+    auto m = newMaterial();
+    m->pblock->SetValue(kEnableFlakes, 0, 0);
     SkelMtlDlgProc& proc = SkelMtlDlgProc::instance();
     IMtlParams imp;
     // A map created without the procedure keeps every control enabled until the procedure runs.

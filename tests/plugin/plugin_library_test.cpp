@@ -10,7 +10,6 @@
 #include <memory>
 #include <set>
 #include <sstream>
-#include <string>
 
 #include <gtest/gtest.h>
 
@@ -21,14 +20,11 @@
 #include "platform/host/iparam_map2.h"
 #include "platform/host/mtl.h"
 #include "platform/host/param_dlg.h"
-#include "platform/host/scene_file.h"
-#include "platform/renderer/brdf_sampler.h"
-#include "platform/renderer/capturing_render_log.h"
-#include "platform/renderer/kuvo_render_mtl.h"
-#include "platform/renderer/renderer_info.h"
-#include "platform/renderer/renderer_instance.h"
-#include "platform/renderer_host/kuvo_shade_context.h"
 #include "platform/host/plugin_library_abi.h"
+#include "platform/host/scene_file.h"
+#include "platform/renderer/kuvo_render_mtl.h"
+#include "platform/renderer_host/kuvo_shade_context.h"
+#include "tests/bsdf/bsdf_test_support.h"  // header only: TestContext, TestRenderer
 #include "tests/support/recording_shading.h"
 
 namespace glitter {
@@ -37,25 +33,18 @@ namespace {
 using namespace host;
 
 constexpr const char* kLibraryPath = GLITTER_PLUGIN_DLT;
+constexpr char16_t kModuleName[] = u"kuvostochasticflakesmtl2015.dlt";
 
 struct Library {
-    void* handle = nullptr;
-    LibDescriptionFn description = nullptr;
-    LibNumberClassesFn numberClasses = nullptr;
-    LibClassDescFn classDesc = nullptr;
-    LibVersionFn version = nullptr;
-
-    Library() {
-        handle = dlopen(kLibraryPath, RTLD_NOW | RTLD_LOCAL);
-        if (handle == nullptr) {
-            ADD_FAILURE() << "dlopen: " << dlerror();
-            return;
-        }
-        description = reinterpret_cast<LibDescriptionFn>(dlsym(handle, kLibDescriptionSymbol));
-        numberClasses = reinterpret_cast<LibNumberClassesFn>(dlsym(handle, kLibNumberClassesSymbol));
-        classDesc = reinterpret_cast<LibClassDescFn>(dlsym(handle, kLibClassDescSymbol));
-        version = reinterpret_cast<LibVersionFn>(dlsym(handle, kLibVersionSymbol));
+    void* handle = dlopen(kLibraryPath, RTLD_NOW | RTLD_LOCAL);
+    template <class Fn>
+    Fn entry(const char* name) const {
+        return handle != nullptr ? reinterpret_cast<Fn>(dlsym(handle, name)) : nullptr;
     }
+    LibDescriptionFn description = entry<LibDescriptionFn>(kLibDescriptionSymbol);
+    LibNumberClassesFn numberClasses = entry<LibNumberClassesFn>(kLibNumberClassesSymbol);
+    LibClassDescFn classDesc = entry<LibClassDescFn>(kLibClassDescSymbol);
+    LibVersionFn version = entry<LibVersionFn>(kLibVersionSymbol);
     ~Library() {
         if (handle != nullptr) dlclose(handle);
     }
@@ -65,38 +54,28 @@ struct Library {
 class PluginLibrary : public ::testing::Test {
 protected:
     void SetUp() override {
-        lib = std::make_unique<Library>();
-        ASSERT_TRUE(lib->complete());
-        cd = lib->classDesc(0);
+        ASSERT_TRUE(lib.complete()) << dlerror();
+        cd = lib.classDesc(0);
         ASSERT_NE(cd, nullptr);
     }
-    void TearDown() override { lib.reset(); }
-
-    Mtl* create() {
-        auto* m = dynamic_cast<Mtl*>(cd->Create(false));
-        EXPECT_NE(m, nullptr);
-        return m;
-    }
-
-    std::unique_ptr<Library> lib;
+    Library lib;
     ClassDesc* cd = nullptr;
 };
 
-TEST_F(PluginLibrary, EntryPoints) {
-    EXPECT_EQ(std::u16string_view(lib->description()), u"KuvoStochasticFlakesMtl material");
-    EXPECT_EQ(lib->numberClasses(), 1);
-    EXPECT_EQ(lib->version(), 0x42042C00u);
-    EXPECT_EQ(lib->classDesc(1), nullptr);
-    EXPECT_EQ(lib->classDesc(-1), nullptr);
+// The entry points, and the resources registered in this program's module list, not in a copy
+// of the list of the library's own.
+TEST_F(PluginLibrary, EntryPointsAndResources) {
+    EXPECT_EQ(std::u16string_view(lib.description()), u"KuvoStochasticFlakesMtl material");
+    EXPECT_EQ(lib.numberClasses(), 1);
+    EXPECT_EQ(lib.version(), 0x42042C00u);
+    EXPECT_EQ(lib.classDesc(1), nullptr);
+    EXPECT_EQ(lib.classDesc(-1), nullptr);
     EXPECT_EQ(std::u16string_view(cd->ClassName()), u"KuvoStochasticFlakesMtl");
     EXPECT_EQ(cd->ClassID(), Class_ID(0x6113692d, 0x4e1d1282));
     EXPECT_EQ(cd->SuperClassID(), MATERIAL_CLASS_ID);
     EXPECT_NE(dynamic_cast<ClassDesc2*>(cd), nullptr) << "a ClassDesc2 for this program too";
-}
 
-// The library registered its resources in this program's module list, not in a copy of its own.
-TEST_F(PluginLibrary, ResourcesLiveInTheProgramsModuleList) {
-    const HINSTANCE module = GetModuleHandleW(u"kuvostochasticflakesmtl2015.dlt");
+    const HINSTANCE module = GetModuleHandleW(kModuleName);
     ASSERT_NE(module, nullptr);
     EXPECT_EQ(cd->HInstance(), module);
     EXPECT_EQ(MaxSDK::GetResourceStringAsMSTR(module, 6), u"Basic parameters");
@@ -115,21 +94,6 @@ TEST_F(PluginLibrary, ResourcesLiveInTheProgramsModuleList) {
     UnregisterModule(smeHandle);
 }
 
-class TestContext : public KuvoUtils::KuvoContext {
-public:
-    KuvoUtils::Vector uvw{0.3f, 0.7f, 0};
-    KuvoUtils::RenderThreadData thread{1};
-    TestContext() {
-        threadData = &thread;
-        setRayDir({0, 0, -1});
-        shadingNormal = geometricNormal = {0, 0, 1};
-        dPdx = {0.2f, 0, 0};
-        dPdy = {0, 0.2f, 0};
-    }
-    KuvoUtils::Vector getUVWCoords(int) const override { return uvw; }
-    KuvoUtils::UVWBasis getUVWBasis(int) const override { return {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}; }
-};
-
 // Made, set, stored, loaded, edited and rendered from this program.
 TEST_F(PluginLibrary, AMaterialCrossesTheBoundaryWhole) {
     ClassDirectory classes;
@@ -138,7 +102,8 @@ TEST_F(PluginLibrary, AMaterialCrossesTheBoundaryWhole) {
     std::string error;
     {
         Scene scene;
-        Mtl* m = create();
+        auto* m = dynamic_cast<Mtl*>(cd->Create(false));
+        ASSERT_NE(m, nullptr);
         scene.AddMaterial(m);
         m->SetName(u"Sparkle");
         EXPECT_TRUE(m->GetParamBlock(0)->SetValueByName(u"num_flakes", 0, 100));
@@ -150,47 +115,43 @@ TEST_F(PluginLibrary, AMaterialCrossesTheBoundaryWhole) {
     ASSERT_EQ(LoadScene(bytes, classes, loaded, error), IO_OK) << error;
     auto* m = dynamic_cast<Mtl*>(loaded.GetMaterial(0));
     ASSERT_NE(m, nullptr);
-    EXPECT_EQ(m->GetParamBlock(0)->GetValueByName(u"num_flakes", 0), ParamScriptValue(100));
-    EXPECT_EQ(m->GetParamBlock(0)->NumKeys(4), 2);
+    IParamBlock2& pb = *m->GetParamBlock(0);
+    EXPECT_EQ(pb.GetValueByName(u"num_flakes", 0), ParamScriptValue(100));
+    EXPECT_EQ(pb.NumKeys(4), 2);
+    EXPECT_EQ(m->Validity(50), Interval(50, 50)) << "the keys, read through the library";
 
     IMtlParams imp;
     ParamDlg* dlg = m->CreateParamDlg(nullptr, &imp);
     ASSERT_NE(dlg, nullptr);
     ASSERT_EQ(imp.NumRollups(), 3);
     EXPECT_TRUE(imp.GetRollup(0)->IsEnabled(3));  // num_flakes
-    m->GetParamBlock(0)->SetValueByName(u"enable_flakes", 0, false);
+    pb.SetValueByName(u"enable_flakes", 0, false);
     EXPECT_FALSE(imp.GetRollup(0)->IsEnabled(3));
     dlg->DeleteThis();
-    m->GetParamBlock(0)->SetValueByName(u"enable_flakes", 0, true);
-    EXPECT_EQ(m->Validity(50), Interval(50, 50)) << "the keys, read through the library";
+    pb.SetValueByName(u"enable_flakes", 0, true);
 
-    auto* face = static_cast<KuvoUtils::KuvoRenderMtl*>(
-        m->GetInterface(ULONG(KuvoUtils::KuvoRenderMtl::kInterfaceId)));
+    auto* face = static_cast<KuvoUtils::KuvoRenderMtl*>(m->GetInterface(ULONG(KuvoUtils::KuvoRenderMtl::kInterfaceId)));
     ASSERT_NE(face, nullptr);
-    KuvoUtils::CapturingRenderLog log;
-    KuvoUtils::RendererInfo info;
-    info.threadCount = 2;
-    info.log = &log;
-    KuvoUtils::RendererInstance renderer{&info};
-    face->prepareRender(0, &renderer);
-    face->attachLog(0, &renderer);
-    TestContext c;
-    KuvoUtils::BSDFSampler* bsdf = face->acquireBSDF(c, 0);
-    ASSERT_NE(bsdf, nullptr);
-    const KuvoUtils::Color l =
-        bsdf->getBRDF(0)->evalLight(c, {0.2f, 0.1f, 0.97f}, {1, 1, 1}, 0, 1.0f, 0);
-    EXPECT_TRUE(std::isfinite(l.r) && l.r >= 0.0f && std::isfinite(l.g) && std::isfinite(l.b));
-    face->releaseBSDF(c, bsdf);
-    EXPECT_EQ(face->acquireBSDF(c, 0), bsdf) << "the pool of thread 1 gave it back";
-    face->releaseBSDF(c, bsdf);
+    test::TestRenderer renderer(2);
+    face->prepareRender(0, &renderer.instance);
+    face->attachLog(0, &renderer.instance);
+    test::TestContext c;
+    c.thread.threadIndex = 1;
+    c.uvw = {0.3f, 0.7f, 0};
     // A footprint of whole cells: the warning reaches this program's log with the name.
-    c.dPdx = {2.0f, 0, 0};
-    c.dPdy = {0, 2.0f, 0};
-    face->releaseBSDF(c, face->acquireBSDF(c, 0));
+    for (float side : {0.2f, 2.0f}) {
+        c.dPdx = {side, 0, 0};
+        c.dPdy = {0, side, 0};
+        KuvoUtils::BSDFSampler* bsdf = face->acquireBSDF(c, 0);
+        ASSERT_NE(bsdf, nullptr);
+        const KuvoUtils::Color l = bsdf->getBRDF(0)->evalLight(c, {0.2f, 0.1f, 0.97f}, {1, 1, 1}, 0, 1.0f, 0);
+        EXPECT_TRUE(std::isfinite(l.r) && l.r >= 0.0f && std::isfinite(l.g) && std::isfinite(l.b));
+        face->releaseBSDF(c, bsdf);
+    }
     face->detachLog();
     face->finishRender();
-    ASSERT_EQ(log.count(KuvoUtils::RenderLog::Level::warning), 1u);
-    EXPECT_EQ(log.entries()[0].message.rfind("Sparkle :: Stochastic flakes scale is too big!", 0), 0u);
+    ASSERT_EQ(renderer.warnings(), 1u);
+    EXPECT_EQ(renderer.log.entries()[0].message.rfind("Sparkle :: Stochastic flakes scale is too big!", 0), 0u);
 
     // The renderer's host shade context, made by this program's copy of the renderer host
     // plug-in, is recognised inside the library.
@@ -198,26 +159,23 @@ TEST_F(PluginLibrary, AMaterialCrossesTheBoundaryWhole) {
     KuvoUtils::KuvoShadeContext ksc(shading);
     m->SetGBufID(5);
     m->Shade(ksc);
-    EXPECT_EQ(shading.last, face);
-    EXPECT_EQ(shading.lastGbuf, 5);
-    loaded.Clear();
+    EXPECT_EQ(std::pair(shading.last, shading.lastGbuf), std::pair(face, 5));
 }
 
 // Unloading takes the library's module out of the list; loading again puts it back and
 // initialises the common controls once more.
 TEST(PluginLibraryLoad, UnloadAndReload) {
-    ASSERT_EQ(GetModuleHandleW(u"kuvostochasticflakesmtl2015.dlt"), nullptr);
+    ASSERT_EQ(GetModuleHandleW(kModuleName), nullptr);
     const int inits = CommonControlsInitCount();
     for (int round = 0; round < 2; ++round) {
         {
             Library lib;
             ASSERT_TRUE(lib.complete());
-            EXPECT_NE(GetModuleHandleW(u"kuvostochasticflakesmtl2015.dlt"), nullptr);
+            EXPECT_NE(GetModuleHandleW(kModuleName), nullptr);
             EXPECT_EQ(CommonControlsInitCount(), inits + round + 1);
-            Animatable* m = lib.classDesc(0)->Create(false);
-            m->DeleteThis();
+            lib.classDesc(0)->Create(false)->DeleteThis();
         }
-        EXPECT_EQ(GetModuleHandleW(u"kuvostochasticflakesmtl2015.dlt"), nullptr) << "round " << round;
+        EXPECT_EQ(GetModuleHandleW(kModuleName), nullptr) << "round " << round;
     }
 }
 
@@ -234,9 +192,8 @@ std::string run(const std::string& command) {
 // The dynamic symbol table holds the four entry points and nothing else. (With GCC and binutils
 // the toolchain adds no defined dynamic symbol of its own, so none is allowed.)
 TEST(PluginLibraryExports, OnlyTheFourEntryPoints) {
-    const std::string out = run(std::string(GLITTER_NM) + " -D --defined-only " + kLibraryPath);
+    std::istringstream lines(run(std::string(GLITTER_NM) + " -D --defined-only " + kLibraryPath));
     std::set<std::string> names;
-    std::istringstream lines(out);
     std::string address, type, name;
     while (lines >> address >> type >> name) names.insert(name);
     EXPECT_EQ(names, (std::set<std::string>{"LibClassDesc", "LibDescription", "LibNumberClasses", "LibVersion"}));
@@ -245,25 +202,18 @@ TEST(PluginLibraryExports, OnlyTheFourEntryPoints) {
 // What the library leaves undefined comes from the host layer (resolved against the loading
 // program) or from the C, C++ and sanitizer runtimes (versioned, or plain C names, which the
 // sanitizers' interceptors leave unversioned); nothing of the project's other layers.
-bool isPlainCName(const std::string& name) {
-    return !name.empty() && name.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_") ==
-                                std::string::npos;
-}
-
 TEST(PluginLibraryExports, UndefinedSymbolsAreHostOrRuntime) {
-    const std::string out = run(std::string(GLITTER_NM) + " -DC --undefined-only " + kLibraryPath);
-    std::istringstream lines(out);
+    std::istringstream lines(run(std::string(GLITTER_NM) + " -DC --undefined-only " + kLibraryPath));
     std::string line;
     int hostSymbols = 0;
-    const char* hostPrefixes[] = {"host::", "MaxSDK::", "typeinfo for host::", "vtable for host::"};
     while (std::getline(lines, line)) {
         const std::size_t start = line.find_first_not_of(' ');
         if (start == std::string::npos) continue;
-        const char kind = line[start];
         const std::string name = line.substr(line.find(' ', start) + 1);
-        if (kind == 'w' || kind == 'v' || name.find('@') != std::string::npos || isPlainCName(name)) continue;
+        const bool plainC = name.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_") == std::string::npos;
+        if (line[start] == 'w' || line[start] == 'v' || name.find('@') != std::string::npos || plainC) continue;
         bool allowed = name.rfind("operator new", 0) == 0 || name.rfind("operator delete", 0) == 0;
-        for (const char* p : hostPrefixes) {
+        for (const char* p : {"host::", "MaxSDK::", "typeinfo for host::", "vtable for host::"}) {
             if (name.rfind(p, 0) == 0) {
                 allowed = true;
                 ++hostSymbols;
