@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "flakes/simd/float4.h"
+
 namespace glitter {
 
 FlakeFootprint makeFootprint(FlakeUV o, FlakeUV a, FlakeUV b) {
@@ -32,31 +34,71 @@ FlakeFootprint makeFootprint(FlakeUV o, FlakeUV a, FlakeUV b) {
     return f;
 }
 
+FootprintBands footprintBands(const FlakeFootprint& f) {
+    FootprintBands b;
+    b.boundsMin = f.boundsMin;
+    b.boundsMax = f.boundsMax;
+    for (int k = 0; k < 2; ++k) {
+        const FlakeUV n = f.edgeNormal[k];
+        // Corners 1 and 2 span the band of edge normal 0, corners 2 and 3 that of normal 1.
+        const FlakeUV c0 = f.corner[k + 1];
+        const FlakeUV c1 = f.corner[k + 2];
+        const float q0 = c0.u * n.u + c0.v * n.v;
+        const float q1 = c1.u * n.u + c1.v * n.v;
+        b.normal[k] = n;
+        b.low[k] = q0 < q1 ? q0 : q1;
+        b.high[k] = q0 < q1 ? q1 : q0;
+    }
+    return b;
+}
+
 BoxClass classifyBox(const FlakeFootprint& f, const FlakeSquare& s) {
+    return classifyBox(footprintBands(f), s);
+}
+
+BoxClass classifyBox(const FootprintBands& f, const FlakeSquare& s) {
     if (s.uMin >= f.boundsMax.u || s.uMax <= f.boundsMin.u || s.vMin >= f.boundsMax.v ||
         s.vMax <= f.boundsMin.v) {
         return BoxClass::outside;
     }
     bool inside = true;
     for (int k = 0; k < 2; ++k) {
-        const FlakeUV n = f.edgeNormal[k];
+        const FlakeUV n = f.normal[k];
         // The extremes of the four corner projections u*n.u + v*n.v. Rounded products and sums
         // are monotonic, so the extreme sum is the sum of the extreme terms, bit for bit.
         const float a0 = s.uMin * n.u, a1 = s.uMax * n.u;
         const float b0 = s.vMin * n.v, b1 = s.vMax * n.v;
         const float sMin = (a0 < a1 ? a0 : a1) + (b0 < b1 ? b0 : b1);
         const float sMax = (a0 < a1 ? a1 : a0) + (b0 < b1 ? b1 : b0);
-        // Corners 1 and 2 span the band of edge normal 0, corners 2 and 3 that of normal 1.
-        const FlakeUV c0 = f.corner[k + 1];
-        const FlakeUV c1 = f.corner[k + 2];
-        const float q0 = c0.u * n.u + c0.v * n.v;
-        const float q1 = c1.u * n.u + c1.v * n.v;
-        const float fMin = q0 < q1 ? q0 : q1;
-        const float fMax = q0 < q1 ? q1 : q0;
-        if (sMin >= fMax || sMax <= fMin) return BoxClass::outside;
-        if (!(sMin >= fMin && sMax <= fMax)) inside = false;
+        if (sMin >= f.high[k] || sMax <= f.low[k]) return BoxClass::outside;
+        if (!(sMin >= f.low[k] && sMax <= f.high[k])) inside = false;
     }
     return inside ? BoxClass::inside : BoxClass::partial;
+}
+
+void classifyQuadrants(const FootprintBands& f, const float u[3], const float v[3], int& outside,
+                       int& inside) {
+    using simd::Float4;
+    // Lane k holds quadrant k: low corners (u0, v0), (u1, v0), (u1, v1), (u0, v1).
+    const Float4 uLo(u[0], u[1], u[1], u[0]), uHi(u[1], u[2], u[2], u[1]);
+    const Float4 vLo(v[0], v[0], v[1], v[1]), vHi(v[1], v[1], v[2], v[2]);
+    simd::Mask4 out = (uLo >= Float4(f.boundsMax.u)) | (uHi <= Float4(f.boundsMin.u)) |
+                      (vLo >= Float4(f.boundsMax.v)) | (vHi <= Float4(f.boundsMin.v));
+    const simd::Int4 ones(-1);
+    simd::Mask4 in = ones == ones;
+    for (int k = 0; k < 2; ++k) {
+        const Float4 nu(f.normal[k].u), nv(f.normal[k].v);
+        const Float4 a0 = uLo * nu, a1 = uHi * nu;
+        const Float4 b0 = vLo * nv, b1 = vHi * nv;
+        // min(x, y) is x < y ? x : y and max(y, x) is x < y ? y : x, as classifyBox picks them.
+        const Float4 sMin = min(a0, a1) + min(b0, b1);
+        const Float4 sMax = max(a1, a0) + max(b1, b0);
+        const Float4 low(f.low[k]), high(f.high[k]);
+        out = out | (sMin >= high) | (sMax <= low);
+        in = in & (sMin >= low) & (sMax <= high);
+    }
+    outside = moveMask(out);
+    inside = moveMask(in) & ~outside;
 }
 
 namespace {
