@@ -103,15 +103,29 @@ void classifyQuadrants(const FootprintBands& f, const float u[3], const float v[
 
 namespace {
 
-// Sutherland-Hodgman against one axis-aligned bound. axis 0 clips u, 1 clips v; keepAbove
-// keeps coordinates >= bound, otherwise coordinates < bound.
-int clipPolygon(const FlakeUV* in, int n, FlakeUV* out, int axis, float bound, bool keepAbove) {
-    auto coord = [axis](const FlakeUV& p) { return axis == 0 ? p.u : p.v; };
-    auto isIn = [&](const FlakeUV& p) { return keepAbove ? coord(p) >= bound : coord(p) < bound; };
-    auto crossing = [&](const FlakeUV& cur, const FlakeUV& next, FlakeUV& hit) {
+// Sutherland-Hodgman against one axis-aligned bound. Axis 0 clips u, 1 clips v; KeepAbove
+// keeps coordinates >= bound, otherwise coordinates < bound. Edge i runs from vertex i to the
+// next; the output starts with what edge 0 gives, which fixes the order of the area sum.
+template <int Axis, bool KeepAbove>
+int clipPolygon(const FlakeUV* in, int n, FlakeUV* out, float bound) {
+    const auto coord = [](const FlakeUV& p) {
+        if constexpr (Axis == 0) {
+            return p.u;
+        } else {
+            return p.v;
+        }
+    };
+    const auto isIn = [bound](float c) {
+        if constexpr (KeepAbove) {
+            return c >= bound;
+        } else {
+            return c < bound;
+        }
+    };
+    const auto crossing = [bound, &coord](const FlakeUV& cur, const FlakeUV& next, FlakeUV& hit) {
         const float t = (bound - coord(cur)) / (coord(next) - coord(cur));
         if (!std::isfinite(t)) return false;
-        if (axis == 0) {
+        if constexpr (Axis == 0) {
             hit = {bound, t * (next.v - cur.v) + cur.v};
         } else {
             hit = {t * (next.u - cur.u) + cur.u, bound};
@@ -119,10 +133,11 @@ int clipPolygon(const FlakeUV* in, int n, FlakeUV* out, int axis, float bound, b
         return true;
     };
     int m = 0;
+    bool curIn = isIn(coord(in[0]));
     for (int i = 0; i < n; ++i) {
         const FlakeUV& cur = in[i];
-        const FlakeUV& next = in[(i + 1) % n];
-        const bool curIn = isIn(cur), nextIn = isIn(next);
+        const FlakeUV& next = in[i + 1 == n ? 0 : i + 1];
+        const bool nextIn = isIn(coord(next));
         FlakeUV hit;
         if (curIn && nextIn) {
             out[m++] = next;
@@ -134,6 +149,7 @@ int clipPolygon(const FlakeUV* in, int n, FlakeUV* out, int axis, float bound, b
                 out[m++] = next;
             }
         }
+        curIn = nextIn;
     }
     return m;
 }
@@ -145,10 +161,10 @@ float coveredFraction(const FlakeFootprint& f, const FlakeSquare& s) {
     FlakeUV a[16], b[16];
     int n = 4;
     for (int i = 0; i < 4; ++i) a[i] = f.corner[i];
-    n = clipPolygon(a, n, b, 0, s.uMin, true);
-    if (n > 0) n = clipPolygon(b, n, a, 1, s.vMin, true);
-    if (n > 0) n = clipPolygon(a, n, b, 0, s.uMax, false);
-    if (n > 0) n = clipPolygon(b, n, a, 1, s.vMax, false);
+    n = clipPolygon<0, true>(a, n, b, s.uMin);
+    if (n > 0) n = clipPolygon<1, true>(b, n, a, s.vMin);
+    if (n > 0) n = clipPolygon<0, false>(a, n, b, s.uMax);
+    if (n > 0) n = clipPolygon<1, false>(b, n, a, s.vMax);
     if (n == 0) return 0.0f;
 
     // The footprint lives at coordinates of order 1 while a deep leaf is tiny: summing the
@@ -161,7 +177,7 @@ float coveredFraction(const FlakeFootprint& f, const FlakeSquare& s) {
     float sum = 0.0f;
     for (int i = 0; i < n; ++i) {
         const FlakeUV& p = a[i];
-        const FlakeUV& q = a[(i + 1) % n];
+        const FlakeUV& q = a[i + 1 == n ? 0 : i + 1];
         sum = sum + (p.u * q.v - p.v * q.u);
     }
     return sum * 0.5f / ((s.vMax - s.vMin) * (s.uMax - s.uMin));
