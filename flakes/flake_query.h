@@ -239,32 +239,12 @@ void setFlakeValue(FlakeBlock<T>& block, uint32_t lane, const FlakeRgb& color, f
     }
 }
 
-// Emits a leaf's flakes: from its memo entry when that holds them, otherwise drawn from the
-// leaf's sequence with their normals left to computeMissingNormals.
+// Draws a leaf's flakes (from `first` on in the result) from the leaf's sequence, their normals
+// left to computeMissingNormals, and claims the memo entry e (when not null) for them. Apart
+// from emitLeaf: most leaves are found in the memo, and this keeps that path small.
 template <class T>
-void emitLeaf(FlakeQuery<T>& q, MissingNormals<T>& m, uint32_t seed, int32_t count,
-              float weight) {
-    const uint32_t first = q.flakeCount;
-    q.flakeCount += uint32_t(count);
-    q.blocks.resize(int32_t((q.flakeCount + 3u) / 4u));
-    LeafEntry<T>* e = q.cache ? q.cache->leafSlot(seed, count) : nullptr;
-    if (e != nullptr && e->ready != 0 && e->seed == seed && e->count == count &&
-        q.cache->current(e->claim)) {
-        for (int32_t f = 0; f < count; ++f) {
-            const uint32_t flake = first + uint32_t(f);
-            FlakeBlock<T>& block = blockOf(q, flake);
-            const uint32_t lane = flake % 4;
-            block.x[lane] = e->nx[f];
-            block.y[lane] = e->ny[f];
-            block.z[lane] = e->nz[f];
-            if constexpr (kPlainFlakes<T>) {
-                block.weight[lane] = weight;
-            } else {
-                setFlakeValue(block, lane, FlakeRgb{e->r[f], e->g[f], e->b[f]}, weight);
-            }
-        }
-        return;
-    }
+[[gnu::noinline]] void drawLeaf(FlakeQuery<T>& q, MissingNormals<T>& m, LeafEntry<T>* e,
+                                uint32_t first, uint32_t seed, int32_t count, float weight) {
     uint64_t claim = 0;
     if (e != nullptr) {
         e->seed = seed;
@@ -294,10 +274,39 @@ void emitLeaf(FlakeQuery<T>& q, MissingNormals<T>& m, uint32_t seed, int32_t cou
     }
 }
 
+// Emits a leaf's flakes: from its memo entry when that holds them, otherwise drawn.
+template <class T>
+[[gnu::always_inline]] inline void emitLeaf(FlakeQuery<T>& q, FlakeCache<T>* cache,
+                                            MissingNormals<T>& m, uint32_t seed, int32_t count,
+                                            float weight) {
+    const uint32_t first = q.flakeCount;
+    q.flakeCount += uint32_t(count);
+    q.blocks.resize(int32_t((q.flakeCount + 3u) / 4u));
+    LeafEntry<T>* e = cache != nullptr ? cache->leafSlot(seed, count) : nullptr;
+    if (e == nullptr || e->ready == 0 || e->seed != seed || e->count != count ||
+        !cache->current(e->claim)) {
+        drawLeaf(q, m, e, first, seed, count, weight);
+        return;
+    }
+    for (int32_t f = 0; f < count; ++f) {
+        const uint32_t flake = first + uint32_t(f);
+        FlakeBlock<T>& block = blockOf(q, flake);
+        const uint32_t lane = flake % 4;
+        block.x[lane] = e->nx[f];
+        block.y[lane] = e->ny[f];
+        block.z[lane] = e->nz[f];
+        if constexpr (kPlainFlakes<T>) {
+            block.weight[lane] = weight;
+        } else {
+            setFlakeValue(block, lane, FlakeRgb{e->r[f], e->g[f], e->b[f]}, weight);
+        }
+    }
+}
+
 // The four child counts of a node, from the memo when it has them.
 template <class T>
-void childCounts(FlakeQuery<T>& q, uint32_t seed, int32_t count, int32_t counts[4]) {
-    SplitCacheEntry* e = q.cache ? q.cache->splitSlot(seed, count) : nullptr;
+inline void childCounts(FlakeCache<T>* cache, uint32_t seed, int32_t count, int32_t counts[4]) {
+    SplitCacheEntry* e = cache != nullptr ? cache->splitSlot(seed, count) : nullptr;
     if (e != nullptr && e->seed == seed && e->count == count) {
         for (int k = 0; k < 4; ++k) counts[k] = e->children[k];
         return;
@@ -370,7 +379,8 @@ bool searchFlakes(FlakeQuery<T>& q) {
     if (!q.cache && (q.cacheSize.splitBits > 0 || q.cacheSize.leafBits > 0)) {
         q.cache = std::make_unique<FlakeCache<T>>(q.cacheSize);
     }
-    if (q.cache) q.cache->bind(p);
+    FlakeCache<T>* const cache = q.cache.get();
+    if (cache != nullptr) cache->bind(p);
     detail::MissingNormals<T> missing;
     int64_t& nodesVisited = q.nodesVisited;
     nodesVisited = 0;
@@ -392,7 +402,7 @@ bool searchFlakes(FlakeQuery<T>& q) {
             if (int64_t(q.flakeCount) + p.numFlakes > int64_t(kMaxFlakesPerSearch)) {
                 return detail::abandonFlakeSearch(q);
             }
-            detail::emitLeaf(q, missing, q.cellSeed[i], p.numFlakes,
+            detail::emitLeaf(q, cache, missing, q.cellSeed[i], p.numFlakes,
                              c == BoxClass::inside ? 1.0f : detail::leafWeight(q, root));
             continue;
         }
@@ -402,7 +412,7 @@ bool searchFlakes(FlakeQuery<T>& q) {
         while (stack.size > 0) {
             const FlakeWalkNode node = stack.pop();
             int32_t counts[4];
-            detail::childCounts(q, node.seed, node.count, counts);
+            detail::childCounts(cache, node.seed, node.count, counts);
             int32_t present = 0;
             for (int k = 0; k < 4; ++k) present += int32_t(counts[k] > 0);
             nodesVisited += present;
@@ -428,7 +438,7 @@ bool searchFlakes(FlakeQuery<T>& q) {
                     if (int64_t(q.flakeCount) + counts[k] > int64_t(kMaxFlakesPerSearch)) {
                         return detail::abandonFlakeSearch(q);
                     }
-                    detail::emitLeaf(q, missing, seed + uint32_t(k), counts[k], weight);
+                    detail::emitLeaf(q, cache, missing, seed + uint32_t(k), counts[k], weight);
                 }
                 continue;
             }
