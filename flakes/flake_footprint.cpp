@@ -2,8 +2,6 @@
 
 #include <cmath>
 
-#include "flakes/simd/float4.h"
-
 namespace glitter {
 
 FlakeFootprint makeFootprint(FlakeUV o, FlakeUV a, FlakeUV b) {
@@ -74,31 +72,6 @@ BoxClass classifyBox(const FootprintBands& f, const FlakeSquare& s) {
         if (!(sMin >= f.low[k] && sMax <= f.high[k])) inside = false;
     }
     return inside ? BoxClass::inside : BoxClass::partial;
-}
-
-void classifyQuadrants(const FootprintBands& f, const float u[3], const float v[3], int& outside,
-                       int& inside) {
-    using simd::Float4;
-    // Lane k holds quadrant k: low corners (u0, v0), (u1, v0), (u1, v1), (u0, v1).
-    const Float4 uLo(u[0], u[1], u[1], u[0]), uHi(u[1], u[2], u[2], u[1]);
-    const Float4 vLo(v[0], v[0], v[1], v[1]), vHi(v[1], v[1], v[2], v[2]);
-    simd::Mask4 out = (uLo >= Float4(f.boundsMax.u)) | (uHi <= Float4(f.boundsMin.u)) |
-                      (vLo >= Float4(f.boundsMax.v)) | (vHi <= Float4(f.boundsMin.v));
-    const simd::Int4 ones(-1);
-    simd::Mask4 in = ones == ones;
-    for (int k = 0; k < 2; ++k) {
-        const Float4 nu(f.normal[k].u), nv(f.normal[k].v);
-        const Float4 a0 = uLo * nu, a1 = uHi * nu;
-        const Float4 b0 = vLo * nv, b1 = vHi * nv;
-        // min(x, y) is x < y ? x : y and max(y, x) is x < y ? y : x, as classifyBox picks them.
-        const Float4 sMin = min(a0, a1) + min(b0, b1);
-        const Float4 sMax = max(a1, a0) + max(b1, b0);
-        const Float4 low(f.low[k]), high(f.high[k]);
-        out = out | (sMin >= high) | (sMax <= low);
-        in = in & (sMin >= low) & (sMax <= high);
-    }
-    outside = moveMask(out);
-    inside = moveMask(in) & ~outside;
 }
 
 namespace {

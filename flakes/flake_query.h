@@ -391,6 +391,7 @@ bool searchFlakes(FlakeQuery<T>& q) {
     // classified together when their parent is split, those outside dropped there; leaves are
     // emitted straight from their parent.
     const int32_t leafDepth = p.textureSubdivs;
+    const QuadrantClassifier quadrants(q.bands);
     FlakeWalkStack& stack = q.stack;
     for (int32_t i = 0; i < q.cellCount; ++i) {
         const FlakeSquare root{float(q.cellX[i]), float(q.cellY[i]),
@@ -413,15 +414,14 @@ bool searchFlakes(FlakeQuery<T>& q) {
             const FlakeWalkNode node = stack.pop();
             int32_t counts[4];
             detail::childCounts(cache, node.seed, node.count, counts);
-            int32_t present = 0;
-            for (int k = 0; k < 4; ++k) present += int32_t(counts[k] > 0);
-            nodesVisited += present;
+            nodesVisited += int32_t(counts[0] > 0) + int32_t(counts[1] > 0) +
+                            int32_t(counts[2] > 0) + int32_t(counts[3] > 0);
             if (nodesVisited > kMaxNodesPerSearch) return detail::abandonFlakeSearch(q);
 
             const float u[3] = {node.uMin, (node.uMin + node.uMax) * 0.5f, node.uMax};
             const float v[3] = {node.vMin, (node.vMin + node.vMax) * 0.5f, node.vMax};
             int outside = 0, inside = 0xF;
-            if (node.inside == 0) classifyQuadrants(q.bands, u, v, outside, inside);
+            if (node.inside == 0) quadrants.classify(u, v, outside, inside);
             // Quadrant k spans u[kU[k]]..u[kU[k] + 1] and v[kV[k]]..v[kV[k] + 1].
             static constexpr int kU[4] = {0, 1, 1, 0};
             static constexpr int kV[4] = {0, 0, 1, 1};
