@@ -140,18 +140,14 @@ FlakeConeSum<T> sumFlakesInCone(const FlakeQuery<T>& q) {
     const Float4 cosBlur(q.params->cosBlurAngle);
     const Float4 zero(0.0f);
     Float4 sum0 = zero, sum1 = zero, sum2 = zero;
-    int32_t count = 0;
+    // Per lane, how many of the blocks so far had that lane in the cone (a set mask lane is -1).
+    simd::Int4 lanesIn(0);
     const int32_t blocks = q.blocks.count;
-    // Real flakes in the last block; its filler lanes are kept out of the count.
-    const uint32_t lastReal = blocks > 0 ? q.flakeCount - uint32_t(blocks - 1) * 4u : 0u;
-    const int lastMask = lastReal >= 4 ? 0xF : (1 << lastReal) - 1;
-    for (int32_t i = 0; i < blocks; ++i) {
-        const FlakeBlock<T>& b = q.blocks.data[i];
+    // A NaN direction counts, as "unless <=" reads. One running sum per lane, added in block
+    // order: the reduction order is fixed.
+    const auto add = [&](const FlakeBlock<T>& b) {
         const Float4 d = Float4::load(b.x) * px + Float4::load(b.y) * py + Float4::load(b.z) * pz;
-        const auto inCone = ~(d <= cosBlur);  // a NaN direction counts, as "unless <=" reads
-        const int bits = moveMask(inCone) & (i == blocks - 1 ? lastMask : 0xF);
-        count += kLanes[bits];
-        // One running sum per lane, added in block order: the reduction order is fixed.
+        const simd::Mask4 inCone = notLessEqual(d, cosBlur);
         if constexpr (kPlainFlakes<T>) {
             sum0 = sum0 + select(inCone, Float4::load(b.weight), zero);
         } else {
@@ -159,6 +155,22 @@ FlakeConeSum<T> sumFlakesInCone(const FlakeQuery<T>& q) {
             sum1 = sum1 + select(inCone, Float4::load(b.g), zero);
             sum2 = sum2 + select(inCone, Float4::load(b.b), zero);
         }
+        return inCone;
+    };
+    int32_t count = 0;
+    if (blocks > 0) {
+        const FlakeBlock<T>* b = q.blocks.data;
+        int32_t i = 0;
+        for (; i + 2 < blocks; i += 2) {
+            lanesIn = lanesIn - asInt(add(b[i]));
+            lanesIn = lanesIn - asInt(add(b[i + 1]));
+        }
+        for (; i + 1 < blocks; ++i) lanesIn = lanesIn - asInt(add(b[i]));
+        // The last block's filler lanes are kept out of the count.
+        const uint32_t lastReal = q.flakeCount - uint32_t(blocks - 1) * 4u;
+        const int lastMask = lastReal >= 4 ? 0xF : (1 << lastReal) - 1;
+        count = kLanes[moveMask(add(b[blocks - 1])) & lastMask] +
+                ((lanesIn[0] + lanesIn[1]) + (lanesIn[2] + lanesIn[3]));
     }
     if constexpr (kPlainFlakes<T>) {
         return {detail::reduceLanes(sum0), count};

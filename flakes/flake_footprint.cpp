@@ -32,44 +32,73 @@ FlakeFootprint makeFootprint(FlakeUV o, FlakeUV a, FlakeUV b) {
     return f;
 }
 
+FootprintBands footprintBands(const FlakeFootprint& f) {
+    FootprintBands b;
+    b.boundsMin = f.boundsMin;
+    b.boundsMax = f.boundsMax;
+    for (int k = 0; k < 2; ++k) {
+        const FlakeUV n = f.edgeNormal[k];
+        // Corners 1 and 2 span the band of edge normal 0, corners 2 and 3 that of normal 1.
+        const FlakeUV c0 = f.corner[k + 1];
+        const FlakeUV c1 = f.corner[k + 2];
+        const float q0 = c0.u * n.u + c0.v * n.v;
+        const float q1 = c1.u * n.u + c1.v * n.v;
+        b.normal[k] = n;
+        b.low[k] = q0 < q1 ? q0 : q1;
+        b.high[k] = q0 < q1 ? q1 : q0;
+    }
+    return b;
+}
+
 BoxClass classifyBox(const FlakeFootprint& f, const FlakeSquare& s) {
+    return classifyBox(footprintBands(f), s);
+}
+
+BoxClass classifyBox(const FootprintBands& f, const FlakeSquare& s) {
     if (s.uMin >= f.boundsMax.u || s.uMax <= f.boundsMin.u || s.vMin >= f.boundsMax.v ||
         s.vMax <= f.boundsMin.v) {
         return BoxClass::outside;
     }
     bool inside = true;
     for (int k = 0; k < 2; ++k) {
-        const FlakeUV n = f.edgeNormal[k];
+        const FlakeUV n = f.normal[k];
         // The extremes of the four corner projections u*n.u + v*n.v. Rounded products and sums
         // are monotonic, so the extreme sum is the sum of the extreme terms, bit for bit.
         const float a0 = s.uMin * n.u, a1 = s.uMax * n.u;
         const float b0 = s.vMin * n.v, b1 = s.vMax * n.v;
         const float sMin = (a0 < a1 ? a0 : a1) + (b0 < b1 ? b0 : b1);
         const float sMax = (a0 < a1 ? a1 : a0) + (b0 < b1 ? b1 : b0);
-        // Corners 1 and 2 span the band of edge normal 0, corners 2 and 3 that of normal 1.
-        const FlakeUV c0 = f.corner[k + 1];
-        const FlakeUV c1 = f.corner[k + 2];
-        const float q0 = c0.u * n.u + c0.v * n.v;
-        const float q1 = c1.u * n.u + c1.v * n.v;
-        const float fMin = q0 < q1 ? q0 : q1;
-        const float fMax = q0 < q1 ? q1 : q0;
-        if (sMin >= fMax || sMax <= fMin) return BoxClass::outside;
-        if (!(sMin >= fMin && sMax <= fMax)) inside = false;
+        if (sMin >= f.high[k] || sMax <= f.low[k]) return BoxClass::outside;
+        if (!(sMin >= f.low[k] && sMax <= f.high[k])) inside = false;
     }
     return inside ? BoxClass::inside : BoxClass::partial;
 }
 
 namespace {
 
-// Sutherland-Hodgman against one axis-aligned bound. axis 0 clips u, 1 clips v; keepAbove
-// keeps coordinates >= bound, otherwise coordinates < bound.
-int clipPolygon(const FlakeUV* in, int n, FlakeUV* out, int axis, float bound, bool keepAbove) {
-    auto coord = [axis](const FlakeUV& p) { return axis == 0 ? p.u : p.v; };
-    auto isIn = [&](const FlakeUV& p) { return keepAbove ? coord(p) >= bound : coord(p) < bound; };
-    auto crossing = [&](const FlakeUV& cur, const FlakeUV& next, FlakeUV& hit) {
+// Sutherland-Hodgman against one axis-aligned bound. Axis 0 clips u, 1 clips v; KeepAbove
+// keeps coordinates >= bound, otherwise coordinates < bound. Edge i runs from vertex i to the
+// next; the output starts with what edge 0 gives, which fixes the order of the area sum.
+template <int Axis, bool KeepAbove>
+int clipPolygon(const FlakeUV* in, int n, FlakeUV* out, float bound) {
+    const auto coord = [](const FlakeUV& p) {
+        if constexpr (Axis == 0) {
+            return p.u;
+        } else {
+            return p.v;
+        }
+    };
+    const auto isIn = [bound](float c) {
+        if constexpr (KeepAbove) {
+            return c >= bound;
+        } else {
+            return c < bound;
+        }
+    };
+    const auto crossing = [bound, &coord](const FlakeUV& cur, const FlakeUV& next, FlakeUV& hit) {
         const float t = (bound - coord(cur)) / (coord(next) - coord(cur));
         if (!std::isfinite(t)) return false;
-        if (axis == 0) {
+        if constexpr (Axis == 0) {
             hit = {bound, t * (next.v - cur.v) + cur.v};
         } else {
             hit = {t * (next.u - cur.u) + cur.u, bound};
@@ -77,10 +106,11 @@ int clipPolygon(const FlakeUV* in, int n, FlakeUV* out, int axis, float bound, b
         return true;
     };
     int m = 0;
+    bool curIn = isIn(coord(in[0]));
     for (int i = 0; i < n; ++i) {
         const FlakeUV& cur = in[i];
-        const FlakeUV& next = in[(i + 1) % n];
-        const bool curIn = isIn(cur), nextIn = isIn(next);
+        const FlakeUV& next = in[i + 1 == n ? 0 : i + 1];
+        const bool nextIn = isIn(coord(next));
         FlakeUV hit;
         if (curIn && nextIn) {
             out[m++] = next;
@@ -92,6 +122,7 @@ int clipPolygon(const FlakeUV* in, int n, FlakeUV* out, int axis, float bound, b
                 out[m++] = next;
             }
         }
+        curIn = nextIn;
     }
     return m;
 }
@@ -103,10 +134,10 @@ float coveredFraction(const FlakeFootprint& f, const FlakeSquare& s) {
     FlakeUV a[16], b[16];
     int n = 4;
     for (int i = 0; i < 4; ++i) a[i] = f.corner[i];
-    n = clipPolygon(a, n, b, 0, s.uMin, true);
-    if (n > 0) n = clipPolygon(b, n, a, 1, s.vMin, true);
-    if (n > 0) n = clipPolygon(a, n, b, 0, s.uMax, false);
-    if (n > 0) n = clipPolygon(b, n, a, 1, s.vMax, false);
+    n = clipPolygon<0, true>(a, n, b, s.uMin);
+    if (n > 0) n = clipPolygon<1, true>(b, n, a, s.vMin);
+    if (n > 0) n = clipPolygon<0, false>(a, n, b, s.uMax);
+    if (n > 0) n = clipPolygon<1, false>(b, n, a, s.vMax);
     if (n == 0) return 0.0f;
 
     // The footprint lives at coordinates of order 1 while a deep leaf is tiny: summing the
@@ -119,7 +150,7 @@ float coveredFraction(const FlakeFootprint& f, const FlakeSquare& s) {
     float sum = 0.0f;
     for (int i = 0; i < n; ++i) {
         const FlakeUV& p = a[i];
-        const FlakeUV& q = a[(i + 1) % n];
+        const FlakeUV& q = a[i + 1 == n ? 0 : i + 1];
         sum = sum + (p.u * q.v - p.v * q.u);
     }
     return sum * 0.5f / ((s.vMax - s.vMin) * (s.uMax - s.uMin));

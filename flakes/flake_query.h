@@ -2,8 +2,8 @@
 // The footprint flake search: walks the quadtrees of the cells under a footprint's corners,
 // keeps every node that overlaps it, and at the leaves emits each flake's mirror direction with
 // a weight (the covered fraction of its leaf) or its colour times that weight, four flakes to a
-// block. The query lives inside every pooled BSDF and reuses its nodes and blocks, so a warm
-// search allocates nothing.
+// block. The query lives inside every pooled BSDF and reuses its walk stack and blocks, so a
+// warm search allocates nothing.
 
 #include <cstdint>
 #include <memory>
@@ -18,7 +18,6 @@
 #include "flakes/math4.h"
 #include "flakes/quadtree_split.h"
 #include "flakes/simd/lane_pair.h"
-#include "pools/block_sequence.h"
 
 namespace glitter {
 
@@ -62,17 +61,52 @@ public:
     FlakeBlock<T>* data = nullptr;
 };
 
+// A node of the walk, already known to overlap the footprint.
+struct FlakeWalkNode {
+    uint32_t seed;
+    int32_t count;
+    float uMin, vMin, uMax, vMax;
+    int32_t depth;
+    int32_t inside;  // wholly inside the footprint: no more geometry needed below it
+};
+
+// The walk's stack of nodes still to visit; grows by doubling and never shrinks. Depth first,
+// it holds at most three siblings per level below the node being visited (plus the roots).
+class FlakeWalkStack {
+public:
+    FlakeWalkStack() = default;
+    FlakeWalkStack(const FlakeWalkStack&) = delete;
+    FlakeWalkStack& operator=(const FlakeWalkStack&) = delete;
+    ~FlakeWalkStack() { delete[] data; }
+
+    void push(const FlakeWalkNode& node) {
+        if (size == capacity) grow();
+        data[size++] = node;
+    }
+    FlakeWalkNode pop() { return data[--size]; }
+
+    int32_t size = 0;
+    int32_t capacity = 0;
+    FlakeWalkNode* data = nullptr;
+
+private:
+    void grow() {
+        const int32_t grown = capacity < 64 ? 64 : capacity * 2;
+        FlakeWalkNode* fresh = new FlakeWalkNode[grown];
+        for (int32_t i = 0; i < size; ++i) fresh[i] = data[i];
+        delete[] data;
+        data = fresh;
+        capacity = grown;
+    }
+};
+
 template <class T>
 struct FlakeQuery {
-    FlakeQuery() : nodes(1000) {}
+    FlakeQuery() = default;
     FlakeQuery(const FlakeQuery&) = delete;
     FlakeQuery& operator=(const FlakeQuery&) = delete;
 
-    BlockSequence<FlakeNode> nodes;  // every node this query ever used
-    FlakeNode* queueHead = nullptr;  // FIFO of nodes still to visit
-    FlakeNode* queueTail = nullptr;
-    FlakeNode* freeNodes = nullptr;  // LIFO of nodes ready for reuse
-    int32_t queueLength = 0;
+    FlakeWalkStack stack;  // nodes still to visit
     FlakeBlockArray<T> blocks;  // the last search's result
     uint32_t flakeCount = 0;    // flakes emitted by the last search, filler lanes excluded
     FlakeVector viewDir{};      // incoming ray direction in the local frame
@@ -80,6 +114,7 @@ struct FlakeQuery {
     int32_t enabled = 0;        // nonzero: discrete flakes in use at this point
     float expectedFlakes = 0.0f;
     FlakeFootprint footprint{};  // translated so that the first cell is (0, 0)
+    FootprintBands bands{};      // of the footprint, for the walk's classifications
     int32_t cellCount = 0;
     int32_t cellX[4]{}, cellY[4]{};  // relative to the first cell
     uint32_t cellSeed[4]{};          // from the absolute cell integers
@@ -118,38 +153,6 @@ struct MissingNormals {
     int32_t slot[8];  // the flake's place in its leaf
     int lanes = 0;
 };
-
-template <class T>
-void pushNode(FlakeQuery<T>& q, const FlakeNode& value) {
-    FlakeNode* node = q.freeNodes;
-    if (node != nullptr) {
-        q.freeNodes = node->next;
-    } else {
-        node = q.nodes.allocate();
-    }
-    *node = value;
-    node->next = nullptr;
-    if (q.queueTail != nullptr) {
-        q.queueTail->next = node;
-    } else {
-        q.queueHead = node;
-    }
-    q.queueTail = node;
-    ++q.queueLength;
-}
-
-// Takes the head's values and puts its storage straight onto the free list.
-template <class T>
-FlakeNode popNode(FlakeQuery<T>& q) {
-    FlakeNode* node = q.queueHead;
-    q.queueHead = node->next;
-    if (q.queueHead == nullptr) q.queueTail = nullptr;
-    --q.queueLength;
-    const FlakeNode value = *node;
-    node->next = q.freeNodes;
-    q.freeNodes = node;
-    return value;
-}
 
 template <class T>
 FlakeBlock<T>& blockOf(FlakeQuery<T>& q, uint32_t flake) {
@@ -236,42 +239,23 @@ void setFlakeValue(FlakeBlock<T>& block, uint32_t lane, const FlakeRgb& color, f
     }
 }
 
-// Emits a leaf's flakes: from its memo entry when that holds them, otherwise drawn from the
-// leaf's sequence with their normals left to computeMissingNormals.
+// Draws a leaf's flakes (from `first` on in the result) from the leaf's sequence, their normals
+// left to computeMissingNormals, and claims the memo entry e (when not null) for them. Apart
+// from emitLeaf: most leaves are found in the memo, and this keeps that path small.
 template <class T>
-void emitLeaf(FlakeQuery<T>& q, MissingNormals<T>& m, const FlakeNode& node, float weight) {
-    const uint32_t first = q.flakeCount;
-    q.flakeCount += uint32_t(node.count);
-    q.blocks.resize(int32_t((q.flakeCount + 3u) / 4u));
-    LeafEntry<T>* e = q.cache ? q.cache->leafSlot(node.seed, node.count) : nullptr;
-    if (e != nullptr && e->ready != 0 && e->seed == node.seed && e->count == node.count &&
-        q.cache->current(e->claim)) {
-        for (int32_t f = 0; f < node.count; ++f) {
-            const uint32_t flake = first + uint32_t(f);
-            FlakeBlock<T>& block = blockOf(q, flake);
-            const uint32_t lane = flake % 4;
-            block.x[lane] = e->nx[f];
-            block.y[lane] = e->ny[f];
-            block.z[lane] = e->nz[f];
-            if constexpr (kPlainFlakes<T>) {
-                block.weight[lane] = weight;
-            } else {
-                setFlakeValue(block, lane, FlakeRgb{e->r[f], e->g[f], e->b[f]}, weight);
-            }
-        }
-        return;
-    }
+[[gnu::noinline]] void drawLeaf(FlakeQuery<T>& q, MissingNormals<T>& m, LeafEntry<T>* e,
+                                uint32_t first, uint32_t seed, int32_t count, float weight) {
     uint64_t claim = 0;
     if (e != nullptr) {
-        e->seed = node.seed;
-        e->count = node.count;
+        e->seed = seed;
+        e->count = count;
         e->claim = claim = q.cache->nextClaim();
         e->ready = 0;
     }
     // Flakes of zero weight are emitted too: they keep their place in the sequence.
     const FlakeParams& p = *q.params;
-    LeafFlakes leaf(node.seed);
-    for (int32_t f = 0; f < node.count; ++f) {
+    LeafFlakes leaf(seed);
+    for (int32_t f = 0; f < count; ++f) {
         const uint32_t flake = first + uint32_t(f);
         float a, b;
         FlakeRgb color{1.0f, 1.0f, 1.0f};
@@ -290,18 +274,47 @@ void emitLeaf(FlakeQuery<T>& q, MissingNormals<T>& m, const FlakeNode& node, flo
     }
 }
 
+// Emits a leaf's flakes: from its memo entry when that holds them, otherwise drawn.
+template <class T>
+[[gnu::always_inline]] inline void emitLeaf(FlakeQuery<T>& q, FlakeCache<T>* cache,
+                                            MissingNormals<T>& m, uint32_t seed, int32_t count,
+                                            float weight) {
+    const uint32_t first = q.flakeCount;
+    q.flakeCount += uint32_t(count);
+    q.blocks.resize(int32_t((q.flakeCount + 3u) / 4u));
+    LeafEntry<T>* e = cache != nullptr ? cache->leafSlot(seed, count) : nullptr;
+    if (e == nullptr || e->ready == 0 || e->seed != seed || e->count != count ||
+        !cache->current(e->claim)) {
+        drawLeaf(q, m, e, first, seed, count, weight);
+        return;
+    }
+    for (int32_t f = 0; f < count; ++f) {
+        const uint32_t flake = first + uint32_t(f);
+        FlakeBlock<T>& block = blockOf(q, flake);
+        const uint32_t lane = flake % 4;
+        block.x[lane] = e->nx[f];
+        block.y[lane] = e->ny[f];
+        block.z[lane] = e->nz[f];
+        if constexpr (kPlainFlakes<T>) {
+            block.weight[lane] = weight;
+        } else {
+            setFlakeValue(block, lane, FlakeRgb{e->r[f], e->g[f], e->b[f]}, weight);
+        }
+    }
+}
+
 // The four child counts of a node, from the memo when it has them.
 template <class T>
-void childCounts(FlakeQuery<T>& q, const FlakeNode& node, int32_t counts[4]) {
-    SplitCacheEntry* e = q.cache ? q.cache->splitSlot(node.seed, node.count) : nullptr;
-    if (e != nullptr && e->seed == node.seed && e->count == node.count) {
+inline void childCounts(FlakeCache<T>* cache, uint32_t seed, int32_t count, int32_t counts[4]) {
+    SplitCacheEntry* e = cache != nullptr ? cache->splitSlot(seed, count) : nullptr;
+    if (e != nullptr && e->seed == seed && e->count == count) {
         for (int k = 0; k < 4; ++k) counts[k] = e->children[k];
         return;
     }
-    splitCounts(node.seed, node.count, counts);
+    splitCounts(seed, count, counts);
     if (e != nullptr) {
-        e->seed = node.seed;
-        e->count = node.count;
+        e->seed = seed;
+        e->count = count;
         for (int k = 0; k < 4; ++k) e->children[k] = counts[k];
     }
 }
@@ -322,10 +335,17 @@ void mirrorFlakeNormals(FlakeQuery<T>& q) {
     }
 }
 
+// The weight of a leaf that the footprint covers in part: its covered fraction, clamped.
+template <class T>
+float leafWeight(const FlakeQuery<T>& q, const FlakeSquare& leaf) {
+    const float w = coveredFraction(q.footprint, leaf);
+    return !(w > 0.0f) ? 0.0f : (w >= 1.0f ? 1.0f : w);
+}
+
 // Over budget: drop the rest of the walk and shade this point without discrete flakes.
 template <class T>
 bool abandonFlakeSearch(FlakeQuery<T>& q) {
-    while (q.queueHead != nullptr) popNode(q);
+    q.stack.size = 0;
     q.flakeCount = 0;
     q.blocks.count = 0;
     q.enabled = 0;
@@ -359,60 +379,74 @@ bool searchFlakes(FlakeQuery<T>& q) {
     if (!q.cache && (q.cacheSize.splitBits > 0 || q.cacheSize.leafBits > 0)) {
         q.cache = std::make_unique<FlakeCache<T>>(q.cacheSize);
     }
-    if (q.cache) q.cache->bind(p);
+    FlakeCache<T>* const cache = q.cache.get();
+    if (cache != nullptr) cache->bind(p);
     detail::MissingNormals<T> missing;
     int64_t& nodesVisited = q.nodesVisited;
     nodesVisited = 0;
+    q.bands = footprintBands(q.footprint);
 
+    // Depth first, children in order: the leaves come out in the order a level-by-level walk
+    // reaches them, and every node is visited exactly once either way. Children are
+    // classified together when their parent is split, those outside dropped there; leaves are
+    // emitted straight from their parent.
+    const int32_t leafDepth = p.textureSubdivs;
+    const QuadrantClassifier quadrants(q.bands);
+    FlakeWalkStack& stack = q.stack;
     for (int32_t i = 0; i < q.cellCount; ++i) {
-        const FlakeNode root{q.cellSeed[i],
-                             p.numFlakes,
-                             float(q.cellX[i]),
-                             float(q.cellY[i]),
-                             float(int64_t(q.cellX[i]) + 1),
-                             float(int64_t(q.cellY[i]) + 1),
-                             0,
-                             nullptr};
-        detail::pushNode(q, root);
-        int32_t depth = 0;
-        int32_t levelRemaining = q.queueLength;
-
-        while (q.queueHead != nullptr) {
-            if (levelRemaining <= 0) {
-                levelRemaining = q.queueLength;
-                ++depth;
+        const FlakeSquare root{float(q.cellX[i]), float(q.cellY[i]),
+                               float(int64_t(q.cellX[i]) + 1), float(int64_t(q.cellY[i]) + 1)};
+        ++nodesVisited;
+        const BoxClass c = classifyBox(q.bands, root);
+        if (c == BoxClass::outside) continue;
+        if (leafDepth == 0) {
+            if (int64_t(q.flakeCount) + p.numFlakes > int64_t(kMaxFlakesPerSearch)) {
+                return detail::abandonFlakeSearch(q);
             }
-            FlakeNode node = detail::popNode(q);
-            --levelRemaining;
-            if (++nodesVisited > kMaxNodesPerSearch) return detail::abandonFlakeSearch(q);
+            detail::emitLeaf(q, cache, missing, q.cellSeed[i], p.numFlakes,
+                             c == BoxClass::inside ? 1.0f : detail::leafWeight(q, root));
+            continue;
+        }
+        stack.push({q.cellSeed[i], p.numFlakes, root.uMin, root.vMin, root.uMax, root.vMax, 0,
+                    c == BoxClass::inside ? 1 : 0});
 
-            const FlakeSquare square{node.uMin, node.vMin, node.uMax, node.vMax};
-            if (!node.inside) {
-                const BoxClass c = classifyBox(q.footprint, square);
-                if (c == BoxClass::outside) continue;
-                if (c == BoxClass::inside) node.inside = 1;
-            }
+        while (stack.size > 0) {
+            const FlakeWalkNode node = stack.pop();
+            int32_t counts[4];
+            detail::childCounts(cache, node.seed, node.count, counts);
+            nodesVisited += int32_t(counts[0] > 0) + int32_t(counts[1] > 0) +
+                            int32_t(counts[2] > 0) + int32_t(counts[3] > 0);
+            if (nodesVisited > kMaxNodesPerSearch) return detail::abandonFlakeSearch(q);
 
-            if (depth != p.textureSubdivs) {
-                int32_t counts[4];
-                detail::childCounts(q, node, counts);
-                FlakeNode children[4];
-                splitFlakeNode(node, counts, children);
-                for (const FlakeNode& child : children) {
-                    if (child.count > 0) detail::pushNode(q, child);
+            const float u[3] = {node.uMin, (node.uMin + node.uMax) * 0.5f, node.uMax};
+            const float v[3] = {node.vMin, (node.vMin + node.vMax) * 0.5f, node.vMax};
+            int outside = 0, inside = 0xF;
+            if (node.inside == 0) quadrants.classify(u, v, outside, inside);
+            // Quadrant k spans u[kU[k]]..u[kU[k] + 1] and v[kV[k]]..v[kV[k] + 1].
+            static constexpr int kU[4] = {0, 1, 1, 0};
+            static constexpr int kV[4] = {0, 0, 1, 1};
+            const uint32_t seed = 4u * node.seed;
+            const int32_t depth = node.depth + 1;
+            if (depth == leafDepth) {
+                for (int k = 0; k < 4; ++k) {
+                    if (counts[k] <= 0 || ((outside >> k) & 1) != 0) continue;
+                    float weight = 1.0f;
+                    if (((inside >> k) & 1) == 0) {
+                        const FlakeSquare leaf{u[kU[k]], v[kV[k]], u[kU[k] + 1], v[kV[k] + 1]};
+                        weight = detail::leafWeight(q, leaf);
+                    }
+                    if (int64_t(q.flakeCount) + counts[k] > int64_t(kMaxFlakesPerSearch)) {
+                        return detail::abandonFlakeSearch(q);
+                    }
+                    detail::emitLeaf(q, cache, missing, seed + uint32_t(k), counts[k], weight);
                 }
                 continue;
             }
-
-            float weight = 1.0f;
-            if (!node.inside) {
-                const float w = coveredFraction(q.footprint, square);
-                weight = !(w > 0.0f) ? 0.0f : (w >= 1.0f ? 1.0f : w);
+            for (int k = 3; k >= 0; --k) {
+                if (counts[k] <= 0 || ((outside >> k) & 1) != 0) continue;
+                stack.push({seed + uint32_t(k), counts[k], u[kU[k]], v[kV[k]], u[kU[k] + 1],
+                            v[kV[k] + 1], depth, (inside >> k) & 1});
             }
-            if (int64_t(q.flakeCount) + node.count > int64_t(kMaxFlakesPerSearch)) {
-                return detail::abandonFlakeSearch(q);
-            }
-            detail::emitLeaf(q, missing, node, weight);
         }
     }
 

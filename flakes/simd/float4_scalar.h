@@ -93,6 +93,9 @@ inline Mask4 operator>(const Float4& a, const Float4& b) {
 inline Mask4 operator>=(const Float4& a, const Float4& b) {
     return detail::compare(a, b, [](float x, float y) { return x >= y; });
 }
+inline Mask4 notLessEqual(const Float4& a, const Float4& b) {
+    return detail::compare(a, b, [](float x, float y) { return !(x <= y); });
+}
 
 inline Mask4 operator&(const Mask4& a, const Mask4& b) {
     return {{a.v[0] & b.v[0], a.v[1] & b.v[1], a.v[2] & b.v[2], a.v[3] & b.v[3]}};
@@ -128,6 +131,11 @@ inline Float4 asFloat(const Int4& a) {
 inline Float4 asFloat(const Mask4& m) {
     Float4 r;
     for (int i = 0; i < 4; ++i) r.v[i] = std::bit_cast<float>(m.v[i]);
+    return r;
+}
+inline Int4 asInt(const Mask4& m) {
+    Int4 r;
+    for (int i = 0; i < 4; ++i) r.v[i] = m.v[i];
     return r;
 }
 

@@ -54,6 +54,8 @@ inline Mask4 operator<(const Float4& a, const Float4& b) { return {_mm_cmplt_ps(
 inline Mask4 operator<=(const Float4& a, const Float4& b) { return {_mm_cmple_ps(a.v, b.v)}; }
 inline Mask4 operator>(const Float4& a, const Float4& b) { return {_mm_cmpgt_ps(a.v, b.v)}; }
 inline Mask4 operator>=(const Float4& a, const Float4& b) { return {_mm_cmpge_ps(a.v, b.v)}; }
+// !(a <= b): also set where either is NaN.
+inline Mask4 notLessEqual(const Float4& a, const Float4& b) { return {_mm_cmpnle_ps(a.v, b.v)}; }
 
 inline Mask4 operator&(const Mask4& a, const Mask4& b) { return {_mm_and_ps(a.v, b.v)}; }
 inline Mask4 operator|(const Mask4& a, const Mask4& b) { return {_mm_or_ps(a.v, b.v)}; }
@@ -68,6 +70,7 @@ inline Float4 select(const Mask4& m, const Float4& a, const Float4& b) {
 inline Int4 asInt(const Float4& a) { return Int4(_mm_castps_si128(a.v)); }
 inline Float4 asFloat(const Int4& a) { return Float4(_mm_castsi128_ps(a.v)); }
 inline Float4 asFloat(const Mask4& m) { return Float4(m.v); }
+inline Int4 asInt(const Mask4& m) { return Int4(_mm_castps_si128(m.v)); }
 
 inline Int4 operator+(const Int4& a, const Int4& b) { return Int4(_mm_add_epi32(a.v, b.v)); }
 inline Int4 operator-(const Int4& a, const Int4& b) { return Int4(_mm_sub_epi32(a.v, b.v)); }
