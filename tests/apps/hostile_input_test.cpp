@@ -14,8 +14,8 @@
 #include "apps/renderer/plugin_material.h"
 #include "platform/host/iparam_block2.h"
 #include "platform/host/scene_file.h"
+#include "tests/apps/program_test.h"
 #include "tests/apps/render_support.h"
-#include "tests/support/program_run.h"
 
 namespace glitter::renderer {
 namespace {
@@ -29,25 +29,11 @@ std::string bytesOf(T value) {
     return std::string(reinterpret_cast<const char*>(&value), sizeof value);
 }
 
-class Hostile : public ::testing::Test {
+class Hostile : public glitter::testing::ProgramTest {
   protected:
-    std::string at(const std::string& name) const { return folder / name; }
+    Hostile() : ProgramTest(GLITTER_HOST_EXE) {}
 
-    // Runs a program with `args` as words, "@/" standing for the test's folder and PLUGIN for
-    // the plug-in library; its status, with what it printed kept in `out` and `err`.
-    int run(const char* program, std::string args) {
-        for (auto at = args.find("@/"); at != std::string::npos; at = args.find("@/")) {
-            args.replace(at, 1, folder.path.string());
-        }
-        for (auto at = args.find("PLUGIN"); at != std::string::npos; at = args.find("PLUGIN")) {
-            args.replace(at, 6, GLITTER_PLUGIN_DLT);
-        }
-        const auto r = glitter::testing::runProgram(program, glitter::testing::words(args));
-        out = r.out;
-        err = r.err;
-        return r.status;
-    }
-    int host(const std::string& args) { return run(GLITTER_HOST_EXE, args); }
+    std::string at(const std::string& name) const { return folder / name; }
 
     // Replaces the one occurrence of `from` in the file.
     void patch(const std::string& name, const std::string& from, const std::string& to) {
@@ -57,10 +43,6 @@ class Hostile : public ::testing::Test {
         ASSERT_EQ(bytes.find(from, where + 1), std::string::npos);
         folder.write(name, bytes.replace(where, from.size(), to));
     }
-
-    glitter::testing::ScratchFolder folder;
-    std::string out;
-    std::string err;
 };
 
 TEST(ObjLoader, NumbersIndicesAndFacesAreCheckedAsWritten) {
@@ -71,35 +53,33 @@ TEST(ObjLoader, NumbersIndicesAndFacesAreCheckedAsWritten) {
     for (int i = 0; i < 4; ++i) triangles += "f 1 2 3\n";
     const struct {
         std::string text;
-        ObjLimits limits;
         std::string message;
+        ObjLimits limits{};
     } cases[] = {
-        {"v nan 0 0\n", {}, "line 1: a vertex has 'nan', which is not a finite number"},
-        {"\nv 0 inf 0\n", {}, "line 2: a vertex has 'inf'"},
-        {"v 0 0 abc\n", {}, "'abc', which is not"},
-        {"v 1e39 0 0\n", {}, "'1e39', which is not"},  // finite as a double only
-        {"v 0 0\n", {}, "a vertex needs at least 3 numbers, not 2"},
-        {"vt 0 nan\n", {}, "a texture coordinate has 'nan'"},
-        {"vn 0 -inf 1\n", {}, "a normal has '-inf'"},
+        {"v nan 0 0\n", "line 1: a vertex has 'nan', which is not a finite number"},
+        {"\nv 0 inf 0\n", "line 2: a vertex has 'inf'"},
+        {"v 0 0 abc\n", "'abc', which is not"},
+        {"v 1e39 0 0\n", "'1e39', which is not"},  // finite as a double only
+        {"v 0 0\n", "a vertex needs at least 3 numbers, not 2"},
+        {"vt 0 nan\n", "a texture coordinate has 'nan'"},
+        {"vn 0 -inf 1\n", "a normal has '-inf'"},
         {tri + "f 1 2 4294967299\n",
-         {},
          "line 4: a face refers to vertex 4294967299, but the file has 3 vertices"},
-        {tri + "f 1 2 3 4\n", {}, "vertex 4, but the file has 3 vertices"},
-        {tri + "f 0 1 2\n", {}, "vertex 0, but"},
-        {tri + "f -4 -3 -1\n", {}, "vertex -4, but the file has only 3 before it"},
-        {"f -1 -2 -3\n" + tri, {}, "vertex -1, but the file has only 0 before it"},
-        {tri + "f 1 2 99999999999999999999\n", {}, "vertex 99999999999999999999, but"},
-        {tri + "f -9223372036854775808 1 2\n", {}, "vertex -9223372036854775808, but"},
+        {tri + "f 1 2 3 4\n", "vertex 4, but the file has 3 vertices"},
+        {tri + "f 0 1 2\n", "vertex 0, but"},
+        {tri + "f -4 -3 -1\n", "vertex -4, but the file has only 3 before it"},
+        {"f -1 -2 -3\n" + tri, "vertex -1, but the file has only 0 before it"},
+        {tri + "f 1 2 99999999999999999999\n", "vertex 99999999999999999999, but"},
+        {tri + "f -9223372036854775808 1 2\n", "vertex -9223372036854775808, but"},
         {tri + "vt 0 0\nf 1/1 2/2 3/1\n",
-         {},
          "texture coordinate 2, but the file has 1 texture coordinates"},
-        {tri + "vn 0 0 1\nf 1//1 2//-2 3//1\n", {}, "normal -2, but the file has only 1 before"},
-        {tri + "f 1/x 2 3\n", {}, "has 'x' where a texture coordinate index belongs"},
-        {tri + "f 1 2\n", {}, "a face needs at least 3 corners, not 2"},
-        {hugeFace, {}, "line 4: a face has more than 256 corners"},
-        {tri, {2}, "line 3: the mesh has more than 2 vertices; --mesh-limit raises the limit"},
-        {triangles, {3}, "line 7: the mesh has more than 3 triangles; --mesh-limit raises"},
-        {"# nothing\n", {}, "OBJ file 'mesh.obj' holds no triangle"},
+        {tri + "vn 0 0 1\nf 1//1 2//-2 3//1\n", "normal -2, but the file has only 1 before"},
+        {tri + "f 1/x 2 3\n", "has 'x' where a texture coordinate index belongs"},
+        {tri + "f 1 2\n", "a face needs at least 3 corners, not 2"},
+        {hugeFace, "line 4: a face has more than 256 corners"},
+        {tri, "line 3: the mesh has more than 2 vertices; --mesh-limit raises the limit", {2}},
+        {triangles, "line 7: the mesh has more than 3 triangles; --mesh-limit raises", {3}},
+        {"# nothing\n", "OBJ file 'mesh.obj' holds no triangle"},
     };
     for (const auto& c : cases) {
         const std::string message =
@@ -198,7 +178,7 @@ TEST_F(Hostile, LongLegalOutputNamesAreWrittenAndTooLongOnesRefusedBeforeRenderi
     EXPECT_EQ(errorOf<ImageWriteError>([&] { checkImagePath(tooLong); }),
               "cannot write '" + tooLong + "': File name too long");
     const std::string scene = std::string(249, 's') + ".scene";
-    EXPECT_EQ(host("new PLUGIN --out @/" + scene), 0) << err;
+    EXPECT_EQ(run("new PLUGIN --out @/" + scene).status, 0);
     // No temporary file left behind.
     EXPECT_EQ(folder.files(), (std::vector<std::string>{scene, fs::path(longest).filename()}));
 }
@@ -228,30 +208,29 @@ TEST_F(Hostile, AFullDiskNamesTheTargetNotTheTemporaryFile) {
 }
 
 TEST_F(Hostile, StoredValuesOutsideTheirRangesAreClampedOrRefused) {
-    ASSERT_EQ(host("new PLUGIN --out @/s.scene --set reflection_filter=0.25,0.5,0.75 "
-                   "--key hilight_glossiness@-2147483647=0.25 --key hilight_glossiness@12345=0.5 "
-                   "--key hilight_glossiness@2147483646=0.75"),
-              0)
-        << err;
+    ASSERT_EQ(run("new PLUGIN --out @/s.scene --set reflection_filter=0.25,0.5,0.75 "
+                  "--key hilight_glossiness@-2147483647=0.25 --key hilight_glossiness@12345=0.5 "
+                  "--key hilight_glossiness@2147483646=0.75")
+                  .status,
+              0);
     // Colours load clamped into their range and render cleanly; shown key times type back.
     patch("s.scene", bytesOf(0.25f) + bytesOf(0.5f) + bytesOf(0.75f),
           bytesOf(-3e38f) + bytesOf(3e38f) + bytesOf(0.75f));
-    ASSERT_EQ(host("show PLUGIN --scene @/s.scene"), 0) << err;
-    EXPECT_NE(out.find(" 0,1000,0.75 "), std::string::npos) << out;
-    EXPECT_NE(out.find("@-2147483647=0.25 @12345=0.5 @2147483646=0.75"), std::string::npos) << out;
-    EXPECT_EQ(run(GLITTER_RENDER_EXE, "--material @/s.scene --size 16x9 --spp 1 --out @/c.png"), 0)
-        << err;
-    EXPECT_EQ(err.find("non-finite"), std::string::npos) << err;
+    const std::string shown = run("show PLUGIN --scene @/s.scene").out;
+    EXPECT_NE(shown.find(" 0,1000,0.75 "), std::string::npos) << shown;
+    EXPECT_NE(shown.find("@-2147483647=0.25 @12345=0.5 @2147483646=0.75"), std::string::npos);
+    const auto r =
+        run("--material @/s.scene --size 16x9 --spp 1 --out @/c.png", GLITTER_RENDER_EXE);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("non-finite"), std::string::npos) << r.err;
     // Keys outside the time line are refused.
     int previous = 12345;
     for (const int extreme : {INT_MIN, INT_MAX}) {
         patch("s.scene", bytesOf(previous) + bytesOf(0.5f), bytesOf(extreme) + bytesOf(0.5f));
         previous = extreme;
-        EXPECT_EQ(host("show PLUGIN --scene @/s.scene"), 1);
-        EXPECT_NE(err.find("has a key at time " + std::to_string(extreme) +
-                           ", outside the time line (-2147483647 to 2147483646)"),
-                  std::string::npos)
-            << err;
+        expectRefusals({"1 show PLUGIN --scene @/s.scene | has a key at time " +
+                        std::to_string(extreme) +
+                        ", outside the time line (-2147483647 to 2147483646)"});
     }
 }
 
@@ -261,24 +240,18 @@ TEST_F(Hostile, TheKeyLimitSaysThatItRefused) {
         PluginLibrary library(GLITTER_PLUGIN_DLT);
         PluginMaterial material(library);
         host::IParamBlock2* block = material.material().GetParamBlock(0);
-        host::ParamID id = -1;
-        for (int i = 0; i < block->NumParams(); ++i) {
-            const host::ParamDef& def = block->GetDesc()->GetParamDef(i);
-            if (def.internalName.toUtf8() == "hilight_glossiness") id = def.id;
-        }
         for (int t = 0; t < host::IParamBlock2::kMaxKeys; ++t) {
-            ASSERT_TRUE(block->SetKey(id, t, 0.5f));
+            ASSERT_TRUE(block->SetKey(0, t, 0.5f));  // hilight_glossiness
         }
         host::Scene saved;
         saved.AddMaterial(&material.material());
         std::string error;
         ASSERT_EQ(host::SaveSceneFile(saved, scene, error), host::IO_OK) << error;
     }
-    EXPECT_EQ(host("edit PLUGIN --scene @/full.scene --key hilight_glossiness@100000=0.5"), 1);
-    EXPECT_NE(err.find("hilight_glossiness: no key added at 100000: the parameter has 100000 "
-                       "keys, the limit"),
-              std::string::npos)
-        << err;
+    expectRefusals(
+        {"1 edit PLUGIN --scene @/full.scene --key hilight_glossiness@100000=0.5 | "
+         "hilight_glossiness: no key added at 100000: the parameter has 100000 keys, "
+         "the limit"});
 }
 
 }  // namespace
