@@ -3,7 +3,7 @@
 // non-zero with a message and leaves no file.
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include <regex>
 
 #include "apps/host/cli_error.h"
 #include "apps/host/command_line.h"
@@ -92,19 +92,12 @@ class HostCliProgram : public glitter::testing::ProgramTest {
     HostCliProgram() : ProgramTest(GLITTER_HOST_EXE) {}
 };
 
-/// The row of `show` or `rollouts` output that starts with `name`, as single-spaced words.
+/// The row of `show` or `rollouts` output that starts with `name`, runs of spaces made one.
 std::string rowOf(const std::string& output, const std::string& name) {
-    std::istringstream lines(output);
-    for (std::string line; std::getline(lines, line);) {
-        if (line.rfind(name + " ", 0) == 0) {
-            std::string text;
-            for (char c : line) {
-                if (c != ' ' || text.empty() || text.back() != ' ') text += c;
-            }
-            return text;
-        }
-    }
-    return "";
+    const std::string squeezed = std::regex_replace(output, std::regex(" +"), " ");
+    std::smatch row;
+    std::regex_search(squeezed, row, std::regex("(^|\n)(" + name + " [^\n]*)"));
+    return row[2];
 }
 
 TEST_F(HostCliProgram, HelpAndUsage) {
@@ -280,14 +273,14 @@ TEST_F(HostCliProgram, RolloutsShowFlakeControlsDisabledWithFlakesOff) {
         << loaded.out;
     // Which controls the material's switches enable is the plug-in's own (its tests pin every
     // one); the host reports them as the dialog has them.
-    EXPECT_EQ(rowOf(loaded.out, "  enable_flakes"), " enable_flakes check box 131 enabled");
-    EXPECT_EQ(rowOf(loaded.out, "  blend_max"), " blend_max float spinner 101, 100 disabled");
+    EXPECT_EQ(rowOf(loaded.out, " enable_flakes"), " enable_flakes check box 131 enabled");
+    EXPECT_EQ(rowOf(loaded.out, " blend_max"), " blend_max float spinner 101, 100 disabled");
 
     // Switching flakes off with the dialog open must end in the same controls.
     EXPECT_EQ(run("rollouts PLUGIN --set enable_flakes=off").out, loaded.out);
     const auto on = run("rollouts PLUGIN");
-    EXPECT_NE(rowOf(on.out, "  num_flakes").find(" enabled"), std::string::npos);
-    EXPECT_NE(rowOf(on.out, "  saturation").find(" disabled"),
+    EXPECT_NE(rowOf(on.out, " num_flakes").find(" enabled"), std::string::npos);
+    EXPECT_NE(rowOf(on.out, " saturation").find(" disabled"),
               std::string::npos);  // random_hue off
 }
 

@@ -10,9 +10,9 @@
 #include <thread>
 #include <vector>
 
+#include "apps/plugin_loader/plugin_library.h"
 #include "apps/renderer/material_source.h"
 #include "apps/renderer/parameter_setting.h"
-#include "apps/plugin_loader/plugin_library.h"
 #include "apps/renderer/unique_message_log.h"
 #include "platform/host/checker_texmap.h"
 #include "platform/host/iparam_block2.h"
@@ -41,16 +41,10 @@ class PluginMaterialTest : public ::testing::Test {
 TEST_F(PluginMaterialTest, SetsEveryTypeByName) {
     EXPECT_EQ(library.materialClass().SuperClassID(), host::MATERIAL_CLASS_ID);
     // Range ends are values like any other.
-    for (const ParameterSetting& s :
-         std::vector<ParameterSetting>{{"num_flakes", "2000000000"},
-                                       {"texture_subdivs", "0"},
-                                       {"texture_subdivs", "22"},
-                                       {"hilight_glossiness", "0.75"},
-                                       {"enable_flakes", "off"},
-                                       {"random_hue", "yes"},
-                                       {"reflection_filter", "0.5,0.25,1"},
-                                       {"reflection_map", "checker:4"}}) {
-        material.set(s);
+    for (const char* setting : {"num_flakes=2000000000", "texture_subdivs=0", "texture_subdivs=22",
+                                "hilight_glossiness=0.75", "enable_flakes=off", "random_hue=yes",
+                                "reflection_filter=0.5,0.25,1", "reflection_map=checker:4"}) {
+        material.set(parseParameterSetting(setting));
     }
     EXPECT_EQ(material.intValue("num_flakes"), 2000000000);
     EXPECT_EQ(material.intValue("texture_subdivs"), 22);
