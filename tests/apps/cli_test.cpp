@@ -129,10 +129,9 @@ TEST_F(CliProgram, DefaultSceneSaysWhatItChoseAndLeavesTheCommandLinesChoicesAlo
         {"--help", {"--camera close|far"}},
     };
     for (const auto& [args, says] : runs) {
-        const auto r = run(args + " --size 8x6 --out @/x.png");
-        EXPECT_EQ(r.status, 0) << r.err;
+        const std::string out = ok(args + " --size 8x6 --out @/x.png");
         for (const std::string& said : says) {
-            EXPECT_NE(r.out.find(said), std::string::npos) << said << " in " << r.out;
+            EXPECT_NE(out.find(said), std::string::npos) << said << " in " << out;
         }
     }
 }

@@ -101,21 +101,19 @@ std::string rowOf(const std::string& output, const std::string& name) {
 }
 
 TEST_F(HostCliProgram, HelpAndUsage) {
-    const auto overview = run("--help");
-    EXPECT_EQ(overview.status, 0);
+    const std::string overview = ok("--help");
     for (const std::string command : {"classes", "show", "new", "edit", "rollouts"}) {
-        EXPECT_NE(overview.out.find("  " + command + " "), std::string::npos) << command;
-        const auto help = run(command + " --help");
-        EXPECT_EQ(help.status, 0);
-        EXPECT_EQ(help.out.rfind("Usage: glitter-host " + command, 0), 0u) << help.out;
-        EXPECT_EQ(run("help " + command).out, help.out);
+        EXPECT_NE(overview.find("  " + command + " "), std::string::npos) << command;
+        const std::string help = ok(command + " --help");
+        EXPECT_EQ(help.rfind("Usage: glitter-host " + command, 0), 0u) << help;
+        EXPECT_EQ(ok("help " + command), help);
     }
     EXPECT_NE(run("").err.find("Try 'glitter-host --help'"), std::string::npos);
 }
 
 TEST_F(HostCliProgram, RefusalsExitWithTheReasonAndLeaveNoFile) {
     folder.write("text.dlt", "not a library");
-    ASSERT_EQ(run("new PLUGIN --out @/good.scene").status, 0);
+    ok("new PLUGIN --out @/good.scene");
     const std::string good = readFile(folder / "good.scene");
     expectRefusals({
         "2 | no command",
@@ -181,14 +179,13 @@ TEST_F(HostCliProgram, RefusalsExitWithTheReasonAndLeaveNoFile) {
 TEST_F(HostCliProgram, ListsThePluginsClasses) {
     // Without PLUGIN the program finds the library it was built with.
     for (const std::string args : {"classes --plugin=PLUGIN", "classes"}) {
-        const auto r = run(args);
-        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string out = ok(args);
         for (const char* expected :
              {"Description  KuvoStochasticFlakesMtl material\n",
               "Version      0x42042c00 (release 0x4204, API 44, SDK revision 0)\n",
               "  browser icons     3 images of 11x11 (inactive 0, active 1, disabled 2)\n",
               "  parameter blocks  \"StochasticFlakesMtl parameters\" (id 0): 21 parameters"}) {
-            EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\nin\n" << r.out;
+            EXPECT_NE(out.find(expected), std::string::npos) << expected << "\nin\n" << out;
         }
     }
 }
@@ -208,11 +205,10 @@ TEST_F(HostCliProgram, NewThenShowRoundTripsValuesAndKeys) {
                             (folder / "a.scene") + "\n");
     EXPECT_EQ(folder.files(), std::vector<std::string>{"a.scene"});  // no temporary left behind
 
-    const auto shown = run("show PLUGIN --scene @/a.scene --time 50");
-    ASSERT_EQ(shown.status, 0) << shown.err;
-    EXPECT_EQ(shown.out.rfind("Material \"Sparkle ✨\" (KuvoStochasticFlakesMtl), class id "
-                              "(0x6113692d, 0x4e1d1282)\n",
-                              0),
+    const std::string shown = ok("show PLUGIN --scene @/a.scene --time 50");
+    EXPECT_EQ(shown.rfind("Material \"Sparkle ✨\" (KuvoStochasticFlakesMtl), class id "
+                          "(0x6113692d, 0x4e1d1282)\n",
+                          0),
               0u);
     // Between two keys a float holds for the instant alone; after a bool's last key, from it on.
     for (const char* row :
@@ -225,63 +221,49 @@ TEST_F(HostCliProgram, NewThenShowRoundTripsValuesAndKeys) {
           "num_flakes 3 int 2000000000 1 to 2000000000 forever", "random_hue 14 bool on - forever",
           "enable_flakes_in_mtl_editor 7 bool on - forever",
           "subdivs 2 int 8 1 to 1000 forever"}) {  // the last a default
-        const std::string name(row, std::string(row).find(' '));
-        EXPECT_EQ(rowOf(shown.out, name), row);
+        EXPECT_EQ(rowOf(shown, std::string(row, std::string(row).find(' '))), row);
     }
     // The material's own validity is no wider than that of its keyed parameters.
-    EXPECT_NE(shown.out.find("At time 50; the material's values hold 50\n"), std::string::npos)
-        << shown.out;
+    EXPECT_NE(shown.find("At time 50; the material's values hold 50\n"), std::string::npos);
 
-    const auto early =
-        run("show PLUGIN --scene @/a.scene --time -5 --param blur_angle --param enable_flakes");
-    ASSERT_EQ(early.status, 0) << early.err;
-    EXPECT_EQ(rowOf(early.out, "blur_angle"), "blur_angle 4 float 2 0 to 20 (-inf, 0] @0=2 @100=4");
-    EXPECT_EQ(rowOf(early.out, "enable_flakes"),
-              "enable_flakes 5 bool on - (-inf, 9] @0=on @10=off");
-    EXPECT_EQ(rowOf(early.out, "subdivs"), "");
+    const std::string early =
+        ok("show PLUGIN --scene @/a.scene --time -5 --param blur_angle --param enable_flakes");
+    EXPECT_EQ(rowOf(early, "blur_angle"), "blur_angle 4 float 2 0 to 20 (-inf, 0] @0=2 @100=4");
+    EXPECT_EQ(rowOf(early, "enable_flakes"), "enable_flakes 5 bool on - (-inf, 9] @0=on @10=off");
+    EXPECT_EQ(rowOf(early, "subdivs"), "");
 }
 
 TEST_F(HostCliProgram, EditChangesOnlyWhatItIsTold) {
-    ASSERT_EQ(
-        run("new PLUGIN --out @/a.scene --key lightness@0=0.25 --key lightness@20=0.4").status, 0);
+    ok("new PLUGIN --out @/a.scene --key lightness@0=0.25 --key lightness@20=0.4");
     const std::string original = readFile(folder / "a.scene");
-    const auto edited =
-        run("edit PLUGIN --scene @/a.scene --out @/b.scene --name Edited --set "
-            "subdivs=20 --time 20 --set lightness=0.75");
-    ASSERT_EQ(edited.status, 0) << edited.err;
+    ok("edit PLUGIN --scene @/a.scene --out @/b.scene --name Edited --set subdivs=20 --time 20 "
+       "--set lightness=0.75");
     EXPECT_EQ(readFile(folder / "a.scene"), original);
-
-    const auto shown = run("show PLUGIN --scene @/b.scene --material Edited");
-    ASSERT_EQ(shown.status, 0) << shown.err;
-    EXPECT_EQ(rowOf(shown.out, "subdivs"), "subdivs 2 int 20 1 to 1000 forever");
+    const std::string shown = ok("show PLUGIN --scene @/b.scene --material Edited");
+    EXPECT_EQ(rowOf(shown, "subdivs"), "subdivs 2 int 20 1 to 1000 forever");
     // --set on a keyed parameter sets the key at --time.
-    EXPECT_EQ(rowOf(shown.out, "lightness"),
+    EXPECT_EQ(rowOf(shown, "lightness"),
               "lightness 18 float 0.25 0 to 1 (-inf, 0] @0=0.25 @20=0.75");
-
     // In place, and --unkey keeps the value at --time.
-    ASSERT_EQ(run("edit PLUGIN --scene @/b.scene --time 10 --unkey=lightness").status, 0);
-    EXPECT_EQ(rowOf(run("show PLUGIN --scene @/b.scene --param lightness").out, "lightness"),
+    ok("edit PLUGIN --scene @/b.scene --time 10 --unkey=lightness");
+    EXPECT_EQ(rowOf(ok("show PLUGIN --scene @/b.scene --param lightness"), "lightness"),
               "lightness 18 float 0.5 0 to 1 forever");
     EXPECT_EQ(folder.files(), (std::vector<std::string>{"a.scene", "b.scene"}));
 }
 
 TEST_F(HostCliProgram, RolloutsShowFlakeControlsDisabledWithFlakesOff) {
-    ASSERT_EQ(run("new PLUGIN --out @/off.scene --set enable_flakes=off").status, 0);
-    const auto loaded = run("rollouts PLUGIN --scene @/off.scene");
-    ASSERT_EQ(loaded.status, 0) << loaded.err;
-    EXPECT_NE(loaded.out.find("Rollout \"Advanced parameters\" (map 2, closed)"), std::string::npos)
-        << loaded.out;
+    ok("new PLUGIN --out @/off.scene --set enable_flakes=off");
+    const std::string loaded = ok("rollouts PLUGIN --scene @/off.scene");
+    EXPECT_NE(loaded.find("Rollout \"Advanced parameters\" (map 2, closed)"), std::string::npos);
     // Which controls the material's switches enable is the plug-in's own (its tests pin every
     // one); the host reports them as the dialog has them.
-    EXPECT_EQ(rowOf(loaded.out, " enable_flakes"), " enable_flakes check box 131 enabled");
-    EXPECT_EQ(rowOf(loaded.out, " blend_max"), " blend_max float spinner 101, 100 disabled");
-
+    EXPECT_EQ(rowOf(loaded, " enable_flakes"), " enable_flakes check box 131 enabled");
+    EXPECT_EQ(rowOf(loaded, " blend_max"), " blend_max float spinner 101, 100 disabled");
     // Switching flakes off with the dialog open must end in the same controls.
-    EXPECT_EQ(run("rollouts PLUGIN --set enable_flakes=off").out, loaded.out);
-    const auto on = run("rollouts PLUGIN");
-    EXPECT_NE(rowOf(on.out, " num_flakes").find(" enabled"), std::string::npos);
-    EXPECT_NE(rowOf(on.out, " saturation").find(" disabled"),
-              std::string::npos);  // random_hue off
+    EXPECT_EQ(ok("rollouts PLUGIN --set enable_flakes=off"), loaded);
+    const std::string on = ok("rollouts PLUGIN");
+    EXPECT_NE(rowOf(on, " num_flakes").find(" enabled"), std::string::npos);
+    EXPECT_NE(rowOf(on, " saturation").find(" disabled"), std::string::npos);  // random_hue off
 }
 
 }  // namespace

@@ -44,11 +44,9 @@ class Hostile : public glitter::testing::ProgramTest {
   protected:
     Hostile() : ProgramTest(GLITTER_HOST_EXE) {}
 
-    std::string at(const std::string& name) const { return folder / name; }
-
     // Replaces the one occurrence of `from` in the file.
     void patch(const std::string& name, const std::string& from, const std::string& to) {
-        std::string bytes = readFile(at(name));
+        std::string bytes = readFile(folder / name);
         const std::size_t where = bytes.find(from);
         ASSERT_NE(where, std::string::npos);
         ASSERT_EQ(bytes.find(from, where + 1), std::string::npos);
@@ -121,8 +119,6 @@ TEST(ObjLoader, FacesLoadAsWritten) {
         quad.fillHit(t, 0.25, 0.25, 1.0, hit);
         EXPECT_NEAR(hit.uvw.x, 2.0 * hit.point.x, 1e-6);
         EXPECT_NEAR(hit.uvw.y, -2.0 * hit.point.z, 1e-6);
-        EXPECT_LT(length(hit.uvwBasis.dPdu - Vector(0.5f, 0, 0)), 1e-6f);
-        EXPECT_LT(length(hit.uvwBasis.dPdv - Vector(0, 0, -0.5f)), 1e-6f);
         EXPECT_EQ(hit.shadingNormal, Vector(0, 1, 0));
         EXPECT_EQ(hit.geometricNormal, Vector(0, 1, 0));  // follows the file's normals
     }
@@ -146,22 +142,23 @@ TEST(ObjLoader, FacesLoadAsWritten) {
 }
 
 TEST_F(Hostile, OnlyRegularFilesWithinTheLimitsAreRead) {
-    ASSERT_EQ(mkfifo(at("fifo.obj").c_str(), 0600), 0);
-    std::ofstream(at("big.obj")) << std::string(129, '#');
-    ASSERT_EQ(mkfifo(at("fifo.scene").c_str(), 0600), 0);
-    std::ofstream(at("big.scene")) << "GLTSCENE";
-    fs::resize_file(at("big.scene"), host::kMaxSceneFileBytes + 1);  // sparse: nothing to read
+    ASSERT_EQ(mkfifo((folder / "fifo.obj").c_str(), 0600), 0);
+    std::ofstream(folder / "big.obj") << std::string(129, '#');
+    ASSERT_EQ(mkfifo((folder / "fifo.scene").c_str(), 0600), 0);
+    std::ofstream(folder / "big.scene") << "GLTSCENE";
+    fs::resize_file(folder / "big.scene", host::kMaxSceneFileBytes + 1);  // sparse
 
+    const std::string missing = folder / "missing.obj";
     const struct {
         std::string path;
-        ObjLimits limits;
         std::string message;
+        ObjLimits limits{};
     } meshes[] = {
-        {at("fifo.obj"), {}, "is not a regular file"},
-        {"/dev/zero", {}, "is not a regular file"},
-        {folder.path.string(), {}, "is a directory"},
-        {at("missing.obj"), {}, "cannot read OBJ file '" + at("missing.obj") + "': No such file"},
-        {at("big.obj"), {1}, "has 129 bytes, more than 128; --mesh-limit raises the limit"},
+        {folder / "fifo.obj", "is not a regular file"},
+        {"/dev/zero", "is not a regular file"},
+        {folder.path.string(), "is a directory"},
+        {missing, "cannot read OBJ file '" + missing + "': No such file"},
+        {folder / "big.obj", "has 129 bytes, more than 128; --mesh-limit raises the limit", {1}},
     };
     for (const auto& m : meshes) {
         const std::string message = errorOf<SceneError>([&] { loadObj(m.path, m.limits); });
@@ -169,8 +166,8 @@ TEST_F(Hostile, OnlyRegularFilesWithinTheLimitsAreRead) {
         EXPECT_NE(message.find(m.path), std::string::npos) << message;
     }
     const std::pair<std::string, std::string> scenes[] = {
-        {at("fifo.scene"), "is not a regular file"},
-        {at("big.scene"), "bytes, more than a stored scene may have (67108864)"},
+        {folder / "fifo.scene", "is not a regular file"},
+        {folder / "big.scene", "bytes, more than a stored scene may have (67108864)"},
     };
     for (const auto& [path, expected] : scenes) {
         host::ClassDirectory classes;
@@ -182,14 +179,14 @@ TEST_F(Hostile, OnlyRegularFilesWithinTheLimitsAreRead) {
 }
 
 TEST_F(Hostile, LongLegalOutputNamesAreWrittenAndTooLongOnesRefusedBeforeRendering) {
-    const std::string longest = at(std::string(251, 'x') + ".png");  // 255 bytes, the most
-    const std::string tooLong = at(std::string(252, 'x') + ".png");
+    const std::string longest = folder / std::string(251, 'x') + ".png";  // 255 bytes, the most
+    const std::string tooLong = folder / std::string(252, 'x') + ".png";
     EXPECT_NO_THROW(checkImagePath(longest));
     writeImage(Image(4, 3), longest);
     EXPECT_EQ(errorOf<ImageWriteError>([&] { checkImagePath(tooLong); }),
               "cannot write '" + tooLong + "': File name too long");
     const std::string scene = std::string(249, 's') + ".scene";
-    EXPECT_EQ(run("new PLUGIN --out @/" + scene).status, 0);
+    ok("new PLUGIN --out @/" + scene);
     // No temporary file left behind.
     EXPECT_EQ(folder.files(), (std::vector<std::string>{scene, fs::path(longest).filename()}));
 }
@@ -209,8 +206,10 @@ TEST_F(Hostile, AFullDiskNamesTheTargetNotTheTemporaryFile) {
     small.rlim_cur = 200;  // a write past 200 bytes fails with EFBIG, as on a full disk
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     for (const char* name : {"full.png", "full.exr"}) {
-        const std::string message = errorOf<ImageWriteError>([&] { writeImage(image, at(name)); });
-        EXPECT_EQ(message.rfind("cannot write '" + at(name) + "': ", 0), 0u) << name << message;
+        const std::string message =
+            errorOf<ImageWriteError>([&] { writeImage(image, folder / name); });
+        EXPECT_EQ(message.rfind("cannot write '" + (folder / name) + "': ", 0), 0u)
+            << name << message;
         EXPECT_EQ(message.find(".glitter"), std::string::npos) << message;
     }
     setrlimit(RLIMIT_FSIZE, &saved);
@@ -219,15 +218,13 @@ TEST_F(Hostile, AFullDiskNamesTheTargetNotTheTemporaryFile) {
 }
 
 TEST_F(Hostile, StoredValuesOutsideTheirRangesAreClampedOrRefused) {
-    ASSERT_EQ(run("new PLUGIN --out @/s.scene --set reflection_filter=0.25,0.5,0.75 "
-                  "--key hilight_glossiness@-2147483647=0.25 --key hilight_glossiness@12345=0.5 "
-                  "--key hilight_glossiness@2147483646=0.75")
-                  .status,
-              0);
+    ok("new PLUGIN --out @/s.scene --set reflection_filter=0.25,0.5,0.75 "
+       "--key hilight_glossiness@-2147483647=0.25 --key hilight_glossiness@12345=0.5 "
+       "--key hilight_glossiness@2147483646=0.75");
     // Colours load clamped into their range and render cleanly; shown key times type back.
     patch("s.scene", bytesOf(0.25f) + bytesOf(0.5f) + bytesOf(0.75f),
           bytesOf(-3e38f) + bytesOf(3e38f) + bytesOf(0.75f));
-    const std::string shown = run("show PLUGIN --scene @/s.scene").out;
+    const std::string shown = ok("show PLUGIN --scene @/s.scene");
     EXPECT_NE(shown.find(" 0,1000,0.75 "), std::string::npos) << shown;
     EXPECT_NE(shown.find("@-2147483647=0.25 @12345=0.5 @2147483646=0.75"), std::string::npos);
     const auto r =
@@ -246,7 +243,7 @@ TEST_F(Hostile, StoredValuesOutsideTheirRangesAreClampedOrRefused) {
 }
 
 TEST_F(Hostile, TheKeyLimitSaysThatItRefused) {
-    const std::string scene = at("full.scene");
+    const std::string scene = folder / "full.scene";
     {
         PluginLibrary library(GLITTER_PLUGIN_DLT);
         PluginMaterial material(library);

@@ -30,6 +30,13 @@ class ProgramTest : public ::testing::Test {
         return run(words(args), other);
     }
 
+    /// The standard output of a command that must succeed.
+    std::string ok(const std::string& args) {
+        const ProgramRun r = run(args);
+        EXPECT_EQ(r.status, 0) << args << ": " << r.err;
+        return r.out;
+    }
+
     /// Each row "STATUS ARGS | MESSAGE" is a command (`prefix` and ARGS) that must exit with
     /// STATUS and MESSAGE in its error output, print nothing on standard output when STATUS is 1
     /// and leave the scene folder as it was.
