@@ -38,13 +38,6 @@ TEST(CliOptions, ParsesEveryOptionInBothForms) {
               "reflection_map constant:1,0,0");
     EXPECT_EQ(describe(parseCommandLine({"--clamp-indirect", "0", "--light-spread=0"})),
               "0 0 0 640x360 glitter.png far 1 0 0 default  ");
-    EXPECT_TRUE(o.material.pluginPath.empty());
-    resolvePluginPath(o);
-    EXPECT_EQ(o.material.pluginPath, "lib.dlt");
-    // Without --plugin, the library built with the program; "builtin" is the stand-in.
-    CliOptions d = parseCommandLine({});
-    resolvePluginPath(d);
-    EXPECT_TRUE(std::filesystem::equivalent(d.material.pluginPath, GLITTER_PLUGIN_DLT));
 
     // Frames are numbered before the extension.
     EXPECT_EQ(frameOutputPath("out/render.png", 0, 1), "out/render.png");

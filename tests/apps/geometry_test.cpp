@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <set>
-#include <vector>
 
 #include "apps/renderer/camera.h"
 #include "apps/renderer/render_context.h"

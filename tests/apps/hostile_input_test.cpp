@@ -12,8 +12,6 @@
 #include <sys/stat.h>
 
 #include <climits>
-#include <filesystem>
-#include <fstream>
 #include <limits>
 
 #include "apps/renderer/image_writer.h"
@@ -24,7 +22,6 @@
 #include "platform/host/scene_file.h"
 #include "tests/apps/program_test.h"
 #include "tests/apps/render_support.h"
-#include "tests/support/program_run.h"
 
 namespace glitter::renderer {
 namespace {
@@ -278,8 +275,7 @@ TEST(ImageWriter, ExrIsExactAndPngToneMappedBothReplacingWhole) {
     // The private temporary file's mode does not stick to the image.
     const mode_t mask = umask(0);
     umask(mask);
-    EXPECT_EQ(std::filesystem::status(exr).permissions(),
-              static_cast<std::filesystem::perms>(0666 & ~mask));
+    EXPECT_EQ(fs::status(exr).permissions(), static_cast<fs::perms>(0666 & ~mask));
 
     Imf::InputFile file(exr.c_str());
     const Imath::Box2i window = file.header().dataWindow();

@@ -15,7 +15,6 @@
 #include "apps/renderer/builtin_material.h"
 #include "apps/renderer/material_session.h"
 #include "apps/renderer/path_integrator.h"
-#include "apps/renderer/scene_presets.h"
 #include "platform/host/shade_context.h"
 #include "platform/renderer/capturing_render_log.h"
 #include "platform/renderer/renderer_instance.h"
