@@ -46,7 +46,8 @@ class ProgramTest : public ::testing::Test {
             ASSERT_NE(bar, std::string::npos) << row;
             const std::string args = prefix + row.substr(1, bar - 1);
             const std::vector<std::string> before = folder.files();
-            const ProgramRun r = run(args);
+            // Stopped after a minute, so that a command wrongly taken (a huge image) fails soon.
+            const ProgramRun r = run("60 " + std::string(program) + " " + args, "timeout");
             EXPECT_EQ(r.status, row[0] - '0') << args << ": " << r.err;
             EXPECT_NE(r.err.find(row.substr(bar + 3)), std::string::npos) << args << ": " << r.err;
             EXPECT_TRUE(row[0] != '1' || r.out.empty()) << args << ": " << r.out;
