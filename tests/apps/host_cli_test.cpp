@@ -3,7 +3,7 @@
 // non-zero with a message and leaves no file.
 #include <gtest/gtest.h>
 
-#include <regex>
+#include <string>
 
 #include "apps/host/cli_error.h"
 #include "apps/host/command_line.h"
@@ -94,10 +94,13 @@ class HostCliProgram : public glitter::testing::ProgramTest {
 
 /// The row of `show` or `rollouts` output that starts with `name`, runs of spaces made one.
 std::string rowOf(const std::string& output, const std::string& name) {
-    const std::string squeezed = std::regex_replace(output, std::regex(" +"), " ");
-    std::smatch row;
-    std::regex_search(squeezed, row, std::regex("(^|\n)(" + name + " [^\n]*)"));
-    return row[2];
+    std::string squeezed = "\n";
+    for (char c : output) {
+        if (c != ' ' || squeezed.back() != ' ') squeezed += c;
+    }
+    const std::size_t at = squeezed.find("\n" + name + " ");
+    if (at == std::string::npos) return "";
+    return squeezed.substr(at + 1, squeezed.find('\n', at + 1) - at - 1);
 }
 
 TEST_F(HostCliProgram, HelpAndUsage) {
