@@ -141,7 +141,7 @@ TEST(RendererThreads, DrivesTheMaterialInOrderWithEachThreadsOwnIndex) {
 }
 
 // A farm assembles frames from tiles rendered anywhere: a tile must hold the frame's bits.
-TEST(RendererThreads, ATileHoldsTheWholeImagesBits) {
+TEST(RendererThreads, ATileHoldsTheFramesBits) {
     RecordedRender r;
     const Image whole = r.render(1);
     const Image tile = r.render(2, 2, 32, {}, nullptr, PixelRect{5, 3, 30, 17});
