@@ -3,53 +3,41 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 
 #include "apps/renderer/cli_options.h"
-#include "tests/support/program_run.h"
+#include "tests/apps/program_test.h"
 
 namespace glitter::renderer {
 namespace {
 
 using glitter::testing::ScratchFolder;
 
-TEST(CliOptions, ParsesEveryOptionInBothForms) {
-    const CliOptions defaults = parseCommandLine({});
-    EXPECT_FALSE(defaults.showHelp);
-    EXPECT_EQ(defaults.scene, "default");
-    EXPECT_EQ(defaults.camera, CameraPreset::far);
-    EXPECT_EQ(defaults.frames, 1);
-    EXPECT_LT(defaults.clampIndirect, 0.0f);  // the scene's choice
-    EXPECT_LT(defaults.lightSpread, 0.0f);
-    EXPECT_TRUE(parseCommandLine({"--help"}).showHelp);
+// The options as words, the fields in their order.
+std::string describe(const CliOptions& o) {
+    std::ostringstream s;
+    s << o.showHelp << " " << o.threads << " " << o.samplesPerPixel << " " << o.width << "x"
+      << o.height << " " << o.output << " " << (o.camera == CameraPreset::close ? "close" : "far")
+      << " " << o.frames << " " << o.clampIndirect << " " << o.lightSpread << " " << o.scene << " "
+      << o.plugin << " " << o.material.materialFile;
+    for (const auto& [name, value] : o.material.settings) s << " " << name << " " << value;
+    return s.str();
+}
 
+TEST(CliOptions, ParsesEveryOptionInBothForms) {
+    // A negative clamp and light spread leave them to the scene.
+    EXPECT_EQ(describe(parseCommandLine({})), "0 0 0 640x360 glitter.png far 1 -1 -1 default  ");
+    EXPECT_EQ(describe(parseCommandLine({"--help"})).front(), '1');
     CliOptions o = parseCommandLine(glitter::testing::words(
         "--threads 3 --spp=7 --size 320x200 --out=a/b.exr --camera close --frames=5 --scene "
         "model.obj --plugin lib.dlt --material=red.gsc --set num_flakes=5 "
         "--set=reflection_map=constant:1,0,0 --clamp-indirect=2.5 --light-spread 10"));
-    EXPECT_EQ(o.threads, 3);
-    EXPECT_EQ(o.samplesPerPixel, 7);
-    EXPECT_EQ(o.width, 320);
-    EXPECT_EQ(o.height, 200);
-    EXPECT_EQ(o.output, "a/b.exr");
-    EXPECT_EQ(o.camera, CameraPreset::close);
-    EXPECT_EQ(o.frames, 5);
-    EXPECT_EQ(o.scene, "model.obj");
-    EXPECT_EQ(o.material.materialFile, "red.gsc");
-    ASSERT_EQ(o.material.settings.size(), 2u);
-    EXPECT_EQ(o.material.settings[1].name, "reflection_map");  // split at the first '='
-    EXPECT_EQ(o.material.settings[1].value, "constant:1,0,0");
-    EXPECT_EQ(o.clampIndirect, 2.5f);
-    EXPECT_EQ(o.lightSpread, 10.0f);
-    const CliOptions off = parseCommandLine({"--clamp-indirect", "0", "--light-spread=0"});
-    EXPECT_EQ(off.clampIndirect, 0.0f);
-    EXPECT_EQ(off.lightSpread, 0.0f);
-    EXPECT_TRUE(o.material.pluginPath.empty());
-    resolvePluginPath(o);
-    EXPECT_EQ(o.material.pluginPath, "lib.dlt");
-    // Without --plugin, the library built with the program; "builtin" is the stand-in.
-    CliOptions d = parseCommandLine({});
-    resolvePluginPath(d);
-    EXPECT_TRUE(std::filesystem::equivalent(d.material.pluginPath, GLITTER_PLUGIN_DLT));
+    // --set splits at the first '='.
+    EXPECT_EQ(describe(o),
+              "0 3 7 320x200 a/b.exr close 5 2.5 10 model.obj lib.dlt red.gsc num_flakes 5 "
+              "reflection_map constant:1,0,0");
+    EXPECT_EQ(describe(parseCommandLine({"--clamp-indirect", "0", "--light-spread=0"})),
+              "0 0 0 640x360 glitter.png far 1 0 0 default  ");
 
     // Frames are numbered before the extension.
     EXPECT_EQ(frameOutputPath("out/render.png", 0, 1), "out/render.png");
@@ -57,17 +45,9 @@ TEST(CliOptions, ParsesEveryOptionInBothForms) {
     EXPECT_EQ(frameOutputPath("render.exr", 11, 12), "render.0012.exr");
 }
 
-class CliProgram : public ::testing::Test {
+class CliProgram : public glitter::testing::ProgramTest {
   protected:
-    // glitter_render with `args`, "@/" standing for the test's folder.
-    glitter::testing::ProgramRun run(std::string args) {
-        for (std::size_t at = args.find("@/"); at != std::string::npos; at = args.find("@/")) {
-            args.replace(at, 1, folder.path.string());
-        }
-        return glitter::testing::runProgram(GLITTER_RENDER_EXE, glitter::testing::words(args));
-    }
-
-    ScratchFolder folder;
+    CliProgram() : ProgramTest(GLITTER_RENDER_EXE) {}
 };
 
 TEST_F(CliProgram, RefusalsExitWithTheReasonAndLeaveNoFile) {
@@ -75,65 +55,47 @@ TEST_F(CliProgram, RefusalsExitWithTheReasonAndLeaveNoFile) {
     folder.write("text.dlt", "not an ELF file\n");
     folder.write("damaged.gsc", "GLTSCENE and then nothing sound");
     std::filesystem::create_directory(folder.path / "dir.png");
-    const std::vector<std::string> before = folder.files();
-    const struct {
-        const char* args;
-        int status;
-        const char* says;
-    } refusals[] = {
-        {"--fast", 2, "unknown option '--fast'"},
-        {"scene.obj", 2, "unexpected argument"},
-        {"--spp", 2, "needs a value"},
-        {"--spp 0", 2, "whole number"},
-        {"--spp -2", 2, "whole number"},
-        {"--spp abc", 2, "whole number"},
-        {"--spp 4x", 2, "whole number"},
-        {"--spp 1e3", 2, "whole number"},
-        {"--spp 99999999999", 2, "whole number"},
-        {"--spp=", 2, "whole number"},
-        {"--threads=0", 2, "--threads"},
-        {"--frames 10000", 2, "--frames"},
-        {"--size 640", 2, "WIDTHxHEIGHT"},
-        {"--size 0x10", 2, "width"},
-        {"--size 16000x16000", 2, "pixels"},
-        {"--camera near", 2, "close or far"},
-        {"--clamp-indirect -1", 2, "--clamp-indirect"},
-        {"--clamp-indirect inf", 2, "--clamp-indirect"},
-        {"--light-spread 90", 2, "--light-spread"},
-        {"--light-spread 5x", 2, "--light-spread"},
-        {"--set reflection_filter=0,1000.5,0", 2,
-         "takes a colour R,G,B of numbers from 0 to 1000, not '0,1000.5,0'"},
-        {"--out=", 2, "file name"},
-        {"--help=yes", 2, "no value"},
-        {"--set num_flake=5", 2, "no parameter 'num_flake'; its parameters are: enable_flakes"},
-        {"--set subdivs", 2, "NAME=VALUE"},
-        {"--set =3", 2, "NAME=VALUE"},
-        {"--plugin builtin --set subdivs=2", 2, "need the plug-in"},
-        {"--scene @/missing.obj", 1, "cannot read OBJ file"},
-        {"--scene @/broken.obj", 1, "line 3"},
-        {"--out @/no/such/folder/x.png", 1, "does not exist"},
-        {"--out @/x.bmp", 1, "unknown image format"},
-        {"--out @/dir.png", 1, "directory"},
-        {"--plugin @/none.dlt", 1, "does not exist"},
-        {"--plugin @/text.dlt", 1, "cannot load plug-in library"},
-        // A shared object that is not a plug-in: it exports none of the entry points.
-        {"--plugin /lib/x86_64-linux-gnu/libm.so.6", 1, "does not export"},
-        {"--material @/none.gsc", 1, "cannot load material file"},
-        {"--material @/damaged.gsc", 1, "cannot load material file"},
-    };
-    for (const auto& refusal : refusals) {
-        const auto r = run(std::string("--size 8x6 --spp 1 --out @/x.png ") + refusal.args);
-        EXPECT_EQ(r.status, refusal.status) << refusal.args;
-        EXPECT_NE(r.err.find(refusal.says), std::string::npos) << refusal.args << ": " << r.err;
-    }
-    EXPECT_EQ(folder.files(), before);
-}
-
-TEST_F(CliProgram, HelpListsTheOptions) {
-    const auto r = run("--help");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(r.err.empty());
-    EXPECT_NE(r.out.find("--camera close|far"), std::string::npos);
+    prefix = "--size 8x6 --spp 1 --out @/x.png ";
+    expectRefusals({
+        "2 --fast | unknown option '--fast'",
+        "2 scene.obj | unexpected argument",
+        "2 --spp | needs a value",
+        "2 --spp 0 | whole number",
+        "2 --spp -2 | whole number",
+        "2 --spp abc | whole number",
+        "2 --spp 4x | whole number",
+        "2 --spp 1e3 | whole number",
+        "2 --spp 99999999999 | whole number",
+        "2 --spp= | whole number",
+        "2 --threads=0 | --threads",
+        "2 --frames 10000 | --frames",
+        "2 --size 640 | WIDTHxHEIGHT",
+        "2 --size 0x10 | width",
+        "2 --size 16000x16000 | pixels",
+        "2 --camera near | close or far",
+        "2 --clamp-indirect -1 | --clamp-indirect",
+        "2 --clamp-indirect inf | --clamp-indirect",
+        "2 --light-spread 90 | --light-spread",
+        "2 --light-spread 5x | --light-spread",
+        "2 --set reflection_filter=0,1000.5,0 | takes a colour R,G,B of numbers from 0 to "
+        "1000, not '0,1000.5,0'",
+        "2 --out= | file name",
+        "2 --help=yes | no value",
+        "2 --set num_flake=5 | no parameter 'num_flake'; its parameters are: enable_flakes",
+        "2 --set subdivs | NAME=VALUE",
+        "2 --set =3 | NAME=VALUE",
+        "2 --plugin builtin --set subdivs=2 | need the plug-in",
+        "1 --scene @/missing.obj | cannot read OBJ file",
+        "1 --scene @/broken.obj | line 3",
+        "1 --out @/no/such/folder/x.png | does not exist",
+        "1 --out @/x.bmp | unknown image format",
+        "1 --out @/dir.png | directory",
+        "1 --plugin @/none.dlt | does not exist",
+        "1 --plugin @/text.dlt | cannot load plug-in library",
+        "1 --plugin /lib/x86_64-linux-gnu/libm.so.6 | does not export",
+        "1 --material @/none.gsc | cannot load material file",
+        "1 --material @/damaged.gsc | cannot load material file",
+    });
 }
 
 TEST_F(CliProgram, RendersNumberedFramesWhole) {
@@ -157,12 +119,12 @@ TEST_F(CliProgram, DefaultSceneSaysWhatItChoseAndLeavesTheCommandLinesChoicesAlo
          {"3 samples per pixel", "the scene chose: flake_scale=3",
           "subdivs 1 (1 reflection samples per hit)"}},
         {"--plugin builtin", {"built-in Beckmann stand-in"}},
+        {"--help", {"--camera close|far"}},
     };
     for (const auto& [args, says] : runs) {
-        const auto r = run(args + " --size 8x6 --out @/x.png");
-        EXPECT_EQ(r.status, 0) << r.err;
+        const std::string out = ok(args + " --size 8x6 --out @/x.png");
         for (const std::string& said : says) {
-            EXPECT_NE(r.out.find(said), std::string::npos) << said << " in " << r.out;
+            EXPECT_NE(out.find(said), std::string::npos) << said << " in " << out;
         }
     }
 }

@@ -1,14 +1,23 @@
-// Whole renders of the glitter material, loaded from the plug-in library as the program loads
-// it: images independent of threads and tiles, single flakes sparkling close up, the light and
-// BSDF estimators measuring the same flakes, flakes agreeing with the smooth lobe far away, the
-// indirect-noise controls, the flake-scale warning and the reflection map.
+// The glitter material loaded from the plug-in library as the program loads it: set by name,
+// loaded from stored scenes, its messages said once; and whole renders, the same bits for any
+// threads and tiles, sparkling close up, light and BSDF sampling measuring the same flakes,
+// agreeing with the smooth lobe far away, the indirect-noise controls and the reflection map.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <numeric>
+#include <thread>
 
+#include "apps/renderer/parameter_setting.h"
+#include "apps/renderer/plugin_material.h"
+#include "apps/renderer/unique_message_log.h"
+#include "platform/host/checker_texmap.h"
+#include "platform/host/iparam_block2.h"
+#include "platform/host/scene.h"
+#include "platform/host/scene_file.h"
 #include "platform/renderer/capturing_render_log.h"
 #include "tests/apps/render_support.h"
+#include "tests/support/program_run.h"
 
 namespace glitter::renderer {
 namespace {
@@ -52,61 +61,52 @@ TEST(RenderThreads, OneAndTwoThreadsAndAnyTilesGiveTheSameBits) {
     }
 }
 
-// Fireflies on the floor (pixels whose 5x5 neighbourhood sees only the ground, brighter than 4
-// times its median) and the floor's mean.
-struct FloorStats {
+// The fireflies on the floor of the far view (pixels whose 5x5 neighbourhood sees only the
+// ground, brighter than 4 times its median), and the floor's mean.
+std::pair<int, double> floorFireflies(DefaultScene& d, const RenderSettings& settings) {
+    const Camera camera = d.camera(CameraPreset::far, 320, 180);
+    const Image image = d.render(CameraPreset::far, 320, 180, settings);
+    const auto ground = [&](int x, int y) {
+        const CameraRay ray = camera.generateRay(x + 0.5, y + 0.5);
+        SurfaceHit hit;
+        return d.scene.intersect(ray.origin, ray.direction, 0.0, 1e30, hit) && hit.objectIndex == 0;
+    };
     int fireflies = 0;
-    double mean = 0.0;
-};
-
-FloorStats floorStats(const DefaultScene& d, const Camera& camera, const Image& image) {
-    const int w = image.width();
-    std::vector<bool> ground;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < w; ++x) {
-            const CameraRay ray = camera.generateRay(x + 0.5, y + 0.5);
-            SurfaceHit hit;
-            ground.push_back(d.scene.intersect(ray.origin, ray.direction, 0.0, 1e30, hit) &&
-                             hit.objectIndex == 0);
-        }
-    }
-    FloorStats stats;
     int count = 0;
-    for (int y = 2; y < image.height() - 2; ++y) {
-        for (int x = 2; x < w - 2; ++x) {
+    double sum = 0.0;
+    for (int y = 2; y < 178; ++y) {
+        for (int x = 2; x < 318; ++x) {
             bool floor = true;
             std::vector<float> around;
             for (int dy = -2; dy <= 2; ++dy) {
                 for (int dx = -2; dx <= 2; ++dx) {
-                    floor = floor && ground[static_cast<std::size_t>((y + dy) * w + x + dx)];
+                    floor = floor && ground(x + dx, y + dy);
                     around.push_back(image.at(x + dx, y + dy).g);
                 }
             }
             if (!floor) continue;
             std::nth_element(around.begin(), around.begin() + 12, around.end());
-            stats.fireflies += image.at(x, y).g > 4.0f * around[12] ? 1 : 0;
-            stats.mean += image.at(x, y).g;
+            fireflies += image.at(x, y).g > 4.0f * around[12] ? 1 : 0;
+            sum += image.at(x, y).g;
             ++count;
         }
     }
-    stats.mean /= std::max(count, 1);
-    return stats;
+    return {fireflies, sum / std::max(count, 1)};
 }
 
 TEST(GlitterRenderImage, CloseUpSparklesAndIndirectControlsTakeOnlyTheFloorsFireflies) {
     DefaultScene d(glitter(defaultSceneChoices().materialSettings));
-    const Camera far = d.camera(CameraPreset::far, 320, 180);
     RenderSettings farView = renderSettings(8, 2);
     RenderSettings closeUp = renderSettings(4, 2);
-    const FloorStats off = floorStats(d, far, d.render(CameraPreset::far, 320, 180, farView));
+    const auto [offFireflies, offMean] = floorFireflies(d, farView);
     // Measured with both controls off: 39 fireflies on the floor (the sphere's caustic).
-    ASSERT_GE(off.fireflies, 20);
+    ASSERT_GE(offFireflies, 20);
     // Close up a pixel holds a fraction of a flake: the few whose flakes mirror a light carry
-    // much of the light. Too large footprints would average flakes into a smooth highlight.
+    // much of the light (measured: the brightest 2 % hold 15 %, the 99th percentile is 120
+    // medians). Too large footprints would average flakes into a smooth highlight.
     const std::vector<double> close =
         brightestFirst(d.render(CameraPreset::close, 96, 54, closeUp));
     const std::size_t n = close.size();
-    // Measured: the brightest 2 % hold 15 % of the light; the 99th percentile is 120 medians.
     EXPECT_GT(std::accumulate(close.begin(), close.begin() + n / 50, 0.0) /
                   std::accumulate(close.begin(), close.end(), 0.0),
               0.1);
@@ -120,11 +120,11 @@ TEST(GlitterRenderImage, CloseUpSparklesAndIndirectControlsTakeOnlyTheFloorsFire
         SCOPED_TRACE(::testing::Message() << indirect.clamp << " " << indirect.lightSpreadDegrees);
         farView.indirect = indirect;
         closeUp.indirect = indirect;
-        const FloorStats on = floorStats(d, far, d.render(CameraPreset::far, 320, 180, farView));
-        EXPECT_LE(on.fireflies * 10, off.fireflies);
-        // Against a long reference both lose less than 1 % of the floor's light; 8 samples per
+        const auto [fireflies, mean] = floorFireflies(d, farView);
+        EXPECT_LE(fireflies * 10, offFireflies);
+        // Against a long reference each loses under 1 % of the floor's light; 8 samples per
         // pixel add about 1 % of noise.
-        EXPECT_NEAR(on.mean / off.mean, 1.0, 0.025);
+        EXPECT_NEAR(mean / offMean, 1.0, 0.025);
         const std::vector<double> c =
             brightestFirst(d.render(CameraPreset::close, 96, 54, closeUp));
         EXPECT_NEAR(c[n / 100] / c[n / 2] / sparkle, 1.0, 0.05);
@@ -132,52 +132,42 @@ TEST(GlitterRenderImage, CloseUpSparklesAndIndirectControlsTakeOnlyTheFloorsFire
 }
 
 // A glitter floor seen straight down through a narrow lens, lit by a large light above the
-// camera: every pixel sees the highlight with the half vector close to the normal, and every
-// pixel's footprint holds about the same number of flakes.
-class FloorScene {
-  public:
-    static constexpr int kSize = 32;
-    static constexpr double kHeight = 2.0;
-    static constexpr double kFovDegrees = 10.0;
-
-    /// The floor with `flakes` flakes in the central pixel's footprint.
-    FloorScene(double flakes, std::vector<ParameterSetting> settings) {
-        const double pixel = 2.0 * kHeight * std::tan(kFovDegrees * kPi / 360.0) / kSize;
-        settings.push_back({"subdivs", "1"});
-        settings.push_back({"num_flakes", std::to_string(std::lround(flakes / (pixel * pixel)))});
-        materials = std::make_unique<MaterialSet>(glitter(settings));
-        scene.addPlane("floor", PlaneShape({0, 0, 0}, {0, 1, 0}, {1, 0, 0}, 1.0),
-                       materials->subject());
-        scene.addLight(SphereLight({0.0, 4.0, 0.0}, 1.0, Color(2.0f)));
-        scene.commit();
-    }
-
-    /// The image's mean green over 8 sample patterns (the flakes stay where they are).
-    Estimate measure(LightStrategy strategy) {
-        const Camera camera({0.0, kHeight, 0.0}, {0.0, 0.0, 0.0}, {0.0, 0.0, -1.0}, kFovDegrees,
-                            kSize, kSize);
-        materials->update(0);
-        Estimate e;
-        for (std::uint32_t seed = 1; seed <= 8; ++seed) {
-            RenderSettings settings = renderSettings(4, 2);
-            settings.seed = seed;
-            settings.strategy = strategy;
-            e.add(meanGreen(Renderer(scene, camera, settings).render(nullptr)));
-        }
-        return e;
-    }
-
-    std::unique_ptr<MaterialSet> materials;
+// camera, so that every pixel sees the highlight with the half vector close to the normal and
+// holds about `flakes` flakes: the image's mean green over 8 sample patterns (the flakes stay).
+Estimate floorEstimate(double flakes, std::vector<ParameterSetting> settings,
+                       LightStrategy strategy) {
+    constexpr int kSize = 32;
+    constexpr double kFovDegrees = 10.0;
+    const double pixel = 2.0 * 2.0 * std::tan(kFovDegrees * kPi / 360.0) / kSize;  // at height 2
+    settings.push_back({"subdivs", "1"});
+    settings.push_back({"num_flakes", std::to_string(std::lround(flakes / (pixel * pixel)))});
+    MaterialSet materials(glitter(settings));
     Scene scene;
-};
+    scene.addPlane("floor", PlaneShape({0, 0, 0}, {0, 1, 0}, {1, 0, 0}, 1.0), materials.subject());
+    scene.addLight(SphereLight({0.0, 4.0, 0.0}, 1.0, Color(2.0f)));
+    scene.commit();
+    const Camera camera({0.0, 2.0, 0.0}, {0.0, 0.0, 0.0}, {0.0, 0.0, -1.0}, kFovDegrees, kSize,
+                        kSize);
+    materials.update(0);
+    Estimate e;
+    for (std::uint32_t seed = 1; seed <= 8; ++seed) {
+        RenderSettings render = renderSettings(4, 2);
+        render.seed = seed;
+        render.strategy = strategy;
+        const Image image = Renderer(scene, camera, render).render(nullptr);
+        double sum = 0.0;
+        for (const Color& c : image.pixels()) sum += c.g;
+        e.add(sum / static_cast<double>(image.pixels().size()));
+    }
+    return e;
+}
 
 TEST(GlitterRenderImage, LightAndBsdfSamplingMeasureTheSameFlakes) {
     // About 100 flakes per pixel, discrete flakes only: light samples find them through
     // evalLight, BSDF samples by picking a flake and a direction in its cone.
-    FloorScene floor(100, {});
-    const Estimate light = floor.measure(LightStrategy::lightOnly);
-    const Estimate bsdf = floor.measure(LightStrategy::bsdfOnly);
-    const Estimate mis = floor.measure(LightStrategy::mis);
+    const Estimate light = floorEstimate(100, {}, LightStrategy::lightOnly);
+    const Estimate bsdf = floorEstimate(100, {}, LightStrategy::bsdfOnly);
+    const Estimate mis = floorEstimate(100, {}, LightStrategy::mis);
     EXPECT_GT(mis.mean(), 0.2);
     expectAgree(light, bsdf, "light only vs BSDF only");
     expectAgree(light, mis, "light only vs MIS");
@@ -189,8 +179,8 @@ TEST(GlitterRenderImage, FarAwayFlakesAgreeWithTheSmoothLobe) {
     // 600 flakes per pixel, in the blend band (smooth weight t about 0.5). The flakes average
     // to c D cos(theta_h) rather than D (docs/bsdf.md); with the half vector within 8 degrees
     // of the normal and c > 0.975 for the 3 degree cone, on / off lies from 0.985 to 1.
-    const Estimate on = FloorScene(600, {}).measure(LightStrategy::mis);
-    const Estimate off = FloorScene(600, {{"enable_flakes", "off"}}).measure(LightStrategy::mis);
+    const Estimate on = floorEstimate(600, {}, LightStrategy::mis);
+    const Estimate off = floorEstimate(600, {{"enable_flakes", "off"}}, LightStrategy::mis);
     const double ratio = on.mean() / off.mean();
     const double noise =
         4.0 * std::hypot(on.standardError() / on.mean(), off.standardError() / off.mean());
@@ -224,10 +214,9 @@ TEST(GlitterRenderImage, FlakeScaleWarningOncePerRenderAndNeverAtTheDefaults) {
 
 // The default scene's sphere seen from far without flakes, where every contribution passes
 // through the material's reflection filter.
-Image sphere(const std::vector<ParameterSetting>& settings) {
-    std::vector<ParameterSetting> all = {{"subdivs", "1"}, {"enable_flakes", "off"}};
-    all.insert(all.end(), settings.begin(), settings.end());
-    return DefaultScene(glitter(all)).render(CameraPreset::far, 64, 36, renderSettings(4, 2));
+Image sphere(std::vector<ParameterSetting> settings) {
+    settings.insert(settings.begin(), {{"subdivs", "1"}, {"enable_flakes", "off"}});
+    return DefaultScene(glitter(settings)).render(CameraPreset::far, 64, 36, renderSettings(4, 2));
 }
 
 TEST(GlitterRenderImage, ReflectionMapIsEvaluatedAtTheHit) {
@@ -259,6 +248,164 @@ TEST(GlitterRenderImage, ReflectionMapIsEvaluatedAtTheHit) {
     }
     EXPECT_GT(gold, 10);
     EXPECT_GT(silver, 10);
+}
+
+class PluginMaterialTest : public ::testing::Test {
+  protected:
+    PluginLibrary library{GLITTER_PLUGIN_DLT};
+    PluginMaterial material{library};
+
+    host::ParamScriptValue value(const char16_t* name) {
+        return *material.material().GetParamBlock(0)->GetValueByName(name, 0);
+    }
+    host::Texmap* map() { return std::get<host::Texmap*>(value(u"reflection_map")); }
+};
+
+TEST_F(PluginMaterialTest, SetsEveryTypeByName) {
+    EXPECT_EQ(library.materialClass().SuperClassID(), host::MATERIAL_CLASS_ID);
+    // Range ends are values like any other.
+    for (const char* setting : {"num_flakes=2000000000", "texture_subdivs=0", "texture_subdivs=22",
+                                "hilight_glossiness=0.75", "enable_flakes=off", "random_hue=yes",
+                                "reflection_filter=0.5,0.25,1", "reflection_map=checker:4"}) {
+        material.set(parseParameterSetting(setting));
+    }
+    EXPECT_EQ(material.intValue("num_flakes"), 2000000000);
+    EXPECT_EQ(material.intValue("texture_subdivs"), 22);
+    EXPECT_EQ(std::get<float>(value(u"hilight_glossiness")), 0.75f);
+    EXPECT_EQ(std::get<bool>(value(u"enable_flakes")), false);
+    EXPECT_EQ(material.intValue("random_hue"), 1);
+    EXPECT_EQ(std::get<host::Color>(value(u"reflection_filter")), host::Color(0.5f, 0.25f, 1.0f));
+    // Maps are made from their text (renders show what they reflect); none removes one.
+    ASSERT_NE(map(), nullptr);
+    material.set({"reflection_map", "none"});
+    EXPECT_EQ(map(), nullptr);
+}
+
+TEST_F(PluginMaterialTest, RefusesUnknownNamesAndBadValuesWithoutChangingAnything) {
+    const struct {
+        const char* name;
+        const char* text;
+        const char* says;
+    } cases[] = {
+        {"num_flake", "5", "num_flakes, hilight_glossiness"},
+        {"num_flakes", "0", "from 1 to 2000000000"},
+        {"num_flakes", "2000000001", "whole number"},
+        {"num_flakes", "12.5", "whole number"},
+        {"texture_subdivs", "23", "from 0 to 22"},
+        {"hilight_glossiness", "-0.1", "from 0 to 10000"},
+        {"hilight_glossiness", "nan", "takes a number"},
+        {"hilight_glossiness", "0.5x", "takes a number"},
+        {"blur_angle", "20.5", "from 0 to 20"},
+        {"enable_flakes", "maybe", "on or off"},
+        {"reflection_filter", "1,1", "R,G,B"},
+        {"reflection_filter", "1,-1,1", "from 0 to 1000"},
+        {"reflection_filter", "1,1,nan", "R,G,B"},
+        {"reflection_map", "bricks", "checker[:TILING]"},
+        {"reflection_map", "checker:0", "checker[:TILING]"},
+        {"reflection_map", "constant:1,1,1,2", "constant:R,G,B[,A]"},
+    };
+    for (const auto& c : cases) {
+        const std::string said = errorOf<SettingError>([&] { material.set({c.name, c.text}); });
+        EXPECT_NE(said.find(c.says), std::string::npos) << c.name << "=" << c.text << ": " << said;
+        EXPECT_NE(said.find(c.name), std::string::npos) << said;
+    }
+    // Nothing was changed by the refused values: the block holds the defaults.
+    EXPECT_EQ(material.intValue("num_flakes"), 10000000);
+    EXPECT_EQ(material.intValue("texture_subdivs"), 12);
+    EXPECT_EQ(std::get<float>(value(u"hilight_glossiness")), 0.9f);
+    EXPECT_EQ(std::get<float>(value(u"blur_angle")), 3.0f);
+    EXPECT_EQ(std::get<host::Color>(value(u"reflection_filter")), host::Color(1.0f, 1.0f, 1.0f));
+    EXPECT_EQ(map(), nullptr);
+}
+
+TEST_F(PluginMaterialTest, LoadsTheMaterialOfAStoredScene) {
+    // A stored scene as the command-line host writes one: a map, then the material; and one
+    // with the map alone. The material renders like the settings it holds.
+    std::vector<ParameterSetting> settings;
+    for (const char* setting : {"subdivs=2", "flake_scale=3", "random_hue=on",
+                                "reflection_map=checker:3", "reflection_map_mult=60"}) {
+        settings.push_back(parseParameterSetting(setting));
+    }
+    const glitter::testing::ScratchFolder folder;
+    for (bool withMaterial : {true, false}) {
+        host::Scene scene;
+        scene.AddMaterial(new host::CheckerTexmap());
+        if (withMaterial) {
+            auto* mtl = dynamic_cast<host::Mtl*>(library.materialClass().Create(false));
+            ASSERT_NE(mtl, nullptr);
+            scene.AddMaterial(mtl);
+            mtl->SetName(host::WStr(u"Red glitter"));
+            for (const ParameterSetting& s : settings) applyParameterSetting(*mtl, s, 0);
+        }
+        std::string error;
+        ASSERT_EQ(
+            host::SaveSceneFile(scene, folder / (withMaterial ? "stored.gsc" : "maps.gsc"), error),
+            host::IO_OK)
+            << error;
+    }
+    EXPECT_EQ(PluginMaterial(library, folder / "stored.gsc").name(), "Red glitter");
+    MaterialSource fromFile = testing::glitter({});
+    fromFile.materialFile = folder / "stored.gsc";
+    testing::DefaultScene loaded(fromFile);
+    testing::DefaultScene direct(testing::glitter(settings));
+    for (CameraPreset preset : {CameraPreset::close, CameraPreset::far}) {
+        const RenderSettings s = testing::renderSettings(2, 2);
+        EXPECT_TRUE(
+            testing::sameBits(loaded.render(preset, 48, 27, s), direct.render(preset, 48, 27, s)));
+    }
+
+    const std::string refusal =
+        errorOf<PluginError>([&] { PluginMaterial(library, folder / "maps.gsc"); });
+    EXPECT_NE(refusal.find("holds no material of class KuvoStochasticFlakesMtl"), std::string::npos)
+        << refusal;
+}
+
+TEST(MaterialSet, SettingsNeedThePluginAndAreAppliedInOrder) {
+    MaterialSource source;
+    source.settings = {{"subdivs", "3"}};
+    EXPECT_THROW(MaterialSet{source}, PluginError);
+
+    source.pluginPath = GLITTER_PLUGIN_DLT;
+    source.settings = {{"subdivs", "3"}, {"num_flakes", "77"}, {"subdivs", "5"}};
+    MaterialSet set(source);
+    ASSERT_NE(set.plugin(), nullptr);
+    EXPECT_EQ(set.subject(), &set.plugin()->renderFace());
+    EXPECT_EQ(set.plugin()->intValue("subdivs"), 5);
+    EXPECT_EQ(set.plugin()->intValue("num_flakes"), 77);
+
+    source.settings = {{"subdivs", "0"}};
+    EXPECT_THROW(MaterialSet{source}, SettingError);
+}
+
+TEST(UniqueMessageLogThreads, PassesEachDistinctMessageOnOnce) {
+    KuvoUtils::CapturingRenderLog target;
+    {
+        UniqueMessageLog log(&target);
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 4; ++t) {
+            threads.emplace_back([&log] {
+                for (int i = 0; i < 50; ++i) {
+                    log.printWarning("%s :: too big", "Glitter");
+                    log.printInfo("%s :: too big", "Glitter");
+                }
+            });
+        }
+        for (std::thread& t : threads) t.join();
+        log.printWarning("another %d", 2);
+    }
+    std::vector<std::string> lines = target.lines();
+    std::sort(lines.begin(), lines.end());  // threads race for the first two
+    EXPECT_EQ(lines, (std::vector<std::string>{"Glitter :: too big", "warning: Glitter :: too big",
+                                               "warning: another 2"}));
+
+    // Past the remembered limit messages still arrive; a null target swallows everything.
+    KuvoUtils::CapturingRenderLog many;
+    UniqueMessageLog bounded(&many);
+    for (std::size_t i = 0; i < UniqueMessageLog::kMaxRemembered + 10; ++i) {
+        bounded.printWarning("message %zu", i);
+    }
+    EXPECT_EQ(many.lines().size(), UniqueMessageLog::kMaxRemembered + 10);
+    UniqueMessageLog(nullptr).printError("lost");
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
-// What the renderer's tests share: refusals' messages, bit-exact image comparison, image means,
-// estimates with their standard errors, the real glitter material, and the default scene rendered
-// whole.
+// What the renderer's tests share: refusals' messages, bit-exact image comparison, estimates
+// with their standard errors, the real glitter material, and the default scene rendered whole.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -31,14 +30,6 @@ inline bool sameBits(const Image& a, const Image& b) {
     return a.width() == b.width() && a.height() == b.height() &&
            std::memcmp(a.pixels().data(), b.pixels().data(), a.pixels().size() * sizeof(Color)) ==
                0;
-}
-
-inline double meanGreen(const Image& image) {
-    double sum = 0.0;
-    for (const Color& c : image.pixels()) {
-        sum += c.g;
-    }
-    return sum / static_cast<double>(image.pixels().size());
 }
 
 /// The mean of the values added, with its standard error.

@@ -19,15 +19,6 @@ namespace fs = std::filesystem;
 
 class StudioServerThreads : public ::testing::Test {
   protected:
-    static PreviewOptions previewOptions() {
-        PreviewOptions o;
-        o.pluginPath = GLITTER_PLUGIN_DLT;
-        o.size = 16;
-        o.maxPasses = 1;
-        o.turntableFrames = 0;
-        o.threads = 1;
-        return o;
-    }
     static fs::path makeFolders() {
         const fs::path top = fs::temp_directory_path() / ("studio-server-" + randomToken());
         fs::create_directories(top / "root" / "sub");
@@ -39,7 +30,11 @@ class StudioServerThreads : public ::testing::Test {
 
     fs::path top = makeFolders();
     StudioSession session{GLITTER_PLUGIN_DLT, top / "root"};
-    PreviewRenderer preview{previewOptions()};
+    PreviewRenderer preview{PreviewOptions{.pluginPath = GLITTER_PLUGIN_DLT,
+                                           .size = 16,
+                                           .maxPasses = 1,
+                                           .turntableFrames = 0,
+                                           .threads = 1}};
     StudioServer server{session, preview, ServerOptions{}};
     std::thread serving;
     std::unique_ptr<httplib::Client> client;
@@ -57,37 +52,32 @@ class StudioServerThreads : public ::testing::Test {
         serving.join();
         fs::remove_all(top);
     }
-    httplib::Result post(const std::string& path, const std::string& body,
+    httplib::Result post(const char* path, const std::string& body,
                          const httplib::Headers& headers) {
-        return client->Post(path.c_str(), headers, body, "application/json");
+        return client->Post(path, headers, body, "application/json");
     }
 };
 
 TEST_F(StudioServerThreads, RefusedRequestsChangeNothing) {
     const std::string before = session.state().dump();
-    const std::string port = std::to_string(server.port());
-    struct Case {
-        const char* what;
-        std::string path;
-        std::string body;
-        httplib::Headers headers;
-        int status;
-    };
+    const std::string setBlur = R"({"name":"blur_angle","value":"5"})";
+    const httplib::Headers none;
+    const httplib::Headers wrong = {{"X-Studio-Token", std::string(32, '0')}};
+    const httplib::Headers rebound = {
+        {"X-Studio-Token", server.token()},
+        {"Host", "attacker.example:" + std::to_string(server.port())}};
     const std::string big(StudioServer::kMaxBody + 1, ' ');
-    const Case cases[] = {
-        {"no token", "/api/set", R"({"name":"blur_angle","value":"5"})", {}, 403},
-        {"wrong token",
-         "/api/set",
-         R"({"name":"blur_angle","value":"5"})",
-         {{"X-Studio-Token", std::string(32, '0')}},
-         403},
-        {"rebound host name",
-         "/api/set",
-         R"({"name":"blur_angle","value":"5"})",
-         {{"X-Studio-Token", server.token()}, {"Host", "attacker.example:" + port}},
-         421},
-        {"oversized body", "/api/set", R"({"name":"blur_angle","value":"5")" + big + "}", auth,
-         413},
+    const struct {
+        const char* what;
+        const char* path;
+        std::string body;
+        const httplib::Headers& headers;
+        int status;
+    } cases[] = {
+        {"no token", "/api/set", setBlur, none, 403},
+        {"wrong token", "/api/set", setBlur, wrong, 403},
+        {"rebound host name", "/api/set", setBlur, rebound, 421},
+        {"oversized body", "/api/set", setBlur + big, auth, 413},
         {"value above range", "/api/set", R"({"name":"blur_angle","value":"21"})", auth, 400},
         {"value of another type", "/api/set", R"({"name":"enable_flakes","value":"0.5"})", auth,
          400},
@@ -100,7 +90,7 @@ TEST_F(StudioServerThreads, RefusedRequestsChangeNothing) {
         {"damaged scene", "/api/open", R"({"path":"sub/damaged.scene"})", auth, 422},
     };
     std::ofstream(top / "root" / "sub" / "damaged.scene") << "not a scene";
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const httplib::Result r = post(c.path, c.body, c.headers);
         ASSERT_TRUE(r);
@@ -113,7 +103,7 @@ TEST_F(StudioServerThreads, RefusedRequestsChangeNothing) {
     EXPECT_FALSE(fs::exists(top / "outside" / "new.scene"));
 
     // The same requests made properly go through: the refusals above are not blanket ones.
-    const httplib::Result set = post("/api/set", R"({"name":"blur_angle","value":"5"})", auth);
+    const httplib::Result set = post("/api/set", setBlur, auth);
     ASSERT_TRUE(set);
     EXPECT_EQ(set->status, 200);
     EXPECT_EQ(session.state()["values"]["blur_angle"], "5");
