@@ -161,14 +161,15 @@ TYPED_TEST(FlakeSearch, FindsTheSameFlakesAsABruteForceWalk) {
     EXPECT_GT(compared, 5000);
 }
 
+// Cells come in the order corners 0 to 3 reach them, and the footprint is translated to the
+// first one, so that far from the origin no precision is lost.
 TYPED_TEST(FlakeSearch, CellsComeFromTheCornersInOrder) {
-    const FlakeParams params = makeParams(1000, 4);
+    const FlakeParams params = makeParams(20000, 6);
     FlakeQuery<TypeParam> q;
     run(q, params, square(0.2f, 0.3f, 0.1f));  // inside one cell: that cell only
     EXPECT_EQ(q.cellCount, 1);
     EXPECT_EQ(q.cellSeed[0], cellSeed(0, 0));
-    // Around the corner of four cells, in the order corners 0 to 3 reach them: (-0.25, 0.25),
-    // (-0.25, -0.25), (0.25, -0.25), (0.25, 0.25).
+    // Corners (-0.25, 0.25), (-0.25, -0.25), (0.25, -0.25), (0.25, 0.25): (-1, 0) is the origin.
     run(q, params, square(-0.25f, -0.25f, 0.5f));
     ASSERT_EQ(q.cellCount, 4);
     const int cells[4][2] = {{-1, 0}, {-1, -1}, {0, -1}, {0, 0}};
@@ -177,27 +178,22 @@ TYPED_TEST(FlakeSearch, CellsComeFromTheCornersInOrder) {
         EXPECT_EQ(q.cellX[i], cells[i][0] + 1);
         EXPECT_EQ(q.cellY[i], cells[i][1]);
     }
-    // The footprint is translated to the first cell: (-1, 0) becomes the origin.
     EXPECT_EQ(q.footprint.corner[0].u, 0.75f);
     EXPECT_EQ(q.footprint.corner[0].v, 0.25f);
     EXPECT_EQ(q.footprint.boundsMin.v, -0.25f);
-}
-
-TYPED_TEST(FlakeSearch, FarFromTheOriginLosesNoPrecision) {
-    const FlakeParams params = makeParams(20000, 6);
-    FlakeQuery<TypeParam> near, far;
-    run(near, params, makeFootprint({0.25f, 0.5f}, {0.125f, 0.0f}, {0.0f, 0.0625f}));
+    // The same geometry a million cells away gives leaves of the same weights (the flakes differ
+    // with the cell seed).
+    FlakeQuery<TypeParam> far;
+    run(q, params, makeFootprint({0.25f, 0.5f}, {0.125f, 0.0f}, {0.0f, 0.0625f}));
     run(far, params, makeFootprint({0.25f, 1000000.5f}, {0.125f, 0.0f}, {0.0f, 0.0625f}));
     EXPECT_EQ(far.cellSeed[0], cellSeed(0, 1000000));
     EXPECT_EQ(far.footprint.corner[1].v, 0.5f);
-    // Same geometry inside the cell, so the leaves carry the same weights; the cell seeds
-    // differ, so the flakes themselves do.
     const auto meanWeight = [](const std::vector<Found>& found) {
         double sum = 0.0;
         for (const Found& f : found) sum += f.value[0];
         return sum / double(found.size());
     };
-    EXPECT_NEAR(meanWeight(collect(near)), meanWeight(collect(far)), 0.2);
+    EXPECT_NEAR(meanWeight(collect(q)), meanWeight(collect(far)), 0.2);
 }
 
 TYPED_TEST(FlakeSearch, ShallowTreeEmitsWholeCellsAndFillsTheLastBlock) {
@@ -215,24 +211,6 @@ TYPED_TEST(FlakeSearch, ShallowTreeEmitsWholeCellsAndFillsTheLastBlock) {
             EXPECT_EQ(all[i].z, mirror(0.5f, 0.5f, params.roughness, {0, 0, -1}).z);
         }
     }
-}
-
-TYPED_TEST(FlakeSearch, DisabledOrEmptySearches) {
-    const FlakeParams params = makeParams(100000, 8);
-    FlakeQuery<TypeParam> q;
-    ASSERT_TRUE(run(q, params, square(0.3f, 0.3f, 0.02f)));
-    const auto before = collect(q);
-    ASSERT_FALSE(before.empty());
-    // Switched off: the previous result stays, only the expectation is taken.
-    beginFlakeQuery(q, 0, 5.0f, square(0.7f, 0.7f, 0.1f), &params);
-    EXPECT_TRUE(searchFlakes(q));
-    EXPECT_EQ(q.expectedFlakes, 5.0f);
-    EXPECT_EQ(collect(q), before);
-    // A footprint too small to hold a flake finds nothing but stays enabled.
-    const FlakeParams sparse = makeParams(10, 12);
-    EXPECT_FALSE(run(q, sparse, square(0.3f, 0.3f, 1e-6f)));
-    EXPECT_EQ(q.blocks.count, 0);
-    EXPECT_EQ(q.enabled, 1);
 }
 
 TYPED_TEST(FlakeSearch, WarmSearchesAllocateNothing) {
@@ -326,36 +304,46 @@ TYPED_TEST(FlakeSearchThreads, MemoNeverChangesTheResult) {
     }
 }
 
-TYPED_TEST(FlakeSearch, UnusableFootprintsSwitchDiscreteFlakesOff) {
+// Unusable footprints and oversized searches switch discrete flakes off; a footprint too small
+// to hold a flake finds nothing but stays on. Either way the query serves the next point.
+TYPED_TEST(FlakeSearch, SearchesThatFindNothing) {
     const FlakeParams params = makeParams(10000000, 12);
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
-    const FlakeFootprint bad[] = {
-        square(nan, 0.5f, 0.001f),
-        makeFootprint({0.5f, 0.5f}, {inf, 0.0f}, {0.0f, 0.001f}),
-        square(3e9f, 0.5f, 0.001f),
-        square(-3e9f, 0.5f, 0.001f),
+    const struct {
+        FlakeParams params;
+        FlakeFootprint footprint;
+        int32_t enabled;
+    } cases[] = {
+        {params, square(nan, 0.5f, 0.001f), 0},
+        {params, makeFootprint({0.5f, 0.5f}, {inf, 0.0f}, {0.0f, 0.001f}), 0},
+        {params, square(3e9f, 0.5f, 0.001f), 0},
+        {params, square(-3e9f, 0.5f, 0.001f), 0},
         // Thin and two billion cells long: relative cell coordinates would overflow.
-        makeFootprint({-2e9f, 0.5f}, {4e9f, 0.0f}, {0.0f, 1e-12f}),
+        {params, makeFootprint({-2e9f, 0.5f}, {4e9f, 0.0f}, {0.0f, 1e-12f}), 0},
+        // A quadtree of depth 0 makes every reached cell one leaf of two billion flakes.
+        {makeParams(2000000000, 0), square(0.5f, 0.5f, 1e-6f), 0},
+        {makeParams(10, 12), square(0.3f, 0.3f, 1e-6f), 1},
     };
-    for (const FlakeFootprint& f : bad) {
+    for (const auto& k : cases) {
         FlakeQuery<TypeParam> q;
-        EXPECT_TRUE(run(q, params, f));
-        EXPECT_EQ(q.enabled, 0);
+        run(q, k.params, k.footprint);
+        EXPECT_EQ(q.enabled, k.enabled);
+        EXPECT_EQ(q.blocks.count, 0);
+        EXPECT_EQ(q.queueHead, nullptr);
+        EXPECT_TRUE(run(q, params, square(0.5f, 0.5f, 3e-3f)));
+        EXPECT_EQ(q.enabled, 1);
+        EXPECT_GT(q.flakeCount, 0u);
     }
-}
-
-TYPED_TEST(FlakeSearch, OversizedSearchFallsBackToTheSmoothLobe) {
-    // A quadtree of depth 0 makes every reached cell one leaf of two billion flakes.
+    // Switched off: the previous result stays, only the expectation is taken.
     FlakeQuery<TypeParam> q;
-    EXPECT_TRUE(run(q, makeParams(2000000000, 0), square(0.5f, 0.5f, 1e-6f)));
-    EXPECT_EQ(q.enabled, 0);
-    EXPECT_EQ(q.blocks.count, 0);
-    EXPECT_EQ(q.queueHead, nullptr);
-    // The same query serves the next point normally.
-    EXPECT_TRUE(run(q, makeParams(10000000, 12), square(0.5f, 0.5f, 3e-3f)));
-    EXPECT_EQ(q.enabled, 1);
-    EXPECT_GT(q.flakeCount, 0u);
+    run(q, params, square(0.3f, 0.3f, 3e-3f));
+    const auto before = collect(q);
+    ASSERT_FALSE(before.empty());
+    beginFlakeQuery(q, 0, 5.0f, square(0.7f, 0.7f, 0.1f), &params);
+    EXPECT_TRUE(searchFlakes(q));
+    EXPECT_EQ(q.expectedFlakes, 5.0f);
+    EXPECT_EQ(collect(q), before);
 }
 
 }  // namespace
