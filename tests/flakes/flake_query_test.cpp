@@ -13,11 +13,48 @@
 #include <tuple>
 #include <vector>
 
-#include "tests/flakes/reference_geometry.h"
 #include "tests/support/allocation_counter.h"
 
 namespace glitter {
 namespace {
+
+struct Point2d {
+    double u, v;
+};
+
+// Test-only reference: the area of footprint ∩ [uMin, uMax] × [vMin, vMax] in double precision,
+// for checking the search's float geometry independently.
+double overlapArea(const FlakeFootprint& f, double uMin, double vMin, double uMax, double vMax) {
+    std::vector<Point2d> poly;
+    for (const FlakeUV& c : f.corner) poly.push_back({c.u, c.v});
+    auto clip = [&](int axis, double bound, bool keepAbove) {
+        std::vector<Point2d> out;
+        auto coord = [axis](const Point2d& p) { return axis == 0 ? p.u : p.v; };
+        auto in = [&](const Point2d& p) {
+            return keepAbove ? coord(p) >= bound : coord(p) <= bound;
+        };
+        for (size_t i = 0; i < poly.size(); ++i) {
+            const Point2d a = poly[i], b = poly[(i + 1) % poly.size()];
+            const bool ia = in(a), ib = in(b);
+            if (ia != ib) {
+                const double t = (bound - coord(a)) / (coord(b) - coord(a));
+                out.push_back({a.u + t * (b.u - a.u), a.v + t * (b.v - a.v)});
+            }
+            if (ib) out.push_back(b);
+        }
+        poly = out;
+    };
+    clip(0, uMin, true);
+    clip(1, vMin, true);
+    clip(0, uMax, false);
+    clip(1, vMax, false);
+    double sum = 0.0;
+    for (size_t i = 0; i < poly.size(); ++i) {
+        const Point2d a = poly[i], b = poly[(i + 1) % poly.size()];
+        sum += a.u * b.v - a.v * b.u;
+    }
+    return poly.size() < 3 ? 0.0 : 0.5 * sum;
+}
 
 struct TestColor {
     float r, g, b;
@@ -106,7 +143,7 @@ std::vector<Found> bruteForce(const FlakeParams& p, const FlakeFootprint& f, Fla
             return;
         }
         const double area = double(node.uMax - node.uMin) * double(node.vMax - node.vMin);
-        const double w = test::overlapArea(f, node.uMin, node.vMin, node.uMax, node.vMax) / area;
+        const double w = overlapArea(f, node.uMin, node.vMin, node.uMax, node.vMax) / area;
         if (!(w > 0.0)) return;
         const float wf = float(std::min(w, 1.0));
         LeafFlakes flakes(node.seed);
@@ -360,7 +397,7 @@ TEST(FlakeFootprint, ClassificationAgreesWithTheExactOverlap) {
             const float u = std::floor(pos(rng) / size) * size;
             const float v = std::floor(pos(rng) / size) * size;
             const double overlap =
-                test::overlapArea(f, u, v, u + size, v + size) / (double(size) * size);
+                overlapArea(f, u, v, u + size, v + size) / (double(size) * size);
             switch (classifyBox(f, {u, v, u + size, v + size})) {
                 case BoxClass::outside:
                     ASSERT_LE(overlap, 1e-6);
@@ -393,7 +430,7 @@ TEST(FlakeFootprint, CoveredFractionOfDeepLeavesIsAccurate) {
             if (classifyBox(f, s) != BoxClass::partial) continue;
             ++partials;
             const double want =
-                test::overlapArea(f, s.uMin, s.vMin, s.uMax, s.vMax) / (double(leaf) * leaf);
+                overlapArea(f, s.uMin, s.vMin, s.uMax, s.vMax) / (double(leaf) * leaf);
             worst = std::max(worst, std::fabs(coveredFraction(f, s) - want));
         }
     }
