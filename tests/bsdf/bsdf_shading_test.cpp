@@ -45,7 +45,7 @@ void handQuery(FlakeQuery<float>& q, const FlakeParams& params, uint32_t count) 
 // The smooth lobe at normal incidence: D = 50, density 50, G = 1; evalLight's power heuristic
 // against a light density of 50 gives 50 x 0.5 x 0.5 = 12.5 times filter and light. The
 // coloured variant's smooth lobe is grey: 0.5 with random lightness, else the fixed lightness.
-TYPED_TEST(BsdfEvaluation, SmoothLobeWorkedValue) {
+TYPED_TEST(BsdfEvaluation, SmoothLobeWorkedValueAndSample) {
     for (const auto& [randomLightness, grey] : {std::pair{1, 0.5f}, {0, 0.2f}}) {
         test::Shading<TypeParam> s;
         s.m.values.enable_flakes = 0;
@@ -70,6 +70,21 @@ TYPED_TEST(BsdfEvaluation, SmoothLobeWorkedValue) {
         EXPECT_EQ(bsdf.evalLight(s.c, {0, 0, 1}, light, 0, 50.0f, 1).r, 0.0f);
         // A light density of 100 against the BSDF's 50 takes 100² / (50² + 100²) = 0.8 of it.
         EXPECT_NEAR(bsdf.evalLight(s.c, {0, 0, 1}, light, 0, 100.0f, 2).r, 20.0f * g, 1e-3f);
+        // The worked sample: u = 0 gives the normal itself, value and density 50, so the child's
+        // weight is the reflection filter (times the grey).
+        KuvoUtils::KuvoContext* child = bsdf.spawnSampleContext(s.c, 0, 0);
+        ASSERT_NE(child, nullptr);
+        EXPECT_EQ(child->rayKind, 2);
+        EXPECT_EQ(child->rayFlags, 0x9002);
+        EXPECT_EQ(bsdf.sampleDirection(s.c, *child, 0.0f), 1.0f);
+        EXPECT_NEAR(child->density, 50.0f, 1e-3f);
+        EXPECT_NEAR(child->rayDir.z, 1.0f, 1e-6f);
+        EXPECT_EQ(child->traceDir, child->rayDir);
+        EXPECT_NEAR(child->colorWeight.r, 0.5f * g, 1e-5f);
+        EXPECT_NEAR(child->colorWeight.b, 1.0f * g, 1e-5f);
+        EXPECT_EQ(bsdf.spawnSampleContext(s.c, 0, 2), nullptr);  // mode 2 gets no sample
+        bsdf.inactive = 1;
+        EXPECT_EQ(bsdf.spawnSampleContext(s.c, 0, 0), nullptr);
     }
     // Grazing directions are shadowed: the fit falls towards 0; cosines a step above 1 are not.
     EXPECT_LT(smithG(0.05f, 1.0f, 0.5f), 0.3f);
@@ -146,30 +161,6 @@ TEST(BsdfEvaluationStatistical, DiscreteValueAveragesToTheSmoothLobe) {
         std::printf("light %d: mean discrete / D(h) h.z = %.4f\n", j, ratio);
         EXPECT_NEAR(ratio, 1.0, 0.05);
     }
-}
-
-// The smooth lobe's worked sample: u = 0 gives the normal itself, value and density 50, so the
-// child's weight is the reflection filter (times the grey of the coloured variant).
-TYPED_TEST(BsdfSampling, SmoothWorkedSample) {
-    test::Shading<TypeParam> s;
-    s.m.values.enable_flakes = 0;
-    s.m.values.random_lightness = 1;
-    s.m.values.reflection_filter = {0.5f, 0.6f, 0.7f};
-    auto& bsdf = s.setup();
-    KuvoUtils::KuvoContext* child = bsdf.spawnSampleContext(s.c, 0, 0);
-    ASSERT_NE(child, nullptr);
-    EXPECT_EQ(child->rayKind, 2);
-    EXPECT_EQ(child->rayFlags, 0x9002);
-    EXPECT_EQ(bsdf.sampleDirection(s.c, *child, 0.0f), 1.0f);
-    EXPECT_NEAR(child->density, 50.0f, 1e-3f);
-    EXPECT_NEAR(child->rayDir.z, 1.0f, 1e-6f);
-    EXPECT_EQ(child->traceDir, child->rayDir);
-    const float grey = kPlainFlakes<TypeParam> ? 1.0f : 0.5f;
-    EXPECT_NEAR(child->colorWeight.r, 0.5f * grey, 1e-5f);
-    EXPECT_NEAR(child->colorWeight.b, 0.7f * grey, 1e-5f);
-    EXPECT_EQ(bsdf.spawnSampleContext(s.c, 0, 2), nullptr);  // mode 2 gets no sample
-    bsdf.inactive = 1;
-    EXPECT_EQ(bsdf.spawnSampleContext(s.c, 0, 0), nullptr);
 }
 
 // Every accepted sample's weight is its value over its density, times the filter.
