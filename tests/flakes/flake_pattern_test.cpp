@@ -167,7 +167,6 @@ TEST(BalanceQuadrantCounts, HugeApproximationsStayBoundedAndSumToN) {
     }
 }
 
-
 TEST(FlakeRandom, SeedZeroMatchesTheDefinedSequenceAndUniformsLieInTheHalfOpenInterval) {
     FlakeRandom random(0);
     EXPECT_EQ(random.currentState(), 0x7301A9AC43C42D29ULL);
@@ -201,13 +200,9 @@ TEST(FlakeParams, DefaultsAndTheRoughnessClamp) {
     EXPECT_EQ(p.roughness, 0.100000024f);  // 1 - 0.9f, exact in float
     p.init(1, 0.5f, FlakeParams::blurAngleRadians(0.0f), 0, 0, 1.0f, 0, 0.5f, 0.0f, 0.0f);
     EXPECT_EQ(p.cosBlurAngle, 1.0f);
-    const std::pair<float, float> clamps[] = {{1.0f, 0.001f},
-                                              {0.9995f, 0.001f},
-                                              {10000.0f, 0.001f},
-                                              {0.0f, 1.0f},
-                                              {-3.0f, 1.0f},
-                                              {0.5f, 0.5f},
-                                              {std::numeric_limits<float>::quiet_NaN(), 0.001f}};
+    const std::pair<float, float> clamps[] = {
+        {1.0f, 0.001f}, {0.9995f, 0.001f}, {10000.0f, 0.001f}, {0.0f, 1.0f},
+        {-3.0f, 1.0f},  {0.5f, 0.5f},      {std::numeric_limits<float>::quiet_NaN(), 0.001f}};
     for (const auto& [glossiness, roughness] : clamps) {
         EXPECT_EQ(FlakeParams::roughnessFromGlossiness(glossiness), roughness) << glossiness;
     }

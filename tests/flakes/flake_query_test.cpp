@@ -269,14 +269,11 @@ template <class T>
 class FlakeSearchThreads : public ::testing::Test {};
 TYPED_TEST_SUITE(FlakeSearchThreads, Variants);
 
-// The memo of splits and leaf normals is a pure function of a node's seed and count: whatever
-// it holds, on whichever thread, a search gives the bits of a search without it. Neighbouring,
-// overlapping footprints (as camera samples of adjacent pixels are) so that entries are reused
-// and evicted.
+// Whatever the memo of splits and leaf normals holds, on whichever thread, a search gives the
+// bits of a search without it. Overlapping footprints (as of adjacent pixels) reuse and evict
+// entries; over 2 x 2 cells of two flakes, cells (x, y) and (x + 1, y + 1) share a seed, so one
+// search meets a leaf again while its normals are pending; other materials interleave.
 TYPED_TEST(FlakeSearchThreads, MemoNeverChangesTheResult) {
-    // Also cells of two flakes under footprints over 2 x 2 cells: cells (x, y) and (x + 1, y + 1)
-    // share a seed, so one search meets the same leaf again while its normals are pending. A
-    // query may serve more than one material: other roughness or colours interleave.
     FlakeParams colors = makeParams(10000000, 12);
     colors.randomSaturation = 0;
     colors.saturation = 0.25f;
@@ -309,13 +306,11 @@ TYPED_TEST(FlakeSearchThreads, MemoNeverChangesTheResult) {
         FlakeCacheSize size;
         bool cold;  // a new query for every footprint
         int threads;
-    } cases[] = {{"default, warm", {}, false, 1},
-                 {"default, cold", {}, true, 1},
-                 {"tiny", {1, 1}, false, 1},
-                 {"small, splits only", {6, 0}, false, 1},
-                 {"small, leaves only", {0, 5}, false, 1},
-                 {"small, two threads", {7, 6}, false, 2},
-                 {"default, four threads", {}, false, 4}};
+    } cases[] = {
+        {"default, warm", {}, false, 1},      {"default, cold", {}, true, 1},
+        {"tiny", {1, 1}, false, 1},           {"small, splits only", {6, 0}, false, 1},
+        {"small, leaves only", {0, 5}, false, 1}, {"small, two threads", {7, 6}, false, 2},
+        {"default, four threads", {}, false, 4}};
     for (const Case& c : cases) {
         std::vector<int> mismatches(size_t(c.threads), 0);
         auto work = [&](int t) {
