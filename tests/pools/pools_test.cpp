@@ -21,26 +21,19 @@
 namespace glitter {
 namespace {
 
-// Counts constructions and destructions, logs the destroyed slots in order, and can be told to
-// throw from its n-th constructor.
-struct Tracked {
-    static inline int constructions = 0, destructions = 0, throwAt = 0;
-    static inline std::vector<const Tracked*>* log = nullptr;
-    Tracked() {
+// Stands in for a pooled BSDF: counted, owning a node store that outlives every give-back, and
+// able to log the destroyed slots in order and to throw from its n-th constructor.
+struct Shader {
+    static inline std::atomic<int> constructions{0}, destructions{0}, throwAt{0};
+    static inline std::vector<const Shader*>* log = nullptr;
+    Shader() {
         if (constructions + 1 == throwAt) throw std::runtime_error("constructor failed");
         ++constructions;
     }
-    ~Tracked() {
+    ~Shader() {
         ++destructions;
         if (log != nullptr) log->push_back(this);
     }
-};
-
-// Stands in for a pooled BSDF: counted, and owning a node store that outlives every give-back.
-struct Shader {
-    static inline std::atomic<int> constructions{0}, destructions{0};
-    Shader() { ++constructions; }
-    ~Shader() { ++destructions; }
     int32_t owner = -1;
     int64_t stamp = 0;
     BlockSequence<int64_t> nodes{1000};
@@ -50,10 +43,7 @@ using Element = ElementPool<Shader>::Element;
 
 class PoolTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        Tracked::constructions = Tracked::destructions = Tracked::throwAt = 0;
-        Shader::constructions = Shader::destructions = 0;
-    }
+    void SetUp() override { Shader::constructions = Shader::destructions = Shader::throwAt = 0; }
     void TearDown() override { detail::failBlockStorageAllocations(0); }
 };
 using BlockSequenceTest = PoolTest;
@@ -77,31 +67,31 @@ TEST_F(BlockSequenceTest, SlotsInOrderThenASecondBlockLinkedBack) {
 }
 
 TEST_F(BlockSequenceTest, ConstructsBlocksWholeAndDestroysEachFromItsLastSlot) {
-    std::vector<const Tracked*> order;
+    std::vector<const Shader*> order;
     {
-        BlockSequence<Tracked> sequence(10);
+        BlockSequence<Shader> sequence(10);
         for (int i = 0; i < 11; ++i) sequence.allocate();
-        EXPECT_EQ(Tracked::constructions, 20);
-        const Tracked* blocks[2] = {sequence.first->storage, sequence.first->next->storage};
-        Tracked::log = &order;
+        EXPECT_EQ(Shader::constructions, 20);
+        const Shader* blocks[2] = {sequence.first->storage, sequence.first->next->storage};
+        Shader::log = &order;
         sequence.clear();
-        Tracked::log = nullptr;
+        Shader::log = nullptr;
         ASSERT_EQ(order.size(), 20u);
         for (int i = 0; i < 20; ++i) EXPECT_EQ(order[size_t(i)], blocks[i / 10] + 9 - i % 10);
         sequence.clear();
         EXPECT_EQ(sequence.first, nullptr);
         sequence.allocate();  // usable again; the destructor destroys this block
     }
-    EXPECT_EQ(Tracked::destructions, 30);
+    EXPECT_EQ(Shader::destructions, 30);
 }
 
 TEST_F(BlockSequenceTest, FailuresThrowAndLeaveTheSequenceAsItWas) {
-    BlockSequence<Tracked> sequence(10);
+    BlockSequence<Shader> sequence(10);
     detail::failBlockStorageAllocations(1);
     EXPECT_THROW(sequence.allocate(), KuvoUtils::ExceptionMsg);
     EXPECT_EQ(sequence.first, nullptr);
     for (int i = 0; i < 10; ++i) sequence.allocate();
-    _SequenceBlock<Tracked>* full = sequence.first;
+    _SequenceBlock<Shader>* full = sequence.first;
     std::string message;
     message.reserve(64);
     {
@@ -118,33 +108,33 @@ TEST_F(BlockSequenceTest, FailuresThrowAndLeaveTheSequenceAsItWas) {
     }
     EXPECT_EQ(sequence.current, full);
     EXPECT_EQ(full->next, nullptr);
-    EXPECT_EQ(Tracked::constructions, 10);
-    const Tracked* slot = sequence.allocate();
+    EXPECT_EQ(Shader::constructions, 10);
+    const Shader* slot = sequence.allocate();
     EXPECT_EQ(slot, full->next->storage);
 
     // A throwing element constructor unwinds the half-built block.
-    BlockSequence<Tracked> other(10);
+    BlockSequence<Shader> other(10);
     const test::AllocationScope scope;
-    Tracked::throwAt = Tracked::constructions + 4;
+    Shader::throwAt = Shader::constructions + 4;
     EXPECT_THROW(other.allocate(), std::runtime_error);
-    EXPECT_EQ(Tracked::destructions, 3);
+    EXPECT_EQ(Shader::destructions, 3);
     EXPECT_EQ(other.first, nullptr);
     EXPECT_EQ(scope.held(), 0);
 }
 
 TEST_F(BlockSequenceTest, MovingTransfersBlocksWithoutMovingElements) {
-    BlockSequence<Tracked> source(10);
-    Tracked* a = source.allocate();
-    BlockSequence<Tracked> target(10);
+    BlockSequence<Shader> source(10);
+    Shader* a = source.allocate();
+    BlockSequence<Shader> target(10);
     target.allocate();
     target = std::move(source);
-    EXPECT_EQ(Tracked::destructions, 10) << "the target's own block goes";
+    EXPECT_EQ(Shader::destructions, 10) << "the target's own block goes";
     EXPECT_EQ(source.first, nullptr);
-    BlockSequence<Tracked> moved(std::move(target));
+    BlockSequence<Shader> moved(std::move(target));
     EXPECT_EQ(moved.allocate(), a + 1);
     source.clear();
     target.clear();
-    EXPECT_EQ(Tracked::destructions, 10);
+    EXPECT_EQ(Shader::destructions, 10);
 }
 
 TEST(ExceptionMsg, FormatsBoundedAndCopiesItsBuffer) {
