@@ -16,8 +16,6 @@
 namespace glitter {
 namespace {
 
-using test::TestContext;
-using test::TestMaterial;
 using KuvoUtils::Vector;
 
 // All chi-square cases of this file share the 1% significance (Šidák).
@@ -36,23 +34,20 @@ struct Case {
 
 template <class T>
 ChiSquareResult runCase(const Case& k) {
-    TestMaterial m;
-    m.values.hilight_glossiness = k.glossiness;
-    m.values.blur_angle = k.blurDegrees;
-    m.values.enable_flakes = k.expectedFlakes > 0.0f;
-    m.values.random_hue = 1;
-    m.values.random_lightness = 1;
-    m.refresh();
-    TestContext c;
-    test::setFootprint(c, std::max(k.expectedFlakes, 1.0f), m.values.num_flakes, 0.41f, 0.27f);
+    test::Shading<T> s;
+    s.m.values.hilight_glossiness = k.glossiness;
+    s.m.values.blur_angle = k.blurDegrees;
+    s.m.values.enable_flakes = k.expectedFlakes > 0.0f;
+    s.m.values.random_hue = 1;
+    s.m.values.random_lightness = 1;
+    test::setFootprint(s.c, std::max(k.expectedFlakes, 1.0f), s.m.values.num_flakes, 0.41f, 0.27f);
     const float theta = k.viewDegrees * 3.14159265f / 180.0f;
-    c.setRayDir({std::sin(theta), 0.0f, -std::cos(theta)});
-    DiscreteMicrofacetBSDF<T> bsdf;
-    setupBSDF(m.view(), c, bsdf, 0);
-    EXPECT_EQ(bsdf.inactive, 0);
-    EXPECT_EQ(bsdf.query.enabled, k.expectedFlakes > 0.0f ? 1 : 0);
+    s.c.setRayDir({std::sin(theta), 0.0f, -std::cos(theta)});
+    s.setup();
+    EXPECT_EQ(s.bsdf.inactive, 0);
+    EXPECT_EQ(s.bsdf.query.enabled, k.expectedFlakes > 0.0f ? 1 : 0);
 
-    FlakeQuery<T>& q = bsdf.query;
+    FlakeQuery<T>& q = s.bsdf.query;
     // Mirror direction c of the view and a basis (t, b) across it, for the magnification.
     const double vl =
         std::sqrt(double(q.viewDir.x) * q.viewDir.x + double(q.viewDir.y) * q.viewDir.y +
@@ -109,16 +104,21 @@ ChiSquareResult runCase(const Case& k) {
     return r;
 }
 
+template <size_t N>
+void expectPasses(const Case (&cases)[N]) {
+    for (const Case& k : cases) {
+        const ChiSquareResult r = runCase<float>(k);
+        EXPECT_TRUE(r.passed) << k.name << ": " << r.message;
+    }
+}
+
 TEST(BsdfChiSquareStatistical, SmoothLobe) {
     const Case cases[] = {
         {"smooth_a0.1_v0", 0.9f, 0.0f, 0.0f, 3.0f},   {"smooth_a0.1_v60", 0.9f, 60.0f, 0.0f, 3.0f},
         {"smooth_a0.3_v30", 0.7f, 30.0f, 0.0f, 3.0f}, {"smooth_a0.3_v75", 0.7f, 75.0f, 0.0f, 3.0f},
         {"smooth_a0.6_v0", 0.4f, 0.0f, 0.0f, 3.0f},   {"smooth_a0.6_v45", 0.4f, 45.0f, 0.0f, 3.0f},
     };
-    for (const Case& k : cases) {
-        const ChiSquareResult r = runCase<float>(k);
-        EXPECT_TRUE(r.passed) << k.name << ": " << r.message;
-    }
+    expectPasses(cases);
 }
 
 TEST(BsdfChiSquareStatistical, DiscreteFlakes) {
@@ -128,10 +128,7 @@ TEST(BsdfChiSquareStatistical, DiscreteFlakes) {
         {"flakes_120_blur8", 0.8f, 0.0f, 120.0f, 8.0f},
         {"flakes_400_blur1", 0.9f, 50.0f, 400.0f, 1.0f},
     };
-    for (const Case& k : cases) {
-        const ChiSquareResult r = runCase<float>(k);
-        EXPECT_TRUE(r.passed) << k.name << ": " << r.message;
-    }
+    expectPasses(cases);
     const ChiSquareResult colored = runCase<KuvoUtils::Color>({"flakes_colored_200", 0.8f, 30.0f, 200.0f, 5.0f});
     EXPECT_TRUE(colored.passed) << colored.message;
 }
@@ -146,10 +143,7 @@ TEST(BsdfChiSquareStatistical, NarrowCones) {
         {"narrow_blur0.05", 1.0f, 20.0f, 3.0f, 0.05f, 100.0},
         {"narrow_blur0.02", 1.0f, 20.0f, 3.0f, 0.02f, 250.0},
     };
-    for (const Case& k : cases) {
-        const ChiSquareResult r = runCase<float>(k);
-        EXPECT_TRUE(r.passed) << k.name << ": " << r.message;
-    }
+    expectPasses(cases);
 }
 
 // In the blend band the smooth lobe takes its share of the samples, so the blended density is
@@ -160,10 +154,7 @@ TEST(BsdfChiSquareStatistical, BlendBand) {
         {"blend_650", 0.6f, 10.0f, 650.0f, 5.0f},
         {"blend_690", 0.8f, 60.0f, 690.0f, 3.0f},
     };
-    for (const Case& k : cases) {
-        const ChiSquareResult r = runCase<float>(k);
-        EXPECT_TRUE(r.passed) << k.name << ": " << r.message;
-    }
+    expectPasses(cases);
 }
 
 }  // namespace

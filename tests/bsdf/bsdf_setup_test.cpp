@@ -11,11 +11,11 @@ namespace glitter {
 namespace {
 
 using KuvoUtils::Vector;
-using test::TestContext;
-using test::TestMaterial;
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();
+
+class BsdfSetup : public ::testing::Test, public test::Shading<> {};
 
 class FixedMap : public host::Texmap {
   public:
@@ -29,7 +29,7 @@ class ShiftTransform : public KuvoUtils::ObjectTransformInterface {
     Vector pointToObject(const Vector& p) const override { return p - Vector{10, 20, 30}; }
 };
 
-class TransformContext : public TestContext {
+class TransformContext : public test::TestContext {
   public:
     ShiftTransform transform;
     KuvoUtils::ContextInterface* queryInterface(int id) const override {
@@ -38,11 +38,11 @@ class TransformContext : public TestContext {
     }
 };
 
-TEST(BsdfSetup, TriplanarProjectsOnTheLargestNormalComponentInObjectSpace) {
-    TransformContext c;
-    c.hitPoint = {11.0, 22.0, 33.0};  // (1, 2, 3) in object space
-    c.dPdx = {0.1f, 0.2f, 0.3f};
-    c.dPdy = {0.4f, 0.5f, 0.6f};
+TEST_F(BsdfSetup, TriplanarProjectsOnTheLargestNormalComponentInObjectSpace) {
+    TransformContext t;
+    t.hitPoint = {11.0, 22.0, 33.0};  // (1, 2, 3) in object space
+    t.dPdx = {0.1f, 0.2f, 0.3f};
+    t.dPdy = {0.4f, 0.5f, 0.6f};
     const struct {
         Vector normal;
         float u, v, du, dv;
@@ -52,18 +52,13 @@ TEST(BsdfSetup, TriplanarProjectsOnTheLargestNormalComponentInObjectSpace) {
         {{-0.9f, 0.1f, 0.2f}, 2.0f, 3.0f, 0.2f, 0.6f},
     };
     for (const auto& k : cases) {
-        c.shadingNormal = k.normal;
-        const TriplanarCoords t = triplanarCoords(c);
-        EXPECT_EQ(t.uv.u, k.u);
-        EXPECT_EQ(t.uv.v, k.v);
-        EXPECT_EQ(t.du.u, k.du);
-        EXPECT_EQ(t.dv.v, k.dv);
+        t.shadingNormal = k.normal;
+        const TriplanarCoords p = triplanarCoords(t);
+        EXPECT_EQ((std::array{p.uv.u, p.uv.v, p.du.u, p.dv.v}), (std::array{k.u, k.v, k.du, k.dv}));
     }
 }
 
-TEST(BsdfSetup, UvwFootprintInvertsTheBasisAndRefusesADegenerateOne) {
-    TestMaterial m;
-    TestContext c;
+TEST_F(BsdfSetup, UvwFootprintInvertsTheBasis) {
     c.uvw = {0.5f, 0.25f, 0};
     // World moves 2 per unit u and 4 per unit v: a pixel step of 0.02 in world x is 0.01 in u.
     c.basis = {{2, 0, 0}, {0, 4, 0}, {0, 0, 1}};
@@ -73,54 +68,55 @@ TEST(BsdfSetup, UvwFootprintInvertsTheBasisAndRefusesADegenerateOne) {
     EXPECT_NEAR(f.area, 0.03f * 0.03f, 1e-9f);
     EXPECT_NEAR(f.corner[1].u, (0.5f - 0.005f) * 3.0f, 1e-6f);
     EXPECT_NEAR(f.corner[1].v, (0.25f - 0.005f) * 3.0f, 1e-6f);
-
-    // A degenerate basis or infinite derivatives: shaded, but without discrete flakes.
-    test::setFootprint(c, 50.0f, m.values.num_flakes);
-    c.basis = {{1, 0, 0}, {2, 0, 0}, {0, 0, 1}};
-    EXPECT_FALSE(isFiniteFootprint(computeFootprint(c, 0, 1, 1.0f)));
-    DiscreteMicrofacetBSDF<float> bsdf;
-    setupBSDF(m.view(), c, bsdf, 0);
-    EXPECT_EQ(bsdf.inactive, 0);
-    EXPECT_EQ(bsdf.query.enabled, 0);
-    c.basis = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
-    c.dPdx = {kInf, 0, 0};
-    setupBSDF(m.view(), c, bsdf, 0);
-    EXPECT_EQ(bsdf.query.enabled, 0);
 }
 
+// Footprints without area, infinite ones and degenerate bases are shaded by the smooth lobe.
 // Above blend_max discrete flakes switch off; at exactly blend_max they stay.
-TEST(BsdfSetup, BlendMaxSwitchesDiscreteFlakesOff) {
-    TestMaterial m;
-    m.values.num_flakes = 700;
-    m.refresh();
-    TestContext c;
-    c.uvw = {0.25f, 0.25f, 0};
-    c.dPdx = {1.0f, 0, 0};
-    c.dPdy = {0, 1.0f, 0};
-    DiscreteMicrofacetBSDF<float> bsdf;
-    setupBSDF(m.view(), c, bsdf, 0);
+TEST_F(BsdfSetup, DiscreteFlakesNeedAFootprintWithAreaUnderBlendMax) {
+    const float s = std::sqrt(50.0f / 1e7f);  // the side of a square of 50 expected flakes
+    const KuvoUtils::UVWBasis identity = c.basis, flat{{1, 0, 0}, {2, 0, 0}, {0, 0, 1}};
+    const struct {
+        const char* name;
+        Vector dx, dy;
+        bool discrete;
+        int32_t numFlakes;
+        KuvoUtils::UVWBasis basis;
+    } cases[] = {
+        {"resolved", {s, 0, 0}, {0, s, 0}, true, 10000000, identity},
+        {"degenerate basis", {s, 0, 0}, {0, s, 0}, false, 10000000, flat},
+        {"infinite", {kInf, 0, 0}, {0, s, 0}, false, 10000000, identity},
+        {"parallel", {s, 0, 0}, {2 * s, 0, 0}, false, 10000000, identity},
+        {"one zero", {s, 0, 0}, {0, 0, 0}, false, 10000000, identity},
+        {"both zero", {0, 0, 0}, {0, 0, 0}, false, 10000000, identity},
+        {"nearly parallel", {s, 0, 0}, {s, s * 1e-6f, 0}, false, 10000000, identity},
+        {"thin but resolved", {s, 0, 0}, {s, s * 0.1f, 0}, true, 10000000, identity},
+        {"above blend_max", {1.01f, 0, 0}, {0, 1.0f, 0}, false, 700, identity},
+        {"at blend_max", {1.0f, 0, 0}, {0, 1.0f, 0}, true, 700, identity},
+    };
+    for (const auto& k : cases) {
+        m.values.num_flakes = k.numFlakes;
+        c.basis = k.basis;
+        c.uvw = {0.25f, 0.25f, 0.0f};
+        c.dPdx = k.dx;
+        c.dPdy = k.dy;
+        setup();
+        EXPECT_EQ(bsdf.inactive, 0) << k.name;
+        EXPECT_EQ(bsdf.query.enabled, k.discrete ? 1 : 0) << k.name;
+    }
     EXPECT_EQ(bsdf.query.expectedFlakes, 700.0f);
-    EXPECT_EQ(bsdf.query.enabled, 1);
-    c.dPdx = {1.01f, 0, 0};
-    setupBSDF(m.view(), c, bsdf, 0);
-    EXPECT_EQ(bsdf.query.enabled, 0);
 }
 
-TEST(BsdfSetup, FlakeScaleWarningOncePerAttach) {
-    TestMaterial m;
+TEST_F(BsdfSetup, FlakeScaleWarningOncePerAttach) {
     m.values.num_flakes = 100;
-    m.refresh();
-    TestContext c;
     c.uvw = {0.5f, 0.5f, 0};
     c.dPdx = {1.0f, 0, 0};  // bounds span exactly 1.0 in u
     c.dPdy = {0, 0.5f, 0};
-    DiscreteMicrofacetBSDF<float> bsdf;
     const auto warnings = [&] { return m.log.count(KuvoUtils::RenderLog::Level::warning); };
-    setupBSDF(m.view(), c, bsdf, 0);  // no log attached: nothing printed
+    setup();  // no log attached: nothing printed
     EXPECT_EQ(warnings(), 0u);
     m.attachedLog = &m.log;
-    setupBSDF(m.view(), c, bsdf, 0);
-    setupBSDF(m.view(), c, bsdf, 0);
+    setup();
+    setup();
     ASSERT_EQ(warnings(), 1u);
     EXPECT_EQ(m.log.entries()[0].message,
               "Glitter :: Stochastic flakes scale is too big! Reduce the flake scale and "
@@ -130,19 +126,17 @@ TEST(BsdfSetup, FlakeScaleWarningOncePerAttach) {
     m.warned = 0;
     m.name = nullptr;
     c.dPdx = {0.01f, 0, 0};
-    setupBSDF(m.view(), c, bsdf, 0);
+    setup();
     EXPECT_EQ(warnings(), 1u);
     c.dPdx = {1.5f, 0, 0};
-    setupBSDF(m.view(), c, bsdf, 0);
+    setup();
     ASSERT_EQ(warnings(), 2u);
     EXPECT_EQ(m.log.entries()[1].message.rfind("KuvoStochasticFlakesMtl :: ", 0), 0u);
 }
 
-TEST(BsdfSetup, ReflectionMapBlendsOverTheFilter) {
-    TestMaterial m;
+TEST_F(BsdfSetup, ReflectionMapBlendsOverTheFilter) {
     FixedMap map;
     host::ShadeContext sc;
-    TestContext c;
     c.hostContext = &sc;
     m.values.enable_flakes = 0;
     m.values.reflection_filter = {0.2f, 0.4f, 0.6f};
@@ -164,15 +158,14 @@ TEST(BsdfSetup, ReflectionMapBlendsOverTheFilter) {
         map.color = k.color;
         m.values.reflection_map_mult = k.mult;
         m.values.reflection_map_on = k.on;
-        DiscreteMicrofacetBSDF<float> bsdf;
-        setupBSDF(m.view(), c, bsdf, 0);
+        setup();
         EXPECT_NEAR(bsdf.reflectionFilter.r, k.want.r, 1e-6f);
         EXPECT_NEAR(bsdf.reflectionFilter.g, k.want.g, 1e-6f);
         EXPECT_NEAR(bsdf.reflectionFilter.b, k.want.b, 1e-6f);
     }
 }
 
-TEST(BsdfSetup, RayKindsAndLimitsDecideActivity) {
+TEST_F(BsdfSetup, RayKindsAndLimitsDecideActivity) {
     const struct {
         int flags, depthBelowMax, admitRestricted, reflections, inactive, discrete;
     } cases[] = {
@@ -182,16 +175,14 @@ TEST(BsdfSetup, RayKindsAndLimitsDecideActivity) {
         {0x10, 1, 1, 1, 0, 0},  // ...and then see the smooth lobe only
         {0x1000, 1, 0, 1, 0, 0}, {0x0, 1, 0, 0, 1, 0},  // reflections off
     };
+    test::setFootprint(c, 50.0f, m.values.num_flakes);
     for (const auto& k : cases) {
-        TestMaterial m;
-        TestContext c;
-        test::setFootprint(c, 50.0f, m.values.num_flakes);
         c.rayFlags = k.flags;
         c.rayDepth = c.renderOptions.maxRayDepth - k.depthBelowMax;
         c.renderOptions.admitRestrictedRays = k.admitRestricted;
         c.renderOptions.reflections = k.reflections;
-        DiscreteMicrofacetBSDF<float> bsdf;
-        setupBSDF(m.view(), c, bsdf, 0);
+        bsdf.reflectionFilter = {1, 1, 1};
+        setup();
         EXPECT_EQ(bsdf.inactive, k.inactive) << k.flags;
         EXPECT_EQ(bsdf.query.enabled, k.discrete) << k.flags;
         if (k.inactive) {
@@ -200,15 +191,12 @@ TEST(BsdfSetup, RayKindsAndLimitsDecideActivity) {
     }
 }
 
-TEST(BsdfSetup, FrameSidesAndSampleCount) {
-    TestMaterial m;
+TEST_F(BsdfSetup, FrameSidesAndSampleCount) {
     m.values.enable_flakes = 0;
     m.values.reflection_filter = {0.1f, 0.2f, 0.3f};
-    TestContext c;
     c.shadingNormal = normalize(Vector{0.3f, 0, 1});
     c.setRayDir(normalize(Vector{0.2f, 0.1f, -1}));
-    DiscreteMicrofacetBSDF<float> bsdf;
-    setupBSDF(m.view(), c, bsdf, 1);
+    setup(1);
     EXPECT_EQ(bsdf.frame.normal, c.shadingNormal);
     EXPECT_EQ(bsdf.sideMode, 0);
     const Vector local = toLocal(bsdf.frameInverse, c.rayDir);
@@ -225,12 +213,12 @@ TEST(BsdfSetup, FrameSidesAndSampleCount) {
 
     // Arriving from behind the shading normal: the frame is built on the geometric normal.
     c.setRayDir(normalize(Vector{0.99f, 0, -0.05f}));
-    setupBSDF(m.view(), c, bsdf, 1);
+    setup(1);
     EXPECT_EQ(bsdf.frame.normal, c.geometricNormal);
 
     // A back-side hit flips both normals, and with one side requested only that side has a BRDF.
     c.backside = 1;
-    setupBSDF(m.view(), c, bsdf, 0);
+    setup();
     EXPECT_EQ(bsdf.geometricNormal, (Vector{0, 0, -1}));
     EXPECT_EQ(bsdf.sideMode, 1);
     EXPECT_EQ(bsdf.getBRDF(0), nullptr);

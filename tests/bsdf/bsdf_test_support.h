@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <memory>
@@ -82,6 +83,34 @@ struct TestRenderer {
     }
     std::size_t warnings() const { return log.count(KuvoUtils::RenderLog::Level::warning); }
 };
+
+// A material, a shading context and a BSDF set up from them.
+template <class T = float>
+struct Shading {
+    TestMaterial m;
+    TestContext c;
+    DiscreteMicrofacetBSDF<T> bsdf;
+    DiscreteMicrofacetBSDF<T>& setup(int side = 0) {
+        m.refresh();
+        setupBSDF(m.view(), c, bsdf, side);
+        return bsdf;
+    }
+};
+
+inline bool isFinite(const Color& c) {
+    return std::isfinite(c.r) && std::isfinite(c.g) && std::isfinite(c.b);
+}
+
+// One reflection sample through the renderer's two slots; null when none is spawned.
+template <class T>
+KuvoUtils::KuvoContext* drawSample(DiscreteMicrofacetBSDF<T>& bsdf, TestContext& c,
+                                   const std::array<float, 4>& u) {
+    KuvoUtils::KuvoContext* child = bsdf.spawnSampleContext(c, 0, 0);
+    if (child == nullptr) return nullptr;
+    for (int i = 1; i < 4; ++i) c.child->samples[i] = u[i];
+    bsdf.sampleDirection(c, *child, u[0]);
+    return child;
+}
 
 // Point the context's pixel footprint at `expected` flakes of the material's default count: a
 // square of that area in UVW space (identity basis), centred at uv.

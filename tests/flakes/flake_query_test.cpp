@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <map>
@@ -12,11 +13,48 @@
 #include <tuple>
 #include <vector>
 
-#include "tests/flakes/reference_geometry.h"
 #include "tests/support/allocation_counter.h"
 
 namespace glitter {
 namespace {
+
+struct Point2d {
+    double u, v;
+};
+
+// Test-only reference: the area of footprint ∩ [uMin, uMax] × [vMin, vMax] in double precision,
+// for checking the search's float geometry independently.
+double overlapArea(const FlakeFootprint& f, double uMin, double vMin, double uMax, double vMax) {
+    std::vector<Point2d> poly;
+    for (const FlakeUV& c : f.corner) poly.push_back({c.u, c.v});
+    auto clip = [&](int axis, double bound, bool keepAbove) {
+        std::vector<Point2d> out;
+        auto coord = [axis](const Point2d& p) { return axis == 0 ? p.u : p.v; };
+        auto in = [&](const Point2d& p) {
+            return keepAbove ? coord(p) >= bound : coord(p) <= bound;
+        };
+        for (size_t i = 0; i < poly.size(); ++i) {
+            const Point2d a = poly[i], b = poly[(i + 1) % poly.size()];
+            const bool ia = in(a), ib = in(b);
+            if (ia != ib) {
+                const double t = (bound - coord(a)) / (coord(b) - coord(a));
+                out.push_back({a.u + t * (b.u - a.u), a.v + t * (b.v - a.v)});
+            }
+            if (ib) out.push_back(b);
+        }
+        poly = out;
+    };
+    clip(0, uMin, true);
+    clip(1, vMin, true);
+    clip(0, uMax, false);
+    clip(1, vMax, false);
+    double sum = 0.0;
+    for (size_t i = 0; i < poly.size(); ++i) {
+        const Point2d a = poly[i], b = poly[(i + 1) % poly.size()];
+        sum += a.u * b.v - a.v * b.u;
+    }
+    return poly.size() < 3 ? 0.0 : 0.5 * sum;
+}
 
 struct TestColor {
     float r, g, b;
@@ -105,7 +143,7 @@ std::vector<Found> bruteForce(const FlakeParams& p, const FlakeFootprint& f, Fla
             return;
         }
         const double area = double(node.uMax - node.uMin) * double(node.vMax - node.vMin);
-        const double w = test::overlapArea(f, node.uMin, node.vMin, node.uMax, node.vMax) / area;
+        const double w = overlapArea(f, node.uMin, node.vMin, node.uMax, node.vMax) / area;
         if (!(w > 0.0)) return;
         const float wf = float(std::min(w, 1.0));
         LeafFlakes flakes(node.seed);
@@ -161,14 +199,15 @@ TYPED_TEST(FlakeSearch, FindsTheSameFlakesAsABruteForceWalk) {
     EXPECT_GT(compared, 5000);
 }
 
+// Cells come in the order corners 0 to 3 reach them, and the footprint is translated to the
+// first one, so that far from the origin no precision is lost.
 TYPED_TEST(FlakeSearch, CellsComeFromTheCornersInOrder) {
-    const FlakeParams params = makeParams(1000, 4);
+    const FlakeParams params = makeParams(20000, 6);
     FlakeQuery<TypeParam> q;
     run(q, params, square(0.2f, 0.3f, 0.1f));  // inside one cell: that cell only
     EXPECT_EQ(q.cellCount, 1);
     EXPECT_EQ(q.cellSeed[0], cellSeed(0, 0));
-    // Around the corner of four cells, in the order corners 0 to 3 reach them: (-0.25, 0.25),
-    // (-0.25, -0.25), (0.25, -0.25), (0.25, 0.25).
+    // Corners (-0.25, 0.25), (-0.25, -0.25), (0.25, -0.25), (0.25, 0.25): (-1, 0) is the origin.
     run(q, params, square(-0.25f, -0.25f, 0.5f));
     ASSERT_EQ(q.cellCount, 4);
     const int cells[4][2] = {{-1, 0}, {-1, -1}, {0, -1}, {0, 0}};
@@ -177,27 +216,22 @@ TYPED_TEST(FlakeSearch, CellsComeFromTheCornersInOrder) {
         EXPECT_EQ(q.cellX[i], cells[i][0] + 1);
         EXPECT_EQ(q.cellY[i], cells[i][1]);
     }
-    // The footprint is translated to the first cell: (-1, 0) becomes the origin.
     EXPECT_EQ(q.footprint.corner[0].u, 0.75f);
     EXPECT_EQ(q.footprint.corner[0].v, 0.25f);
     EXPECT_EQ(q.footprint.boundsMin.v, -0.25f);
-}
-
-TYPED_TEST(FlakeSearch, FarFromTheOriginLosesNoPrecision) {
-    const FlakeParams params = makeParams(20000, 6);
-    FlakeQuery<TypeParam> near, far;
-    run(near, params, makeFootprint({0.25f, 0.5f}, {0.125f, 0.0f}, {0.0f, 0.0625f}));
+    // The same geometry a million cells away gives leaves of the same weights (the flakes differ
+    // with the cell seed).
+    FlakeQuery<TypeParam> far;
+    run(q, params, makeFootprint({0.25f, 0.5f}, {0.125f, 0.0f}, {0.0f, 0.0625f}));
     run(far, params, makeFootprint({0.25f, 1000000.5f}, {0.125f, 0.0f}, {0.0f, 0.0625f}));
     EXPECT_EQ(far.cellSeed[0], cellSeed(0, 1000000));
     EXPECT_EQ(far.footprint.corner[1].v, 0.5f);
-    // Same geometry inside the cell, so the leaves carry the same weights; the cell seeds
-    // differ, so the flakes themselves do.
     const auto meanWeight = [](const std::vector<Found>& found) {
         double sum = 0.0;
         for (const Found& f : found) sum += f.value[0];
         return sum / double(found.size());
     };
-    EXPECT_NEAR(meanWeight(collect(near)), meanWeight(collect(far)), 0.2);
+    EXPECT_NEAR(meanWeight(collect(q)), meanWeight(collect(far)), 0.2);
 }
 
 TYPED_TEST(FlakeSearch, ShallowTreeEmitsWholeCellsAndFillsTheLastBlock) {
@@ -215,24 +249,6 @@ TYPED_TEST(FlakeSearch, ShallowTreeEmitsWholeCellsAndFillsTheLastBlock) {
             EXPECT_EQ(all[i].z, mirror(0.5f, 0.5f, params.roughness, {0, 0, -1}).z);
         }
     }
-}
-
-TYPED_TEST(FlakeSearch, DisabledOrEmptySearches) {
-    const FlakeParams params = makeParams(100000, 8);
-    FlakeQuery<TypeParam> q;
-    ASSERT_TRUE(run(q, params, square(0.3f, 0.3f, 0.02f)));
-    const auto before = collect(q);
-    ASSERT_FALSE(before.empty());
-    // Switched off: the previous result stays, only the expectation is taken.
-    beginFlakeQuery(q, 0, 5.0f, square(0.7f, 0.7f, 0.1f), &params);
-    EXPECT_TRUE(searchFlakes(q));
-    EXPECT_EQ(q.expectedFlakes, 5.0f);
-    EXPECT_EQ(collect(q), before);
-    // A footprint too small to hold a flake finds nothing but stays enabled.
-    const FlakeParams sparse = makeParams(10, 12);
-    EXPECT_FALSE(run(q, sparse, square(0.3f, 0.3f, 1e-6f)));
-    EXPECT_EQ(q.blocks.count, 0);
-    EXPECT_EQ(q.enabled, 1);
 }
 
 TYPED_TEST(FlakeSearch, WarmSearchesAllocateNothing) {
@@ -253,14 +269,11 @@ template <class T>
 class FlakeSearchThreads : public ::testing::Test {};
 TYPED_TEST_SUITE(FlakeSearchThreads, Variants);
 
-// The memo of splits and leaf normals is a pure function of a node's seed and count: whatever
-// it holds, on whichever thread, a search gives the bits of a search without it. Neighbouring,
-// overlapping footprints (as camera samples of adjacent pixels are) so that entries are reused
-// and evicted.
+// Whatever the memo of splits and leaf normals holds, on whichever thread, a search gives the
+// bits of a search without it. Overlapping footprints (as of adjacent pixels) reuse and evict
+// entries; over 2 x 2 cells of two flakes, cells (x, y) and (x + 1, y + 1) share a seed, so one
+// search meets a leaf again while its normals are pending; other materials interleave.
 TYPED_TEST(FlakeSearchThreads, MemoNeverChangesTheResult) {
-    // Also cells of two flakes under footprints over 2 x 2 cells: cells (x, y) and (x + 1, y + 1)
-    // share a seed, so one search meets the same leaf again while its normals are pending. A
-    // query may serve more than one material: other roughness or colours interleave.
     FlakeParams colors = makeParams(10000000, 12);
     colors.randomSaturation = 0;
     colors.saturation = 0.25f;
@@ -293,13 +306,11 @@ TYPED_TEST(FlakeSearchThreads, MemoNeverChangesTheResult) {
         FlakeCacheSize size;
         bool cold;  // a new query for every footprint
         int threads;
-    } cases[] = {{"default, warm", {}, false, 1},
-                 {"default, cold", {}, true, 1},
-                 {"tiny", {1, 1}, false, 1},
-                 {"small, splits only", {6, 0}, false, 1},
-                 {"small, leaves only", {0, 5}, false, 1},
-                 {"small, two threads", {7, 6}, false, 2},
-                 {"default, four threads", {}, false, 4}};
+    } cases[] = {
+        {"default, warm", {}, false, 1},      {"default, cold", {}, true, 1},
+        {"tiny", {1, 1}, false, 1},           {"small, splits only", {6, 0}, false, 1},
+        {"small, leaves only", {0, 5}, false, 1}, {"small, two threads", {7, 6}, false, 2},
+        {"default, four threads", {}, false, 4}};
     for (const Case& c : cases) {
         std::vector<int> mismatches(size_t(c.threads), 0);
         auto work = [&](int t) {
@@ -326,36 +337,100 @@ TYPED_TEST(FlakeSearchThreads, MemoNeverChangesTheResult) {
     }
 }
 
-TYPED_TEST(FlakeSearch, UnusableFootprintsSwitchDiscreteFlakesOff) {
+// Unusable footprints and oversized searches switch discrete flakes off; a footprint too small
+// to hold a flake finds nothing but stays on. Either way the query serves the next point.
+TYPED_TEST(FlakeSearch, SearchesThatFindNothing) {
     const FlakeParams params = makeParams(10000000, 12);
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
-    const FlakeFootprint bad[] = {
-        square(nan, 0.5f, 0.001f),
-        makeFootprint({0.5f, 0.5f}, {inf, 0.0f}, {0.0f, 0.001f}),
-        square(3e9f, 0.5f, 0.001f),
-        square(-3e9f, 0.5f, 0.001f),
+    const struct {
+        FlakeParams params;
+        FlakeFootprint footprint;
+        int32_t enabled;
+    } cases[] = {
+        {params, square(nan, 0.5f, 0.001f), 0},
+        {params, makeFootprint({0.5f, 0.5f}, {inf, 0.0f}, {0.0f, 0.001f}), 0},
+        {params, square(3e9f, 0.5f, 0.001f), 0},
+        {params, square(-3e9f, 0.5f, 0.001f), 0},
         // Thin and two billion cells long: relative cell coordinates would overflow.
-        makeFootprint({-2e9f, 0.5f}, {4e9f, 0.0f}, {0.0f, 1e-12f}),
+        {params, makeFootprint({-2e9f, 0.5f}, {4e9f, 0.0f}, {0.0f, 1e-12f}), 0},
+        // A quadtree of depth 0 makes every reached cell one leaf of two billion flakes.
+        {makeParams(2000000000, 0), square(0.5f, 0.5f, 1e-6f), 0},
+        {makeParams(10, 12), square(0.3f, 0.3f, 1e-6f), 1},
     };
-    for (const FlakeFootprint& f : bad) {
+    for (const auto& k : cases) {
         FlakeQuery<TypeParam> q;
-        EXPECT_TRUE(run(q, params, f));
-        EXPECT_EQ(q.enabled, 0);
+        run(q, k.params, k.footprint);
+        EXPECT_EQ(q.enabled, k.enabled);
+        EXPECT_EQ(q.blocks.count, 0);
+        EXPECT_EQ(q.stack.size, 0);
+        EXPECT_TRUE(run(q, params, square(0.5f, 0.5f, 3e-3f)));
+        EXPECT_EQ(q.enabled, 1);
+        EXPECT_GT(q.flakeCount, 0u);
+    }
+    // Switched off: the previous result stays, only the expectation is taken.
+    FlakeQuery<TypeParam> q;
+    run(q, params, square(0.3f, 0.3f, 3e-3f));
+    const auto before = collect(q);
+    ASSERT_FALSE(before.empty());
+    beginFlakeQuery(q, 0, 5.0f, square(0.7f, 0.7f, 0.1f), &params);
+    EXPECT_TRUE(searchFlakes(q));
+    EXPECT_EQ(q.expectedFlakes, 5.0f);
+    EXPECT_EQ(collect(q), before);
+}
+
+// Classification agrees with the exact overlap: outside squares have no area in common with the
+// footprint, inside squares are covered whole. Random edges come in either turning order.
+TEST(FlakeFootprint, ClassificationAgreesWithTheExactOverlap) {
+    std::mt19937 rng(17);
+    std::uniform_real_distribution<float> pos(0.2f, 0.8f), edge(-0.3f, 0.3f);
+    for (int i = 0; i < 2000; ++i) {
+        const FlakeFootprint f =
+            makeFootprint({pos(rng), pos(rng)}, {edge(rng), edge(rng)}, {edge(rng), edge(rng)});
+        for (int j = 0; j < 64; ++j) {
+            const float size = 1.0f / float(1 << (j % 7));
+            const float u = std::floor(pos(rng) / size) * size;
+            const float v = std::floor(pos(rng) / size) * size;
+            const double overlap =
+                overlapArea(f, u, v, u + size, v + size) / (double(size) * size);
+            switch (classifyBox(f, {u, v, u + size, v + size})) {
+                case BoxClass::outside:
+                    ASSERT_LE(overlap, 1e-6);
+                    break;
+                case BoxClass::inside:
+                    ASSERT_GE(overlap, 1.0 - 1e-5);
+                    break;
+                case BoxClass::partial:
+                    break;
+            }
+        }
     }
 }
 
-TYPED_TEST(FlakeSearch, OversizedSearchFallsBackToTheSmoothLobe) {
-    // A quadtree of depth 0 makes every reached cell one leaf of two billion flakes.
-    FlakeQuery<TypeParam> q;
-    EXPECT_TRUE(run(q, makeParams(2000000000, 0), square(0.5f, 0.5f, 1e-6f)));
-    EXPECT_EQ(q.enabled, 0);
-    EXPECT_EQ(q.blocks.count, 0);
-    EXPECT_EQ(q.stack.size, 0);
-    // The same query serves the next point normally.
-    EXPECT_TRUE(run(q, makeParams(10000000, 12), square(0.5f, 0.5f, 3e-3f)));
-    EXPECT_EQ(q.enabled, 1);
-    EXPECT_GT(q.flakeCount, 0u);
+// Partial leaves at the default depth keep their weight: the covered fraction agrees with a
+// double-precision computation to within 1e-3 of the leaf.
+TEST(FlakeFootprint, CoveredFractionOfDeepLeavesIsAccurate) {
+    std::mt19937 rng(23);
+    std::uniform_real_distribution<float> pos(0.0f, 1.0f), edge(-2e-3f, 2e-3f);
+    const float leaf = 1.0f / 4096.0f;
+    double worst = 0.0;
+    int partials = 0;
+    while (partials < 20000) {
+        const FlakeFootprint f =
+            makeFootprint({pos(rng), pos(rng)}, {edge(rng), edge(rng)}, {edge(rng), edge(rng)});
+        const int iu = int(f.boundsMin.u / leaf), iv = int(f.boundsMin.v / leaf);
+        for (int k = 0; k < 16; ++k) {
+            const FlakeSquare s{float(iu + k % 4) * leaf, float(iv + k / 4) * leaf,
+                                float(iu + k % 4 + 1) * leaf, float(iv + k / 4 + 1) * leaf};
+            if (classifyBox(f, s) != BoxClass::partial) continue;
+            ++partials;
+            const double want =
+                overlapArea(f, s.uMin, s.vMin, s.uMax, s.vMax) / (double(leaf) * leaf);
+            worst = std::max(worst, std::fabs(coveredFraction(f, s) - want));
+        }
+    }
+    std::printf("worst covered-fraction error over %d partial leaves: %.3g\n", partials, worst);
+    EXPECT_LE(worst, 1e-3);
 }
 
 }  // namespace

@@ -40,8 +40,13 @@ TEST(FlakesRenderMtl, VariantIsChosenAtRenderStartAndPinnedUntilTheEnd) {
     m.releaseBSDF(c, a);
     EXPECT_EQ(m.acquireBSDF(c, 0), a);  // the last released is the first taken again
     m.releaseBSDF(c, a);
+    for (int i = 0; i < 101; ++i) m.recordInteger(i);  // grows in steps of a hundred
+    EXPECT_EQ(m.recordedIntegers.capacity, 200);
+    EXPECT_EQ(m.recordedIntegers.data[100], 100);
+    EXPECT_EQ(m.reservedQuery(5, nullptr), 0);
     m.finishRender();
     EXPECT_EQ(m.floatPools.pools, nullptr);
+    EXPECT_EQ(m.recordedIntegers.capacity, 0);
     EXPECT_EQ(m.acquireBSDF(c, 0), nullptr);
 
     m.prepareRender(0, &r.instance);
@@ -52,18 +57,6 @@ TEST(FlakesRenderMtl, VariantIsChosenAtRenderStartAndPinnedUntilTheEnd) {
     m.releaseBSDF(c, colored);
     m.finishRender();
     EXPECT_EQ(m.colorPools.pools, nullptr);
-}
-
-TEST(FlakesRenderMtl, RecordedIntegersGrowInStepsOfAHundred) {
-    TestRenderer r(1);
-    TestRenderMtl m;
-    m.prepareRender(0, &r.instance);
-    for (int i = 0; i < 101; ++i) m.recordInteger(i);
-    EXPECT_EQ(m.recordedIntegers.capacity, 200);
-    EXPECT_EQ(m.recordedIntegers.data[100], 100);
-    EXPECT_EQ(m.reservedQuery(5, nullptr), 0);
-    m.finishRender();
-    EXPECT_EQ(m.recordedIntegers.capacity, 0);
 }
 
 TEST(FlakesRenderMtl, LogIsLentBetweenAttachAndDetach) {

@@ -23,6 +23,17 @@ constexpr int kRecheckSubCells = 64;
 constexpr size_t kMaxRecheckedCells = 64;
 constexpr int kMaxGammaIterations = 1'000'000;
 
+struct CellIntegrals {
+    std::vector<double> probability;  // ∫pdf dω per cell, row-major
+    double error = 0.0;  // sum of the coarser rule's disagreements: an upper bound
+    double errorSquares = 0.0;
+    uint64_t evaluations = 0;
+    bool budgetExhausted = false;
+    bool invalidDensity = false;  // a negative or non-finite density was met (taken as 0)
+    double invalidValue = 0.0;
+    std::array<double, 3> invalidDirection{};
+};
+
 std::string num(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.6g", value);
@@ -92,7 +103,7 @@ double directionAt(double t, double phi, double dir[3]) {
 class CellIntegrator {
   public:
     CellIntegrator(const DirectionDensity& density, const ChiSquareOptions& o,
-                   detail::CellIntegrals& out)
+                   CellIntegrals& out)
         : density(density),
           o(o),
           out(out),
@@ -281,7 +292,7 @@ class CellIntegrator {
 
     const DirectionDensity& density;
     const ChiSquareOptions& o;
-    detail::CellIntegrals& out;
+    CellIntegrals& out;
     const uint64_t sub, rows, columns;
 };
 
@@ -340,12 +351,6 @@ double sidakSignificance(double significance, int testCount) {
 }
 
 namespace detail {
-
-CellIntegrals integrateCells(const DirectionDensity& density, const ChiSquareOptions& options) {
-    CellIntegrals out;
-    CellIntegrator(density, options, out).run();
-    return out;
-}
 
 PooledStatistic pooledChiSquare(const std::vector<double>& observed,
                                 const std::vector<double>& expected, double minExpected,
@@ -416,7 +421,7 @@ ChiSquareResult chiSquareTest(const DirectionSampler& sampler, const DirectionDe
         observed[cell] += 1.0;
     }
 
-    detail::CellIntegrals integrals;
+    CellIntegrals integrals;
     CellIntegrator integrator(density, o, integrals);
     integrator.run();
     const double samples = double(o.sampleCount);

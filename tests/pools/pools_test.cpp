@@ -1,16 +1,19 @@
-#include "pools/element_pool.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <random>
+#include <stdexcept>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "pools/aligned_alloc.h"
+#include "pools/block_sequence.h"
+#include "pools/element_pool.h"
 #include "pools/exception_msg.h"
 #include "pools/per_thread_pools.h"
 #include "tests/support/allocation_counter.h"
@@ -18,11 +21,19 @@
 namespace glitter {
 namespace {
 
-// Stands in for a pooled BSDF: counted, and owning a node store that outlives every give-back.
+// Stands in for a pooled BSDF: counted, owning a node store that outlives every give-back, and
+// able to log the destroyed slots in order and to throw from its n-th constructor.
 struct Shader {
-    static inline std::atomic<int> constructions{0}, destructions{0};
-    Shader() { ++constructions; }
-    ~Shader() { ++destructions; }
+    static inline std::atomic<int> constructions{0}, destructions{0}, throwAt{0};
+    static inline std::vector<const Shader*>* log = nullptr;
+    Shader() {
+        if (constructions + 1 == throwAt) throw std::runtime_error("constructor failed");
+        ++constructions;
+    }
+    ~Shader() {
+        ++destructions;
+        if (log != nullptr) log->push_back(this);
+    }
     int32_t owner = -1;
     int64_t stamp = 0;
     BlockSequence<int64_t> nodes{1000};
@@ -32,12 +43,108 @@ using Element = ElementPool<Shader>::Element;
 
 class PoolTest : public ::testing::Test {
   protected:
-    void SetUp() override { Shader::constructions = Shader::destructions = 0; }
+    void SetUp() override { Shader::constructions = Shader::destructions = Shader::throwAt = 0; }
     void TearDown() override { detail::failBlockStorageAllocations(0); }
 };
+using BlockSequenceTest = PoolTest;
 using ElementPoolTest = PoolTest;
-using PerThreadPoolsTest = PoolTest;
 using PerThreadPoolsThreadsTest = PoolTest;
+
+TEST_F(BlockSequenceTest, SlotsInOrderThenASecondBlockLinkedBack) {
+    BlockSequence<uint32_t> slots(1000);
+    for (uint32_t i = 0; i < 1000; ++i) {
+        uint32_t* slot = slots.allocate();
+        ASSERT_EQ(slot, slots.first->storage + i);
+    }
+    EXPECT_EQ(slots.first->next, nullptr);
+    uint32_t* slot = slots.allocate();
+    const _SequenceBlock<uint32_t>* second = slots.first->next;
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(slot, second->storage);
+    EXPECT_EQ(slots.current, second);
+    EXPECT_EQ(second->prev, slots.first);
+    EXPECT_EQ(second->used, 1);
+}
+
+TEST_F(BlockSequenceTest, ConstructsBlocksWholeAndDestroysEachFromItsLastSlot) {
+    std::vector<const Shader*> order;
+    {
+        BlockSequence<Shader> sequence(10);
+        for (int i = 0; i < 11; ++i) sequence.allocate();
+        EXPECT_EQ(Shader::constructions, 20);
+        const Shader* blocks[2] = {sequence.first->storage, sequence.first->next->storage};
+        Shader::log = &order;
+        sequence.clear();
+        Shader::log = nullptr;
+        ASSERT_EQ(order.size(), 20u);
+        for (int i = 0; i < 20; ++i) EXPECT_EQ(order[size_t(i)], blocks[i / 10] + 9 - i % 10);
+        sequence.clear();
+        EXPECT_EQ(sequence.first, nullptr);
+        sequence.allocate();  // usable again; the destructor destroys this block
+    }
+    EXPECT_EQ(Shader::destructions, 30);
+}
+
+TEST_F(BlockSequenceTest, FailuresThrowAndLeaveTheSequenceAsItWas) {
+    BlockSequence<Shader> sequence(10);
+    detail::failBlockStorageAllocations(1);
+    EXPECT_THROW(sequence.allocate(), KuvoUtils::ExceptionMsg);
+    EXPECT_EQ(sequence.first, nullptr);
+    for (int i = 0; i < 10; ++i) sequence.allocate();
+    _SequenceBlock<Shader>* full = sequence.first;
+    std::string message;
+    message.reserve(64);
+    {
+        const test::AllocationScope scope;
+        detail::failBlockStorageAllocations(1);
+        try {
+            sequence.allocate();
+        } catch (const KuvoUtils::ExceptionMsg& error) {
+            message = error.getMessage();
+        }
+        EXPECT_EQ(message, "[_SequenceBlock] Could not allocate memory");
+        EXPECT_EQ(scope.allocations(), 1) << "the header comes before the storage";
+        EXPECT_EQ(scope.held(), 0) << "and is released again";
+    }
+    EXPECT_EQ(sequence.current, full);
+    EXPECT_EQ(full->next, nullptr);
+    EXPECT_EQ(Shader::constructions, 10);
+    const Shader* slot = sequence.allocate();
+    EXPECT_EQ(slot, full->next->storage);
+
+    // A throwing element constructor unwinds the half-built block.
+    BlockSequence<Shader> other(10);
+    const test::AllocationScope scope;
+    Shader::throwAt = Shader::constructions + 4;
+    EXPECT_THROW(other.allocate(), std::runtime_error);
+    EXPECT_EQ(Shader::destructions, 3);
+    EXPECT_EQ(other.first, nullptr);
+    EXPECT_EQ(scope.held(), 0);
+}
+
+TEST_F(BlockSequenceTest, MovingTransfersBlocksWithoutMovingElements) {
+    BlockSequence<Shader> source(10);
+    Shader* a = source.allocate();
+    BlockSequence<Shader> target(10);
+    target.allocate();
+    target = std::move(source);
+    EXPECT_EQ(Shader::destructions, 10) << "the target's own block goes";
+    EXPECT_EQ(source.first, nullptr);
+    BlockSequence<Shader> moved(std::move(target));
+    EXPECT_EQ(moved.allocate(), a + 1);
+    source.clear();
+    target.clear();
+    EXPECT_EQ(Shader::destructions, 10);
+}
+
+TEST(ExceptionMsg, FormatsBoundedAndCopiesItsBuffer) {
+    const std::string longText(3000, 'x');
+    EXPECT_EQ(std::strlen(KuvoUtils::ExceptionMsg("%s!", longText.c_str()).getMessage()), 1023u);
+    auto original = std::make_unique<KuvoUtils::ExceptionMsg>("[%s] %d", "Pool", 3);
+    const KuvoUtils::ExceptionMsg copy(*original);
+    original.reset();
+    EXPECT_STREQ(copy.getMessage(), "[Pool] 3");
+}
 
 TEST_F(ElementPoolTest, BlocksOfTenSurviveStorageFailureAndTheFreeListIsLastInFirstOut) {
     ElementPool<Shader> pool;
@@ -82,7 +189,7 @@ TEST_F(ElementPoolTest, WarmTakeAndGiveBackDoNotAllocate) {
     EXPECT_EQ(warm.allocations(), 0);
 }
 
-TEST_F(PerThreadPoolsTest, BadIndicesMissingPoolsAndRebuildsReleaseEverythingOnce) {
+TEST_F(ElementPoolTest, PerThreadPoolsRefuseBadIndicesAndReleaseEverythingOnce) {
     test::AllocationScope scope;
     {
         PerThreadPools<Shader> pools;
