@@ -18,6 +18,7 @@ import hashlib
 import importlib.util
 import logging
 import os
+import signal
 import sys
 import tempfile
 import time
@@ -308,9 +309,14 @@ def _start_worker_server() -> None:
 
 def _stop_helper_processes() -> None:
     # Started by multiprocessing for the workers, they would otherwise end only after this
-    # process, as orphans.
+    # process, as orphans. Once the workers are gone the worker server holds nothing to tidy,
+    # and an orderly exit would first tear down its imports (a third of a second of every
+    # run): SIGTERM ends it at once, and stopping it then only reaps it.
     from multiprocessing import forkserver, resource_tracker
 
+    pid = getattr(forkserver._forkserver, "_forkserver_pid", None)
+    if pid is not None:
+        os.kill(pid, signal.SIGTERM)
     for helper in (forkserver._forkserver, resource_tracker._resource_tracker):
         stop = getattr(helper, "_stop", None)
         if stop is not None:
