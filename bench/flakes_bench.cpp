@@ -24,7 +24,7 @@ void BM_NextUniform(benchmark::State& state) {
 BENCHMARK(BM_NextUniform);
 
 void splitBench(benchmark::State& state, int32_t count) {
-    FlakeNode node{0, count, 0.0f, 0.0f, 1.0f, 1.0f, 0, nullptr};
+    FlakeNode node{0, count, 0.0f, 0.0f, 1.0f, 1.0f, 0};
     FlakeNode children[4];
     uint32_t seed = 0;
     for (auto _ : state) {

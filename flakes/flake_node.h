@@ -10,7 +10,6 @@ struct FlakeNode {
     int32_t count;  // flakes inside the square
     float uMin, vMin, uMax, vMax;
     uint8_t inside;  // the square lies wholly inside the footprint: no more geometry needed
-    FlakeNode* next;  // free for a caller's own lists; the footprint search keeps a stack
 };
 
 // NOT (X XOR Y) on the two's-complement patterns. Cells on which X XOR Y agrees, such as (3, 5)

@@ -142,10 +142,10 @@ void splitFlakeNode(const FlakeNode& node, const int32_t counts[4], FlakeNode ch
     const uint32_t s = node.seed;
     const float uMid = (node.uMin + node.uMax) * 0.5f;
     const float vMid = (node.vMin + node.vMax) * 0.5f;
-    children[0] = {4u * s, counts[0], node.uMin, node.vMin, uMid, vMid, node.inside, nullptr};
-    children[1] = {4u * s + 1u, counts[1], uMid, node.vMin, node.uMax, vMid, node.inside, nullptr};
-    children[2] = {4u * s + 2u, counts[2], uMid, vMid, node.uMax, node.vMax, node.inside, nullptr};
-    children[3] = {4u * s + 3u, counts[3], node.uMin, vMid, uMid, node.vMax, node.inside, nullptr};
+    children[0] = {4u * s, counts[0], node.uMin, node.vMin, uMid, vMid, node.inside};
+    children[1] = {4u * s + 1u, counts[1], uMid, node.vMin, node.uMax, vMid, node.inside};
+    children[2] = {4u * s + 2u, counts[2], uMid, vMid, node.uMax, node.vMax, node.inside};
+    children[3] = {4u * s + 3u, counts[3], node.uMin, vMid, uMid, node.vMax, node.inside};
 }
 
 void splitFlakeCount(const FlakeNode& node, FlakeNode children[4]) {

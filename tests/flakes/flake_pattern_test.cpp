@@ -17,7 +17,7 @@ namespace {
 using Counts = std::array<int32_t, 4>;
 
 Counts splitCounts(uint32_t seed, int32_t count) {
-    FlakeNode node{seed, count, 0.0f, 0.0f, 1.0f, 1.0f, 0, nullptr};
+    FlakeNode node{seed, count, 0.0f, 0.0f, 1.0f, 1.0f, 0};
     FlakeNode children[4];
     splitFlakeCount(node, children);
     return {children[0].count, children[1].count, children[2].count, children[3].count};
@@ -59,7 +59,7 @@ TEST(SplitFlakeCount, WorkedCounts) {
 }
 
 TEST(SplitFlakeCount, ChildrenSeedsAndSquaresCounterClockwise) {
-    FlakeNode node{1u << 30, 5, 0.5f, 0.25f, 1.0f, 0.75f, 1, nullptr};
+    FlakeNode node{1u << 30, 5, 0.5f, 0.25f, 1.0f, 0.75f, 1};
     FlakeNode c[4];
     splitFlakeCount(node, c);
     const float squares[4][4] = {{0.5f, 0.25f, 0.75f, 0.5f},

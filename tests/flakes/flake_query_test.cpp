@@ -162,7 +162,7 @@ std::vector<Found> bruteForce(const FlakeParams& p, const FlakeFootprint& f, Fla
     for (const auto& [x, y] : cells) {
         descend(descend,
                 FlakeNode{cellSeed(x, y), p.numFlakes, float(x), float(y), float(x + 1),
-                          float(y + 1), 0, nullptr},
+                          float(y + 1), 0},
                 0);
     }
     return out;
