@@ -407,11 +407,10 @@ bool searchFlakes(FlakeQuery<T>& q) {
                              c == BoxClass::inside ? 1.0f : detail::leafWeight(q, root));
             continue;
         }
-        stack.push({q.cellSeed[i], p.numFlakes, root.uMin, root.vMin, root.uMax, root.vMax, 0,
-                    c == BoxClass::inside ? 1 : 0});
-
-        while (stack.size > 0) {
-            const FlakeWalkNode node = stack.pop();
+        // The first child to visit is walked at once rather than pushed and popped again.
+        FlakeWalkNode node{q.cellSeed[i], p.numFlakes, root.uMin, root.vMin, root.uMax,
+                           root.vMax, 0, c == BoxClass::inside ? 1 : 0};
+        for (;;) {
             int32_t counts[4];
             detail::childCounts(cache, node.seed, node.count, counts);
             nodesVisited += int32_t(counts[0] > 0) + int32_t(counts[1] > 0) +
@@ -440,13 +439,25 @@ bool searchFlakes(FlakeQuery<T>& q) {
                     }
                     detail::emitLeaf(q, cache, missing, seed + uint32_t(k), counts[k], weight);
                 }
-                continue;
+            } else {
+                int next = -1;
+                for (int k = 3; k >= 0; --k) {
+                    if (counts[k] <= 0 || ((outside >> k) & 1) != 0) continue;
+                    if (next >= 0) {
+                        stack.push({seed + uint32_t(next), counts[next], u[kU[next]], v[kV[next]],
+                                    u[kU[next] + 1], v[kV[next] + 1], depth,
+                                    (inside >> next) & 1});
+                    }
+                    next = k;
+                }
+                if (next >= 0) {
+                    node = {seed + uint32_t(next), counts[next], u[kU[next]], v[kV[next]],
+                            u[kU[next] + 1], v[kV[next] + 1], depth, (inside >> next) & 1};
+                    continue;
+                }
             }
-            for (int k = 3; k >= 0; --k) {
-                if (counts[k] <= 0 || ((outside >> k) & 1) != 0) continue;
-                stack.push({seed + uint32_t(k), counts[k], u[kU[k]], v[kV[k]], u[kU[k] + 1],
-                            v[kV[k] + 1], depth, (inside >> k) & 1});
-            }
+            if (stack.size == 0) break;
+            node = stack.pop();
         }
     }
 
