@@ -32,7 +32,7 @@ struct LeafCacheEntry {
     uint32_t seed;
     int32_t count;  // 0: empty
     uint64_t claim;  // which fill owns the entry; normals arrive after the leaf is claimed
-    int32_t ready;   // every normal of this claim has arrived
+    uint64_t ready;  // the claim once every normal of it has arrived, 0 before
     float nx[kCachedLeafFlakes], ny[kCachedLeafFlakes], nz[kCachedLeafFlakes];
 };
 

@@ -208,7 +208,7 @@ void computeMissingNormals(FlakeQuery<T>& q, MissingNormals<T>& m) {
             e->nx[m.slot[i]] = nx[i];
             e->ny[m.slot[i]] = ny[i];
             e->nz[m.slot[i]] = nz[i];
-            if (m.slot[i] == e->count - 1) e->ready = 1;
+            if (m.slot[i] == e->count - 1) e->ready = e->claim;
         }
     }
     m.lanes = 0;
@@ -283,8 +283,8 @@ template <class T>
     q.flakeCount += uint32_t(count);
     q.blocks.resize(int32_t((q.flakeCount + 3u) / 4u));
     LeafEntry<T>* e = cache != nullptr ? cache->leafSlot(seed, count) : nullptr;
-    if (e == nullptr || e->ready == 0 || e->seed != seed || e->count != count ||
-        !cache->current(e->claim)) {
+    // An entry not ready holds claim 0, which is never current.
+    if (e == nullptr || e->seed != seed || e->count != count || !cache->current(e->ready)) {
         drawLeaf(q, m, e, first, seed, count, weight);
         return;
     }
