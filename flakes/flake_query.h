@@ -14,6 +14,7 @@
 #include "flakes/flake_footprint.h"
 #include "flakes/flake_node.h"
 #include "flakes/flake_params.h"
+#include "flakes/flake_random.h"
 #include "flakes/leaf_flakes.h"
 #include "flakes/math4.h"
 #include "flakes/quadtree_split.h"
@@ -311,7 +312,16 @@ inline void childCounts(FlakeCache<T>* cache, uint32_t seed, int32_t count, int3
         for (int k = 0; k < 4; ++k) counts[k] = e->children[k];
         return;
     }
-    splitCounts(seed, count, counts);
+    if (count == 1) {
+        // The most common miss near the leaves: a lone flake's quadrant is a single draw, as
+        // splitCounts makes it, without the call and its general loop.
+        FlakeRandom random(seed);
+        const float x = random.nextUniform();
+        const int quadrant = int(x > 0.25f) + int(x > 0.5f) + int(x > 0.75f);
+        for (int k = 0; k < 4; ++k) counts[k] = int32_t(k == quadrant);
+    } else {
+        splitCounts(seed, count, counts);
+    }
     if (e != nullptr) {
         e->seed = seed;
         e->count = count;
