@@ -1,6 +1,8 @@
 // Module lookup, resource strings and image lists.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "platform/host/image_list.h"
 #include "platform/host/module.h"
 
@@ -30,11 +32,9 @@ TEST(HostModule, LoadStringTruncatesAndTerminates) {
 
 TEST(HostIconList, CutsBitmapsIntoIconsWithMasks) {
     auto module = std::make_unique<Module>(WStr(u"icons.dlt"));
-    module->AddBitmap(101, solid(33, 11, 24));
-    module->AddBitmap(102, solid(33, 11, 1));
-    module->AddBitmap(103, solid(32, 11, 24));
-    module->AddBitmap(104, solid(33, 12, 24));
-    module->AddBitmap(105, solid(32, 11, 1));
+    for (auto [id, width, height, bits] : {std::array{101, 33, 11, 24}, {102, 33, 11, 1}, {103, 32, 11, 24},
+                                           {104, 33, 12, 24}, {105, 32, 11, 1}})
+        module->AddBitmap(id, solid(width, height, bits));
     const HINSTANCE handle = RegisterModule(std::move(module));
     EXPECT_EQ(LoadBitmapW(handle, 999), nullptr);
     HIMAGELIST list = ImageList_Create(11, 11, ILC_COLOR24 | ILC_MASK, 5, 0);

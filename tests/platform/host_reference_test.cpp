@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "platform/host/constant_texmap.h"
-#include "platform/host/interval.h"
 #include "platform/host/remap_dir.h"
 #include "tests/platform/host_test_material.h"
 
@@ -37,14 +36,6 @@ private:
     std::vector<RefTargetHandle> slots_;
     int* deaths_;
 };
-
-TEST(HostInterval, EmptyForeverAndIntersection) {
-    EXPECT_TRUE(NEVER.Empty() && Interval().Empty() && !NEVER.InInterval(TIME_NegInfinity));
-    EXPECT_TRUE(FOREVER.InInterval(TIME_PosInfinity));
-    EXPECT_EQ(Interval(0, 10) & Interval(5, 20), Interval(5, 10));
-    EXPECT_EQ(Interval(5, 20) & Interval(0, 10), Interval(5, 10));
-    EXPECT_TRUE((Interval(0, 4) & Interval(5, 20)).Empty());
-}
 
 TEST(HostReference, ReplaceKeepsBothSidesDeletesOrphansAndRefusesBadSlots) {
     int deaths = 0;
