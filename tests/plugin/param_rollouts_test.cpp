@@ -59,17 +59,15 @@ TEST(Pb2TemplateGenerator, EachRolloutHoldsExactlyItsControlsOfTheirKinds) {
     }
 
     TemplatePtr basic(Pb2TemplateGenerator::GenerateTemplate(0, m->pblock, u"", 217));
-    auto controlOf = [&](ParamID id, std::size_t which = 0) {
-        return basic->Find(desc.GetParamDefByID(id)->ui->controlIds.at(which));
-    };
-    ASSERT_NE(controlOf(kMappingType), nullptr);
-    EXPECT_EQ(controlOf(kMappingType)->text, u"Explicit UVW channel\nTriplanar from Object XYZ");
-    const std::pair<const DialogControl*, DialogControlKind> kinds[] = {
-        {controlOf(kMappingType), DialogControlKind::comboBox}, {controlOf(kNumFlakes, 0), DialogControlKind::editBox},
-        {controlOf(kNumFlakes, 1), DialogControlKind::spinner}, {controlOf(kEnableFlakes), DialogControlKind::checkBox},
-        {controlOf(kReflectionFilter), DialogControlKind::colorSwatch},
-        {controlOf(kReflectionMap), DialogControlKind::mapButton}};
-    for (const auto& [control, kind] : kinds) EXPECT_EQ(control->kind, kind) << control->id;
+    using enum DialogControlKind;
+    for (auto [id, which, kind] : {std::tuple{kMappingType, 0, comboBox}, {kNumFlakes, 0, editBox}, {kNumFlakes, 1, spinner},
+                                   {kEnableFlakes, 0, checkBox}, {kReflectionFilter, 0, colorSwatch}, {kReflectionMap, 0, mapButton}}) {
+        const DialogControl* control = basic->Find(desc.GetParamDefByID(id)->ui->controlIds.at(which));
+        ASSERT_NE(control, nullptr) << id;
+        EXPECT_EQ(control->kind, kind) << id;
+    }
+    EXPECT_EQ(basic->Find(desc.GetParamDefByID(kMappingType)->ui->controlIds[0])->text,
+              u"Explicit UVW channel\nTriplanar from Object XYZ");
 
     // Too narrow a width is widened so a row still fits; unknown maps and blocks give nothing.
     TemplatePtr narrow(Pb2TemplateGenerator::GenerateTemplate(2, m->pblock, u"", 10));
@@ -224,25 +222,20 @@ TEST(SkelMtlParamDlg, MovingToAnotherMaterialShowsItsStates) {
 
 TEST(SkelMtlDlgProc, InitialisesOnlyMapsOfOwnedBlocks) {
     auto m = newMaterial();
-    m->pblock->SetValue(kEnableFlakes, 0, 0);
+    IParamBlock2* orphan = CreateParameterBlock2(GetStochasticFlakesParamBlockDesc(), nullptr);
     SkelMtlDlgProc& proc = SkelMtlDlgProc::instance();
     IMtlParams imp;
-    // A map created without the procedure keeps every control enabled until the procedure runs.
-    IParamMap2* map = CreateMParamMap2(0, m->pblock, &imp, nullptr, nullptr, nullptr, nullptr, nullptr, u"",
-                                       0, nullptr, nullptr, ROLLUP_CAT_STANDARD);
-    proc.DlgProc(0, map, map->GetHWnd(), WM_INITDIALOG + 1, 0, 0);
-    EXPECT_TRUE(map->IsEnabled(kNumFlakes)) << "other messages change nothing";
-    EXPECT_EQ(proc.DlgProc(0, map, map->GetHWnd(), WM_INITDIALOG, 0, 0), 0) << "false to every message";
-    EXPECT_FALSE(map->IsEnabled(kNumFlakes));
-    DestroyMParamMap2(map);
-
-    // A block without an owner is left alone.
-    IParamBlock2* orphan = CreateParameterBlock2(GetStochasticFlakesParamBlockDesc(), nullptr);
-    orphan->SetValue(kEnableFlakes, 0, 0);
-    IParamMap2* orphanMap = CreateMParamMap2(0, orphan, &imp, nullptr, nullptr, nullptr, nullptr, nullptr, u"",
-                                             0, &proc, nullptr, ROLLUP_CAT_STANDARD);
-    EXPECT_TRUE(orphanMap->IsEnabled(kNumFlakes));
-    DestroyMParamMap2(orphanMap);
+    for (IParamBlock2* block : {m->pblock, orphan}) {
+        block->SetValue(kEnableFlakes, 0, 0);
+        // Made without the procedure, a map keeps every control enabled until the procedure runs.
+        IParamMap2* map = CreateMParamMap2(0, block, &imp, nullptr, nullptr, nullptr, nullptr, nullptr, u"", 0,
+                                           nullptr, nullptr, ROLLUP_CAT_STANDARD);
+        proc.DlgProc(0, map, map->GetHWnd(), WM_INITDIALOG + 1, 0, 0);
+        EXPECT_TRUE(map->IsEnabled(kNumFlakes)) << "other messages change nothing";
+        EXPECT_EQ(proc.DlgProc(0, map, map->GetHWnd(), WM_INITDIALOG, 0, 0), 0) << "false to every message";
+        EXPECT_EQ(map->IsEnabled(kNumFlakes), block == orphan) << "a block without an owner is left alone";
+        DestroyMParamMap2(map);
+    }
     orphan->DeleteThis();
     EXPECT_EQ(proc.DlgProc(0, nullptr, nullptr, WM_INITDIALOG, 0, 0), 0);
     applyRolloutRules(nullptr);
