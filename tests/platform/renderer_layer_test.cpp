@@ -1,7 +1,6 @@
-// The renderer stand-in. It calls BRDFs, BSDFs and materials by virtual slot number, so each
-// operation must sit in its slot and no stray virtual may follow; BRDFs draw their samples through
-// getDMCParam; child contexts are built with initChild for a BSDF's reflection samples; and its
-// logs format printf text of any length, prefix lines, and take messages from many threads.
+// The renderer stand-in: it calls BRDFs, BSDFs and materials by virtual slot number, BRDFs draw
+// samples through getDMCParam, child contexts are built by initChild, and its logs take text of
+// any length from many threads.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -55,9 +54,7 @@ bool inFirstSlots(MemberFunctions... functions) {
 struct MinimalBRDF : BRDFSampler {
     Color getDiffuseColor(const KuvoContext&) override { return {}; }
     Color filterColor(const Color&) override { return {}; }
-    Color evalLight(const KuvoContext&, const Vector&, const Color&, int, float, int) override {
-        return {};
-    }
+    Color evalLight(const KuvoContext&, const Vector&, const Color&, int, float, int) override { return {}; }
     int isOpaque() override { return 0; }
     int getNumSamples(const KuvoContext&) override { return 0; }
     KuvoContext* spawnSampleContext(KuvoContext&, int, int) override { return nullptr; }
@@ -111,19 +108,17 @@ struct ScriptedContext : KuvoContext {
     }
 };
 
+// Forwarded as it comes, but a renderer sequence that strays is pulled back into [0, 1).
 TEST(RendererSampler, GetDMCParamForwardsAndStaysInTheUnitInterval) {
     MinimalBRDF brdf;
     ScriptedContext cx;
-    cx.next = 0.625f;
-    EXPECT_EQ(brdf.getDMCParam(cx, 3), 0.625f);
-    EXPECT_EQ(cx.asked, 3);
-    // A renderer sequence that strays is pulled back into [0, 1).
     const float belowOne = std::nextafter(1.0f, 0.0f);
     const float inf = std::numeric_limits<float>::infinity();
-    for (auto [stray, expected] : {std::pair{1.0f, belowOne}, {7.5f, belowOne}, {inf, belowOne}, {-0.25f, 0.0f},
-                                   {-inf, 0.0f}, {std::numeric_limits<float>::quiet_NaN(), 0.0f}}) {
-        cx.next = stray;
-        EXPECT_EQ(brdf.getDMCParam(cx, 1), expected) << stray;
+    for (auto [value, expected] : {std::pair{0.625f, 0.625f}, {1.0f, belowOne}, {7.5f, belowOne}, {inf, belowOne},
+                                   {-0.25f, 0.0f}, {-inf, 0.0f}, {std::numeric_limits<float>::quiet_NaN(), 0.0f}}) {
+        cx.next = value;
+        EXPECT_EQ(brdf.getDMCParam(cx, 3), expected) << value;
+        EXPECT_EQ(cx.asked, 3);
     }
 }
 
