@@ -4,6 +4,8 @@
 
 #include <filesystem>
 
+#include "platform/host/iload.h"
+#include "platform/host/isave.h"
 #include "platform/host/scene_file.h"
 #include "tests/platform/host_chunk_bytes.h"
 #include "tests/platform/host_sample_scene.h"

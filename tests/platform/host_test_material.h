@@ -1,10 +1,8 @@
 // A small material for the host layer's tests and fuzzer: one parameter block with a parameter
-// of every supported type, two rollouts, chunk 0x4000 around the MtlBase data, and a count of
-// live instances so tests can tell that nothing was leaked or left half-built.
+// of every supported type, two rollouts, and a count of live instances so tests can tell that
+// nothing was leaked or left half-built. It stores what MtlBase stores.
 #pragma once
 
-#include "platform/host/iload.h"
-#include "platform/host/isave.h"
 #include "platform/host/mtl.h"
 #include "platform/host/remap_dir.h"
 #include "tests/support/stub_class_desc.h"
@@ -55,21 +53,6 @@ public:
         copy->ReplaceReference(0, remap.CloneRef(pblock));
         return copy;
     }
-    IOResult Save(ISave* isave) override {
-        isave->BeginChunk(kMtlChunk);
-        const IOResult result = MtlBase::Save(isave);
-        if (result != IO_OK) return result;
-        isave->EndChunk();
-        return IO_OK;
-    }
-    IOResult Load(ILoad* iload) override {
-        IOResult result = IO_OK;
-        while ((result = iload->OpenChunk()) == IO_OK) {
-            if (iload->CurChunkID() == kMtlChunk && MtlBase::Load(iload) != IO_OK) return IO_ERROR;
-            if (iload->CloseChunk() != IO_OK) return IO_ERROR;
-        }
-        return result == IO_END ? IO_OK : IO_ERROR;
-    }
 
     IParamBlock2* pblock = nullptr;
     int changeMessages = 0;
@@ -80,9 +63,6 @@ protected:
     void SetReference(int i, RefTargetHandle target) override {
         if (i == 0) pblock = dynamic_cast<IParamBlock2*>(target);
     }
-
-private:
-    static constexpr USHORT kMtlChunk = 0x4000;
 };
 
 inline ClassDesc2* GetTestMtlDesc() {
