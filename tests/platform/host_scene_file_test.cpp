@@ -7,7 +7,6 @@
 #include "platform/host/iload.h"
 #include "platform/host/isave.h"
 #include "platform/host/scene_file.h"
-#include "tests/platform/host_chunk_bytes.h"
 #include "tests/platform/host_sample_scene.h"
 
 namespace host {

@@ -16,7 +16,7 @@
 #include "platform/host/scene_file.h"
 #include "platform/renderer_host/kuvo_shade_context.h"
 #include "plugin/stochastic_flakes_params.h"
-#include "tests/platform/host_chunk_bytes.h"
+#include "tests/platform/host_sample_scene.h"
 #include "tests/plugin/plugin_test_support.h"
 #include "tests/support/recording_shading.h"
 
