@@ -24,14 +24,6 @@ struct TemplateDeleter {
 };
 using TemplatePtr = std::unique_ptr<DLGTEMPLATE, TemplateDeleter>;
 
-std::set<int> controlIdsOfMap(const ParamBlockDesc2& desc, MapID mapId) {
-    std::set<int> ids;
-    for (const ParamDef& d : desc.params) {
-        if (d.ui && d.ui->mapId == mapId) ids.insert(d.ui->controlIds.begin(), d.ui->controlIds.end());
-    }
-    return ids;
-}
-
 bool overlap(const DialogControl& a, const DialogControl& b) {
     return a.x < b.x + b.cx && b.x < a.x + a.cx && a.y < b.y + b.cy && b.y < a.y + a.cy;
 }
@@ -39,23 +31,24 @@ bool overlap(const DialogControl& a, const DialogControl& b) {
 TEST(Pb2TemplateGenerator, EachRolloutHoldsExactlyItsControlsOfTheirKinds) {
     auto m = newMaterial();
     const ParamBlockDesc2& desc = *m->pblock->GetDesc();
-    for (MapID mapId : {0, 1, 2}) {
-        TemplatePtr t(Pb2TemplateGenerator::GenerateTemplate(mapId, m->pblock, u"", 217));
+    // Too narrow a width (10) is widened so a row still fits.
+    for (auto [mapId, width] : {std::pair<MapID, int>{0, 217}, {1, 217}, {2, 217}, {2, 10}}) {
+        TemplatePtr t(Pb2TemplateGenerator::GenerateTemplate(mapId, m->pblock, u"", width));
         ASSERT_NE(t, nullptr);
-        std::set<int> ids;
-        for (const DialogControl& c : t->controls) {
-            if (c.kind == DialogControlKind::label) continue;
-            EXPECT_TRUE(ids.insert(c.id).second) << "control id " << c.id << " twice";
+        std::set<int> ids, expected;
+        for (const ParamDef& d : desc.params) {
+            if (d.ui && d.ui->mapId == mapId) expected.insert(d.ui->controlIds.begin(), d.ui->controlIds.end());
         }
-        EXPECT_EQ(ids, controlIdsOfMap(desc, mapId)) << "map " << mapId;
         for (std::size_t i = 0; i < t->controls.size(); ++i) {
             const DialogControl& c = t->controls[i];
+            EXPECT_TRUE(c.kind == DialogControlKind::label || ids.insert(c.id).second) << "control id " << c.id << " twice";
             EXPECT_TRUE(c.x >= 0 && c.y >= 0 && c.x + c.cx <= t->width && c.y + c.cy <= t->height)
                 << "control " << c.id << " inside the rollout";
             for (std::size_t j = i + 1; j < t->controls.size(); ++j) {
                 EXPECT_FALSE(overlap(c, t->controls[j])) << "controls " << c.id << " and " << t->controls[j].id;
             }
         }
+        EXPECT_EQ(ids, expected) << "map " << mapId << " at width " << width;
     }
 
     TemplatePtr basic(Pb2TemplateGenerator::GenerateTemplate(0, m->pblock, u"", 217));
@@ -69,9 +62,7 @@ TEST(Pb2TemplateGenerator, EachRolloutHoldsExactlyItsControlsOfTheirKinds) {
     EXPECT_EQ(basic->Find(desc.GetParamDefByID(kMappingType)->ui->controlIds[0])->text,
               u"Explicit UVW channel\nTriplanar from Object XYZ");
 
-    // Too narrow a width is widened so a row still fits; unknown maps and blocks give nothing.
-    TemplatePtr narrow(Pb2TemplateGenerator::GenerateTemplate(2, m->pblock, u"", 10));
-    for (const DialogControl& c : narrow->controls) EXPECT_LE(c.x + c.cx, narrow->width);
+    // Unknown maps and blocks give nothing.
     EXPECT_EQ(Pb2TemplateGenerator::GenerateTemplate(3, m->pblock, u"", 217), nullptr);
     EXPECT_EQ(Pb2TemplateGenerator::GenerateTemplate(0, nullptr, u"", 217), nullptr);
 }
@@ -87,30 +78,27 @@ struct Editor {
     IParamMap2& map(MapID id) const { return *dlg->GetMap(id); }
 };
 
-// The enabling rules written out independently of the code, for every switch combination.
-struct Switches {
-    bool flakes, triplanar, hue, saturation, lightness;
-};
-
-void setSwitches(IParamBlock2& pb, const Switches& s) {
-    pb.SetValue(kEnableFlakes, 0, s.flakes ? 1 : 0);
-    pb.SetValue(kMappingType, 0, s.triplanar ? kMappingTriplanar : kMappingExplicitUVW);
-    pb.SetValue(kRandomHue, 0, s.hue ? 1 : 0);
-    pb.SetValue(kRandomSaturation, 0, s.saturation ? 1 : 0);
-    pb.SetValue(kRandomLightness, 0, s.lightness ? 1 : 0);
+// The enabling rules written out independently of the code, for every combination of the five
+// switches: bits 1 flakes, 2 triplanar mapping, 4 random hue, 8 random saturation, 16 random lightness.
+void setSwitches(IParamBlock2& pb, int bits) {
+    pb.SetValue(kEnableFlakes, 0, bits & 1);
+    pb.SetValue(kMappingType, 0, (bits & 2) != 0 ? kMappingTriplanar : kMappingExplicitUVW);
+    pb.SetValue(kRandomHue, 0, (bits >> 2) & 1);
+    pb.SetValue(kRandomSaturation, 0, (bits >> 3) & 1);
+    pb.SetValue(kRandomLightness, 0, (bits >> 4) & 1);
 }
 
-void expectRules(const Editor& e, const Switches& s) {
-    const bool f = s.flakes;
+void expectRules(const Editor& e, int bits) {
+    const bool f = (bits & 1) != 0, triplanar = (bits & 2) != 0, hue = f && (bits & 4) != 0;
     const std::pair<ParamID, bool> basic[] = {
         {kHilightGlossiness, true}, {kSubdivs, true}, {kReflectionFilter, true}, {kReflectionMap, true},
         {kReflectionMapOn, true}, {kReflectionMapMult, true}, {kNumFlakes, f}, {kBlurAngle, f},
-        {kMappingType, f}, {kFlakeScale, f}, {kMapChannel, f && !s.triplanar}, {kEnableFlakes, true},
+        {kMappingType, f}, {kFlakeScale, f}, {kMapChannel, f && !triplanar}, {kEnableFlakes, true},
     };
     for (const auto& [id, on] : basic) EXPECT_EQ(e.map(0).IsEnabled(id), on) << "basic parameter " << id;
     const std::pair<ParamID, bool> colored[] = {
-        {kRandomHue, f}, {kRandomSaturation, f && s.hue}, {kRandomLightness, f && s.hue},
-        {kSaturation, f && s.hue && !s.saturation}, {kLightness, f && s.hue && !s.lightness},
+        {kRandomHue, f}, {kRandomSaturation, hue}, {kRandomLightness, hue},
+        {kSaturation, hue && (bits & 8) == 0}, {kLightness, hue && (bits & 16) == 0},
     };
     for (const auto& [id, on] : colored) EXPECT_EQ(e.map(1).IsEnabled(id), on) << "colored parameter " << id;
     for (ParamID id : {kTextureSubdivs, kBlendMin, kBlendMax}) EXPECT_EQ(e.map(2).IsEnabled(id), f) << id;
@@ -118,20 +106,19 @@ void expectRules(const Editor& e, const Switches& s) {
 
 TEST(SkelMtlParamDlg, RulesHoldForEverySwitchCombination) {
     for (int bits = 0; bits < 32; ++bits) {
-        const Switches s{(bits & 1) != 0, (bits & 2) != 0, (bits & 4) != 0, (bits & 8) != 0, (bits & 16) != 0};
         SCOPED_TRACE(::testing::Message() << "switches " << bits);
         // Set before the editor opens: the rules run when the rollouts are initialised.
         auto before = newMaterial();
-        setSwitches(*before->pblock, s);
+        setSwitches(*before->pblock, bits);
         Editor opened(before.get());
-        expectRules(opened, s);
-        // Set while the editor is open: the change notifications re-apply them.
+        expectRules(opened, bits);
+        // Set while the editor is open: the change notifications re-apply them, both ways.
         auto after = newMaterial();
         Editor open(after.get());
-        setSwitches(*after->pblock, s);
-        expectRules(open, s);
-        setSwitches(*after->pblock, Switches{true, false, true, false, false});
-        expectRules(open, Switches{true, false, true, false, false});
+        setSwitches(*after->pblock, bits);
+        expectRules(open, bits);
+        setSwitches(*after->pblock, 1 | 4);
+        expectRules(open, 1 | 4);
     }
 }
 
