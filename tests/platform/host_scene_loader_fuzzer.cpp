@@ -11,7 +11,6 @@
 #include "platform/host/scene_file.h"
 #include "plugin/stochastic_flakes_mtl_class_desc.h"
 #include "tests/platform/host_sample_scene.h"
-#include "tests/platform/host_test_material.h"
 
 namespace {
 
@@ -38,15 +37,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (error.empty()) fail("refused without a message", "");
             if (scene.NumMaterials() != 0) fail("a refused load changed the scene", error);
         } else {
-            std::vector<std::uint8_t> first;
-            if (SaveScene(scene, first, error) != IO_OK)
-                fail("a loaded scene does not save", error);
             Scene again;
-            if (LoadScene(first, classes, again, error) != IO_OK)
-                fail("a re-saved scene does not load", error);
-            std::vector<std::uint8_t> second;
-            if (SaveScene(again, second, error) != IO_OK)
-                fail("a reloaded scene does not save", error);
+            testing::Bytes first, second;
+            if (SaveScene(scene, first, error) != IO_OK) fail("a loaded scene does not save", error);
+            if (LoadScene(first, classes, again, error) != IO_OK) fail("a re-saved scene does not load", error);
+            if (SaveScene(again, second, error) != IO_OK) fail("a reloaded scene does not save", error);
             if (second != first) fail("save, load, save changed the bytes", "");
         }
     }
