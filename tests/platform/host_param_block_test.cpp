@@ -75,29 +75,26 @@ TEST(HostParamBlockDesc, RegistersWithItsOwnerForItsLifetimeAndRefusesMalformedL
     refusedParam("needs a block with P_AUTO_UI", TYPE_BOOL, p_ui, TYPE_SINGLECHEKBOX, 100);
     refusedParam("p_subtexno is only for TYPE_TEXMAP", TYPE_INT, p_subtexno, 0);
     refusedParam("must be a tag", TYPE_INT, 5);
-    expectRefused("cannot be animatable", 0, "b", 0, &owner, 0, 0, "m", TYPE_TEXMAP, P_ANIMATABLE,
-                  0, p_end, p_end);
+    expectRefused("cannot be animatable", 0, "b", 0, &owner, 0, 0, "m", TYPE_TEXMAP, P_ANIMATABLE, 0, p_end, p_end);
     expectRefused("arguments follow", 0, "b", 0, &owner, 0, p_end, 5);
     expectRefused("P_MULTIMAP needs P_AUTO_UI", 0, "b", 0, &owner, P_MULTIMAP, p_end);
     // A block with one rollout (map 0) and its procedure, then one parameter "x" of the given
     // type with the given tags.
     RecordingProc proc;
     auto refusedUi = [&](const std::string& needle, ParamMap2UserDlgProc* dlgProc, auto type, auto... tags) {
-        expectRefused(needle, 0, "b", 0, &owner, P_AUTO_UI | P_MULTIMAP, 1, 0, 0, 6, 0, 0, dlgProc,
-                      0, "x", type, 0, 0, tags..., p_end, p_end);
+        expectRefused(needle, 0, "b", 0, &owner, P_AUTO_UI | P_MULTIMAP, 1, 0, 0, 6, 0, 0, dlgProc, 0, "x", type, 0, 0,
+                      tags..., p_end, p_end);
     };
     refusedUi("does not declare", nullptr, TYPE_BOOL, p_ui, 4, TYPE_SINGLECHEKBOX, 100);
     refusedUi("cannot show a TYPE_FLOAT", &proc, TYPE_FLOAT, p_ui, 0, TYPE_COLORSWATCH, 100);
-    refusedUi("edit type 0 does not suit", nullptr, TYPE_FLOAT, p_ui, 0, TYPE_SPINNER, EDITTYPE_INT,
-              100, 101, 1.0f);
+    refusedUi("edit type 0 does not suit", nullptr, TYPE_FLOAT, p_ui, 0, TYPE_SPINNER, EDITTYPE_INT, 100, 101, 1.0f);
     refusedUi("control id 100 is used twice", nullptr, TYPE_BOOL, p_ui, 0, TYPE_SINGLECHEKBOX, 100,
               p_end, 1, "y", TYPE_BOOL, 0, 0, p_ui, 0, TYPE_SINGLECHEKBOX, 100);
     refusedUi("control type 7 is not supported", nullptr, TYPE_BOOL, p_ui, 0, 7, 100);
     constexpr int ui = P_AUTO_UI | P_MULTIMAP;
     expectRefused("rollout map id 0 is declared twice", 0, "b", 0, &owner, ui, 2, 0, 0, 6, 0, 0,
                   nullptr, 0, 0, 7, 0, 0, nullptr, p_end);
-    expectRefused("must be a dialog procedure", 0, "b", 0, &owner, ui, 1, 0, 0, 6, 0, 0, "proc",
-                  p_end);
+    expectRefused("must be a dialog procedure", 0, "b", 0, &owner, ui, 1, 0, 0, 6, 0, 0, "proc", p_end);
     PlainDesc plain(Class_ID(3, 4));
     expectRefused("the owner must be a ClassDesc2", 0, "b", 0, &plain, 0, p_end);
     expectRefused("owner class descriptor must be", 0, "b", 0, 5, 0, p_end);
@@ -115,8 +112,15 @@ TEST(HostParamBlockDesc, RegistersWithItsOwnerForItsLifetimeAndRefusesMalformedL
     EXPECT_EQ(owner.NumInterfaces(), 1);
 }
 
-TEST(HostParamMap, ShowsTheParametersOfItsMapOrTemplateAndRefusesBadOnes) {
-    auto* mtl = new TestMtl();
+class HostParamBlock : public ::testing::Test {
+protected:
+    void SetUp() override { mtl = new TestMtl(); }
+    void TearDown() override { mtl->DeleteThis(); }
+    IParamBlock2& pb() { return *mtl->pblock; }
+    TestMtl* mtl = nullptr;
+};
+
+TEST_F(HostParamBlock, MapsShowTheParametersOfTheirMapOrTemplateAndRefuseBadOnes) {
     IMtlParams editor;
     editor.SetTime(40);
     RecordingProc proc;
@@ -138,11 +142,9 @@ TEST(HostParamMap, ShowsTheParametersOfItsMapOrTemplateAndRefusesBadOnes) {
                                        &dialog, u"t", 0, nullptr, nullptr, ROLLUP_CAT_STANDARD);
     ASSERT_NE(map, nullptr);
     EXPECT_EQ(map->ShownParams(), (std::vector<ParamID>{TestMtl::kGloss}));
-    for (auto [mapId, block] : {std::pair{5, mtl->pblock}, {0, nullptr}}) {
-        IParamMap2* refused = CreateMParamMap2(mapId, block, &editor, nullptr, nullptr, nullptr, nullptr, nullptr, u"t",
-                                               0, nullptr, nullptr, 0);
-        EXPECT_EQ(refused, nullptr) << mapId;
-    }
+    for (auto [mapId, block] : {std::pair{5, mtl->pblock}, {0, nullptr}})
+        EXPECT_EQ(CreateMParamMap2(mapId, block, &editor, nullptr, nullptr, nullptr, nullptr, nullptr, u"t", 0, nullptr,
+                                   nullptr, 0), nullptr) << mapId;
     auto* second = new TestMtl();
     EXPECT_TRUE(map->SetParamBlock(second->pblock));
     EXPECT_EQ(map->GetParamBlock(), second->pblock);
@@ -155,16 +157,7 @@ TEST(HostParamMap, ShowsTheParametersOfItsMapOrTemplateAndRefusesBadOnes) {
     DestroyMParamMap2(nullptr);
     EXPECT_EQ(editor.NumRollups(), 0);
     second->DeleteThis();
-    mtl->DeleteThis();
 }
-
-class HostParamBlock : public ::testing::Test {
-protected:
-    void SetUp() override { mtl = new TestMtl(); }
-    void TearDown() override { mtl->DeleteThis(); }
-    IParamBlock2& pb() { return *mtl->pblock; }
-    TestMtl* mtl = nullptr;
-};
 
 // Reads and writes check the type; values are clamped into the range, and what cannot be made
 // sound is refused, leaving the old value.
@@ -285,8 +278,7 @@ TEST_F(HostParamBlock, ScriptingByInternalNameAndReset) {
     pb().SetKey(TestMtl::kGloss, 0, 1.0f);
     pb().SetKey(TestMtl::kGloss, 9, 2.0f);
     pb().SetValue(TestMtl::kMap, 0, static_cast<Texmap*>(new CheckerTexmap()));
-    ClassDesc2* cd = testing::GetTestMtlDesc();
-    cd->Reset(mtl);
+    testing::GetTestMtlDesc()->Reset(mtl);
     EXPECT_EQ(pb().GetInt(TestMtl::kCount), 8);
     EXPECT_EQ(pb().NumKeys(TestMtl::kGloss), 0);
     EXPECT_EQ(pb().GetFloat(TestMtl::kGloss, 9), 0.5f);
