@@ -93,14 +93,18 @@ inline void buildSampleScene(Scene& scene) {
     scene.AddMaterial(constant);
 }
 
-/// The sample scene, saved.
+/// A scene's stored bytes (a scene that cannot be saved throws, failing the test).
+inline Bytes saved(Scene& scene) {
+    Bytes bytes;
+    std::string error;
+    if (SaveScene(scene, bytes, error) != IO_OK) throw std::runtime_error("cannot save: " + error);
+    return bytes;
+}
+
 inline Bytes sampleSceneBytes() {
     Scene scene;
     buildSampleScene(scene);
-    Bytes bytes;
-    std::string error;
-    if (SaveScene(scene, bytes, error) != IO_OK) throw std::runtime_error("sample scene: " + error);
-    return bytes;
+    return saved(scene);
 }
 
 /// A class directory that knows the test material (and the host's own classes).

@@ -206,13 +206,6 @@ void dressUp(StochasticFlakesMtl& m) {
     pb.SetValue(kReflectionMap, 0, static_cast<Texmap*>(map));
 }
 
-Bytes saved(Scene& scene) {
-    Bytes bytes;
-    std::string error;
-    EXPECT_EQ(SaveScene(scene, bytes, error), IO_OK) << error;
-    return bytes;
-}
-
 StochasticFlakesMtl* loadScene(const Bytes& bytes, Scene& loaded) {
     ClassDirectory classes;
     classes.Add(GetStochasticFlakesMtlDesc());
