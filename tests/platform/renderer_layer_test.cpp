@@ -135,13 +135,10 @@ TEST(RendererContext, ChildTakesTheRequestAndRenderStateButNothingOfAnEarlierSam
     ASSERT_NE(child, nullptr);
     EXPECT_EQ(std::tuple(child->rayKind, child->spawnFilter, child->rayFlags, child->spawnNormal),
               std::tuple(2, Color(0.5f, 0.25f, 1), 0x9002, Vector(0, 0, 1)));
-    EXPECT_EQ(child->rayDepth, 3);
-    EXPECT_EQ(child->origin, parent.hitPoint);  // in double precision
-    EXPECT_EQ(std::tuple(child->threadData, child->options, child->parent),
-              std::tuple(&thread, &options, &parent));
-    EXPECT_EQ(std::tuple(child->density, child->colorWeight, child->traceDir, child->backside),
-              std::tuple(0.0f, Color(), Vector(), 0));
-    EXPECT_EQ(child->maxDistance, 1e18);
+    EXPECT_EQ(std::tuple(child->threadData, child->options, child->parent, child->rayDepth, child->origin),
+              std::tuple(&thread, &options, &parent, 3, parent.hitPoint));  // the origin in double precision
+    EXPECT_EQ(std::tuple(child->density, child->colorWeight, child->traceDir, child->backside, child->maxDistance),
+              std::tuple(0.0f, Color(), Vector(), 0, 1e18));
 }
 
 std::vector<std::string> readLines(std::FILE* file) {
@@ -191,13 +188,11 @@ constexpr int kMessagesPerThread = 250;
 
 std::string threadMessage(int thread, int i) {
     return "thread " + std::to_string(thread) + " message " + std::to_string(i) + " " +
-           std::string(600 + 10 * static_cast<std::size_t>(thread),
-                       static_cast<char>('a' + thread));
+           std::string(600 + 10 * static_cast<std::size_t>(thread), static_cast<char>('a' + thread));
 }
 
 // Every line whole, and each thread's lines in the order it printed them.
-void expectWholeOrderedLines(RenderLog& log,
-                             const std::function<std::vector<std::string>()>& lines) {
+void expectWholeOrderedLines(RenderLog& log, const std::function<std::vector<std::string>()>& lines) {
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&log, t] {
