@@ -1,8 +1,7 @@
 # Tests of the host stand-in (platform/host), included by CMakeLists.txt beside this file.
 set(GLITTER_HOST_LAYER_TESTS
-    ${CMAKE_CURRENT_LIST_DIR}/host_module_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/host_param_block_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/host_reference_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/host_object_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/host_scene_file_test.cpp
 )
 
