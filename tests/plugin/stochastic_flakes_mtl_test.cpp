@@ -283,7 +283,8 @@ TEST(StochasticFlakesMtl, CloneAndStoredSceneKeepEveryValueResetDropsThemHostile
     ASSERT_NE(back, nullptr);
     back->Validity(0);
     for (const Field& f : kFields) {
-        if (!std::isnan(f.hostile)) EXPECT_EQ(cachedValue(back->cachedValues(), f), f.loaded) << "parameter " << f.id;
+        if (std::isnan(f.hostile)) continue;
+        EXPECT_EQ(cachedValue(back->cachedValues(), f), f.loaded) << "parameter " << f.id;
     }
 }
 
