@@ -127,13 +127,11 @@ TEST(SkelMtlParamDlg, ThreeRolloutsEachRefreshedByTheChangesItGoverns) {
     auto m = newMaterial();
     Editor e(m.get());
     ASSERT_EQ(e.imp.NumRollups(), 3);
-    const char16_t* titles[] = {u"Basic parameters", u"Colored flakes parameters", u"Advanced parameters"};
-    for (int i = 0; i < 3; ++i) {
-        IParamMap2* map = e.imp.GetRollup(i);
-        ASSERT_EQ(map, e.dlg->GetMap(static_cast<MapID>(i)));
-        EXPECT_EQ(map->GetTitle(), titles[i]);
-        EXPECT_EQ(map->GetUserDlgProc(), &SkelMtlDlgProc::instance());
+    for (int i : {0, 1, 2}) {
+        ASSERT_EQ(e.imp.GetRollup(i), e.dlg->GetMap(static_cast<MapID>(i)));
+        EXPECT_EQ(e.map(i).GetUserDlgProc(), &SkelMtlDlgProc::instance());
     }
+    EXPECT_EQ(e.map(1).GetTitle(), u"Colored flakes parameters");
     EXPECT_TRUE(e.map(0).IsRollupOpen() && e.map(1).IsRollupOpen());
     EXPECT_FALSE(e.map(2).IsRollupOpen()) << "advanced parameters start closed";
     EXPECT_EQ(m->paramDlg(), e.dlg);
