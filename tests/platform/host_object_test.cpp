@@ -36,8 +36,6 @@ public:
 
 protected:
     void SetReference(int i, RefTargetHandle target) override { slots_[static_cast<std::size_t>(i)] = target; }
-
-private:
     std::vector<RefTargetHandle> slots_;
     int* deaths_;
 };
@@ -129,9 +127,7 @@ TEST(HostReference, CloneThroughRemapClonesSharedTargetsOnce) {
 }
 
 Bitmap solid(int w, int h, int bpp) {
-    return Bitmap{
-        w, h, bpp,
-        std::vector<std::uint8_t>(static_cast<std::size_t>(w * h * (bpp == 24 ? 3 : 1)), 0x7f)};
+    return Bitmap{w, h, bpp, std::vector<std::uint8_t>(static_cast<std::size_t>(w * h * (bpp == 24 ? 3 : 1)), 0x7f)};
 }
 
 TEST(HostModule, LoadStringTruncatesAndTerminates) {
