@@ -1,6 +1,5 @@
-// Host objects: references kept in step on both sides, auto-deletion of orphaned targets, dying
-// targets clearing their dependents, change messages and cloning; modules, their strings and
-// image lists.
+// Host objects: references (both sides in step, orphans deleted, dying targets clearing their
+// dependents, change messages, cloning); modules, their strings and image lists.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -52,8 +51,7 @@ TEST(HostReference, ReplaceKeepsBothSidesDeletesOrphansAndRefusesBadSlots) {
     a->DeleteReference(0);
     EXPECT_EQ(target->NumDependents(), 2);
     a->DeleteThis();  // a dying maker releases its targets
-    EXPECT_EQ(deaths, 1) << "still referenced by b";
-    EXPECT_EQ(target->NumDependents(), 1);
+    EXPECT_EQ(std::pair(deaths, target->NumDependents()), std::pair(1, 1)) << "still referenced by b";
     b->DeleteReference(0);
     EXPECT_EQ(deaths, 2) << "the last reference gone, the target deletes itself";
     // A dying target clears its dependents' slots and tells them.
@@ -68,11 +66,10 @@ TEST(HostReference, ReplaceKeepsBothSidesDeletesOrphansAndRefusesBadSlots) {
     constexpr int kLinks = 200000;
     deaths = 0;
     auto* head = new Holder(1, &deaths);
-    Holder* tail = head;
     for (int i = 1; i < kLinks; ++i) {
-        auto* next = new Holder(1, &deaths);
-        tail->ReplaceReference(0, next);
-        tail = next;
+        auto* link = new Holder(1, &deaths);
+        link->ReplaceReference(0, head);
+        head = link;
     }
     head->DeleteThis();
     EXPECT_EQ(deaths, kLinks);
@@ -156,10 +153,8 @@ TEST(HostIconList, CutsBitmapsIntoIconsWithMasks) {
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(ImageList_Add(list, LoadBitmapW(handle, 101), LoadBitmapW(handle, 102)), 0);
     EXPECT_EQ(ImageList_GetImageCount(list), 3);
-    EXPECT_EQ(ImageList_Add(list, LoadBitmapW(handle, 103), LoadBitmapW(handle, 105)), -1)
-        << "not whole images";
-    EXPECT_EQ(ImageList_Add(list, LoadBitmapW(handle, 104), LoadBitmapW(handle, 102)), -1)
-        << "wrong height";
+    EXPECT_EQ(ImageList_Add(list, LoadBitmapW(handle, 103), LoadBitmapW(handle, 105)), -1) << "not whole images";
+    EXPECT_EQ(ImageList_Add(list, LoadBitmapW(handle, 104), LoadBitmapW(handle, 102)), -1) << "wrong height";
     EXPECT_EQ(ImageList_Add(list, LoadBitmapW(handle, 101), nullptr), -1) << "the list needs masks";
     EXPECT_EQ(ImageList_Add(list, LoadBitmapW(handle, 101), LoadBitmapW(handle, 102)), 3);
     EXPECT_EQ(ImageList_GetImageCount(list), 6);

@@ -1,6 +1,6 @@
-// Parameter blocks: their descriptions (with a clear refusal of each kind of malformed list),
-// typed reads, ranges and non-finite values, keys and validity, notifications, scripting by name
-// and reset; headless parameter maps; and the host's own maps built on blocks.
+// Parameter blocks: descriptions (a clear refusal of each kind of malformed list), typed reads,
+// ranges and non-finite values, keys and validity, notifications, scripting, reset; headless
+// parameter maps; and the host's own maps built on blocks.
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -78,8 +78,7 @@ TEST(HostParamBlockDesc, RegistersWithItsOwnerForItsLifetimeAndRefusesMalformedL
     expectRefused("cannot be animatable", 0, "b", 0, &owner, 0, 0, "m", TYPE_TEXMAP, P_ANIMATABLE, 0, p_end, p_end);
     expectRefused("arguments follow", 0, "b", 0, &owner, 0, p_end, 5);
     expectRefused("P_MULTIMAP needs P_AUTO_UI", 0, "b", 0, &owner, P_MULTIMAP, p_end);
-    // A block with one rollout (map 0) and its procedure, then one parameter "x" of the given
-    // type with the given tags.
+    // A block with one rollout (map 0) and its procedure, then "x" of the given type and tags.
     RecordingProc proc;
     auto refusedUi = [&](const std::string& needle, ParamMap2UserDlgProc* dlgProc, auto type, auto... tags) {
         expectRefused(needle, 0, "b", 0, &owner, P_AUTO_UI | P_MULTIMAP, 1, 0, 0, 6, 0, 0, dlgProc, 0, "x", type, 0, 0,
@@ -216,8 +215,7 @@ TEST_F(HostParamBlock, KeysInterpolateNarrowValidityAndAreSetByValues) {
         Interval valid = FOREVER;
         float f = 0.0f;
         int i = 0;
-        const bool ok = c.id == TestMtl::kGloss ? pb().GetValue(c.id, c.t, f, valid) : pb().GetValue(c.id, c.t, i, valid);
-        ASSERT_TRUE(ok);
+        ASSERT_TRUE(c.id == TestMtl::kGloss ? pb().GetValue(c.id, c.t, f, valid) : pb().GetValue(c.id, c.t, i, valid));
         EXPECT_FLOAT_EQ(c.id == TestMtl::kGloss ? f : static_cast<float>(i), c.value) << c.id << " at " << c.t;
         EXPECT_EQ(valid, c.validity) << c.id << " at " << c.t;
     }
