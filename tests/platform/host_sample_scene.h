@@ -1,8 +1,7 @@
-// Stored scenes for tests: a sample that uses every feature of the format (two materials sharing
-// one keyed checker map, keys on every animatable parameter type, a constant map as a root of its
-// own, names), and the chunk tree of stored bytes read directly, so tests can find and damage what
-// a file holds. A chunk header is an id (2 bytes), a kind (1 byte, 1 for a container), a reserved
-// byte and the payload's length (4 bytes), all little-endian.
+// Stored scenes for tests: a sample using every feature of the format, and the chunk tree of
+// stored bytes read directly so tests can find and damage what a file holds. A chunk header is an
+// id (2 bytes), a kind (1 byte, 1 for a container), a reserved byte and the payload's length
+// (4 bytes), all little-endian.
 #pragma once
 
 #include <cstdint>
@@ -53,7 +52,8 @@ inline std::vector<RawChunk> children(const Bytes& b, std::size_t begin, std::si
 inline constexpr float kSampleGloss = 1.2345f;
 inline constexpr TimeValue kSampleKeyTimes[2] = {1111, 2222};
 
-/// Fills `scene` (which should be empty) with the sample materials and maps.
+/// Fills an empty `scene` with two materials sharing one keyed checker map, keys on every
+/// animatable parameter type, a constant map as a root of its own, and names.
 inline void buildSampleScene(Scene& scene) {
     auto* checker = new CheckerTexmap();
     checker->SetName(u"shared checker");

@@ -156,8 +156,7 @@ TEST_F(HostSceneFile, RefusesDamagedAndHostileFiles) {
         {patched(roots.payload(), 0x40000000u), "more roots than objects"},
         {patched(firstKey - 4, 100000), "key count does not match"},
         {patched(firstKey - 4, 0xffffffffu), "too many keys"},
-        // Unknown classes and types: the value chunk header (8) precedes the value, the head
-        // chunk (8 + id + type) precedes that.
+        // Unknown classes and types: a value follows its chunk header (8) and head chunk (8 + id + type).
         {patched(cls.payload() + 4, 0xdeadbeefu), "unknown class"},
         {patched(gloss - 8 - 4, 3), "stored with type 3"},
         {patched(gloss, 0x7fc00000u), "not a number"},

@@ -1,7 +1,6 @@
-// libFuzzer target for the stored-scene loader: any input either loads, or is refused with a
-// message leaving the scene empty; nothing leaks; and a scene that loads saves to a file that
-// loads again and saves to the very same bytes. The loader knows the test material and the
-// plug-in's own material class, so the plug-in's chunks are reached too.
+// libFuzzer target for the stored-scene loader: any input loads, or is refused with a message
+// leaving the scene empty; nothing leaks; a scene that loads saves, loads again and saves to the
+// same bytes. The loader knows the test material and the plug-in's, so its chunks are reached too.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

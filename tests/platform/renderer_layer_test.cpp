@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
-#include <functional>
 #include <limits>
 #include <numeric>
 #include <string>
@@ -192,7 +191,7 @@ std::string threadMessage(int thread, int i) {
 }
 
 // Every line whole, and each thread's lines in the order it printed them.
-void expectWholeOrderedLines(RenderLog& log, const std::function<std::vector<std::string>()>& lines) {
+void expectWholeOrderedLines(RenderLog& log, auto lines) {
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&log, t] {
