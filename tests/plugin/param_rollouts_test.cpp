@@ -1,5 +1,5 @@
-// The material editor's rollouts: templates generated from the block, the three maps of the
-// parameter dialog, and the enabling rules after every governing change.
+// The material editor's rollouts: templates generated from the block, the parameter dialog's
+// three maps, and the enabling rules after every governing change.
 #include <gtest/gtest.h>
 
 #include <set>

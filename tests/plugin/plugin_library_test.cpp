@@ -54,8 +54,7 @@ protected:
 };
 
 // The entry points, and the resources registered in this program's module list, not in a copy
-// of the list of the library's own. (The host program's tests read the description, version and
-// icons through the same entry points.)
+// of its own in the library. (The host program's tests read description, version and icons.)
 TEST_F(PluginLibrary, EntryPointsAndResources) {
     EXPECT_EQ(lib.numberClasses(), 1);
     EXPECT_EQ(lib.classDesc(1), nullptr);
@@ -79,9 +78,9 @@ TEST_F(PluginLibrary, EntryPointsAndResources) {
     UnregisterModule(smeHandle);
 }
 
-// The renderer's host shade context, made by this program's copy of the renderer host plug-in,
-// is recognised inside the library. (Stored scenes, keys and the editor cross the same boundary in
-// the host program's tests, a rendered BSDF in the renderer's.)
+// The renderer's shade context, made by this program's copy of the renderer host plug-in, is
+// recognised inside the library. (Stored scenes, keys, the editor and a rendered BSDF cross the
+// same boundary in the programs' tests.)
 TEST_F(PluginLibrary, TheShadeHandOverCrossesTheBoundary) {
     auto* m = dynamic_cast<Mtl*>(cd->Create(false));
     ASSERT_NE(m, nullptr);
@@ -122,10 +121,10 @@ std::string run(const std::string& command) {
     return out;
 }
 
-// The library defines the four entry points and nothing else (GCC and binutils add no defined
-// dynamic symbol of their own). What it leaves undefined comes from the host layer (resolved
-// against the loading program) or from the C, C++ and sanitizer runtimes (versioned, or plain C
-// names, which the sanitizers' interceptors leave unversioned); nothing of the project's other layers.
+// The library defines the four entry points and nothing else (GCC and binutils add no dynamic
+// symbol of their own). What it leaves undefined comes from the host layer (resolved against the
+// loading program) or the C, C++ and sanitizer runtimes (versioned, or plain C names the
+// sanitizers' interceptors leave unversioned); nothing of the project's other layers.
 TEST(PluginLibraryExports, OnlyTheFourEntryPointsAndUndefinedSymbolsFromTheHostOrRuntimes) {
     std::istringstream lines(run(std::string(GLITTER_NM) + " -DC " + kLibraryPath));
     std::set<std::string> defined;

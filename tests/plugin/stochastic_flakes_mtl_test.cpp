@@ -1,6 +1,6 @@
-// The material's host face (sub-objects, the cache written by Update with its validity, reset,
-// clone and stored scenes with hostile values, what other renderers see) and its class descriptor
-// with the library's resources: entry, creation, control ids, browser icons and category.
+// The material's host face (sub-objects, the cache Update writes and its validity, reset, clone,
+// stored scenes with hostile values, what other renderers see) and its class descriptor with the
+// library's resources: entry, creation, browser icons and category.
 #include <array>
 #include <bit>
 #include <cmath>
@@ -82,9 +82,8 @@ TEST(StochasticFlakesMtl, SubObjectsInterfacesAndShade) {
     EXPECT_EQ(renderer.out.c, Color(0.25f, 0.5f, 0.75f)) << "the renderer writes the result";
 }
 
-// Every scalar parameter as stored scenes and scripts know it (id, name, animatable), its
-// default, a value set through the block, and a hostile stored value with what it loads as
-// (kNone: not planted).
+// Every scalar parameter as stored scenes and scripts know it (id, name, animatable), its default,
+// a value set through the block, and a hostile stored value with what it loads as (kNone: none).
 struct Field {
     ParamID id;
     const char16_t* name;
@@ -229,8 +228,7 @@ int plant(Bytes& b, std::size_t begin, std::size_t end, std::uint32_t paramId, s
     return planted;
 }
 
-// Equal stored bytes mean equal values, keys, maps and names. (What the extreme corner of the
-// ranges renders is the BSDF tests' hostile sweep.)
+// Equal stored bytes mean equal values, keys, maps and names.
 TEST(StochasticFlakesMtl, CloneAndStoredSceneKeepEveryValueResetDropsThemHostileOnesAreClamped) {
     Scene original, copies, fresh;
     StochasticFlakesMtl* m = newMaterial().release();
@@ -323,8 +321,7 @@ TEST(PluginEntry, LoadRegistersTheModuleAndCommonControls) {
     EXPECT_EQ(CommonControlsInitCount(), inits) << "only the first entry initialises them";
 }
 
-// The first materials, made on many threads at once (created or loaded), hand the description
-// to the renderer once.
+// The first materials, made (or loaded) on many threads at once, hand the renderer the description once.
 TEST(StochasticFlakesMtlClassDescThreads, FirstMaterialsInitialiseTheDescriptionOnce) {
     std::vector<std::thread> threads;
     std::vector<test::MaterialHandle> made(8);
@@ -360,8 +357,7 @@ TEST(StochasticFlakesMtlClassDesc, PublishedInterfacesAndBrowserIcons) {
     EXPECT_EQ(cd.HInstance()->ResourceReads(), reads) << "no bitmap read again";
 }
 
-// An image list is only handed out when it holds all three icons: otherwise the browser would
-// get indices into a list that lacks them.
+// An image list is only handed out with all three icons, else the browser gets indices it lacks.
 TEST(StochasticFlakesMtlClassDesc, IconListNeedsBothBitmapsAndAllThreeIcons) {
     auto solid = [](int width, int height, int bits) {
         return Bitmap{width, height, bits, std::vector<std::uint8_t>(static_cast<std::size_t>(width * height * (bits == 24 ? 3 : 1)), 1)};
@@ -378,7 +374,7 @@ TEST(StochasticFlakesMtlClassDesc, IconListNeedsBothBitmapsAndAllThreeIcons) {
     EXPECT_EQ(detail::makeBrowserIconList(nullptr), nullptr);
 }
 
-// One test: once the category has been built it stays for the life of the library.
+// One test, as the category once built stays for the life of the library.
 TEST(MaterialBrowserEntry, CategoryFollowsTheMaterialEditorModule) {
     const IMaterialBrowserEntryInfo& entry = *GetStochasticFlakesMtlDesc();
     auto category = [&] { return std::u16string_view(entry.GetEntryCategory()); };
