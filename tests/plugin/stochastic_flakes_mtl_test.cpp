@@ -331,7 +331,7 @@ TEST(StochasticFlakesMtlClassDescThreads, FirstMaterialsInitialiseTheDescription
     for (auto& m : made) EXPECT_EQ(m->pblock->GetDesc(), GetStochasticFlakesParamBlockDesc());
 }
 
-TEST(StochasticFlakesMtlClassDesc, PublishedInterfacesAndBrowserIcons) {
+TEST(StochasticFlakesMtlClassDesc, PublishedInterfacesAndBrowserIconsOnlyWhenAllThreeAreMade) {
     StochasticFlakesMtlClassDesc& cd = *GetStochasticFlakesMtlDesc();
     IMtlRender_Compatibility_MtlBase* compat = Get_IMtlRender_Compability_MtlBase(cd);
     ASSERT_NE(compat, nullptr);
@@ -355,10 +355,8 @@ TEST(StochasticFlakesMtlClassDesc, PublishedInterfacesAndBrowserIcons) {
     ASSERT_TRUE(compat->GetCustomMtlBrowserIcon(second, inactive, active, disabled));
     EXPECT_EQ(second, first) << "built once";
     EXPECT_EQ(cd.HInstance()->ResourceReads(), reads) << "no bitmap read again";
-}
 
-// An image list is only handed out with all three icons, else the browser gets indices it lacks.
-TEST(StochasticFlakesMtlClassDesc, IconListNeedsBothBitmapsAndAllThreeIcons) {
+    // A list is only handed out with all three icons, else the browser gets indices it lacks.
     auto solid = [](int width, int height, int bits) {
         return Bitmap{width, height, bits, std::vector<std::uint8_t>(static_cast<std::size_t>(width * height * (bits == 24 ? 3 : 1)), 1)};
     };
