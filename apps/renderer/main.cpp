@@ -47,10 +47,12 @@ int run(const CliOptions& options) {
 
     RenderJob job(options);
     const RenderSettings& settings = job.settings();
-    std::printf("glitter_render: %s scene, %s camera, %dx%d, %d samples per pixel, %d threads\n",
+    std::printf("glitter_render: %s scene, %s camera, %dx%d, %d %s per pixel, %d %s\n",
                 options.scene == "default" ? "default" : options.scene.c_str(),
                 options.camera == CameraPreset::close ? "close" : "far", options.width,
-                options.height, settings.samplesPerPixel, settings.threadCount);
+                options.height, settings.samplesPerPixel,
+                settings.samplesPerPixel == 1 ? "sample" : "samples", settings.threadCount,
+                settings.threadCount == 1 ? "thread" : "threads");
     std::printf("material: %s\n", describeMaterial(job).c_str());
     if (!job.chosenParameters().empty()) {
         std::printf("the scene chose:%s (--set NAME=VALUE to change)\n",

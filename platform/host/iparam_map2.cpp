@@ -30,7 +30,7 @@ IParamMap2* IMtlParams::GetRollup(int i) const {
 IParamMap2::~IParamMap2() = default;
 
 bool IParamMap2::SetParamBlock(IParamBlock2* pb) {
-    if (pb == nullptr || block_ == nullptr || pb->GetDesc() != block_->GetDesc()) return false;
+    if (pb == nullptr || desc_ == nullptr || pb->GetDesc() != desc_) return false;
     block_ = pb;
     Invalidate();
     return true;
@@ -58,6 +58,7 @@ IParamMap2* CreateMParamMap2(MapID mapId, IParamBlock2* pb, IMtlParams* ip, HINS
     auto* map = new IParamMap2();
     map->mapId_ = mapId;
     map->block_ = pb;
+    map->desc_ = pb->GetDesc();
     map->mtlParams_ = ip;
     map->module_ = hInst;
     map->dlgProc_ = dlgProc;

@@ -56,6 +56,8 @@ private:
 
     MapID mapId_ = 0;
     IParamBlock2* block_ = nullptr;
+    // Kept apart from the block: SetParamBlock must not read a block its material has deleted.
+    const ParamBlockDesc2* desc_ = nullptr;
     IMtlParams* mtlParams_ = nullptr;
     HINSTANCE module_ = nullptr;
     ParamMap2UserDlgProc* dlgProc_ = nullptr;
