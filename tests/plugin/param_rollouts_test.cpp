@@ -122,8 +122,9 @@ TEST(SkelMtlParamDlg, RulesHoldForEverySwitchCombination) {
     }
 }
 
-// Three rollouts generated from the block; a change refreshes only the rollouts it governs.
-TEST(SkelMtlParamDlg, ThreeRolloutsEachRefreshedByTheChangesItGoverns) {
+// Three rollouts generated from the block; a change refreshes only the rollouts it governs; the
+// dialog moves between materials.
+TEST(SkelMtlParamDlg, ThreeRolloutsEachRefreshedByTheChangesItGovernsAndMovedBetweenMaterials) {
     auto m = newMaterial();
     Editor e(m.get());
     ASSERT_EQ(e.imp.NumRollups(), 3);
@@ -173,36 +174,29 @@ TEST(SkelMtlParamDlg, ThreeRolloutsEachRefreshedByTheChangesItGoverns) {
     m->pblock->SetKey(kEnableFlakes, 0, 1);
     EXPECT_TRUE(e.map(2).IsEnabled(kTextureSubdivs));
 
-    e.dlg->DeleteThis();
-    e.dlg = nullptr;
-    EXPECT_EQ(e.imp.NumRollups(), 0);
-    EXPECT_EQ(m->paramDlg(), nullptr);
-}
-
-TEST(SkelMtlParamDlg, MovingToAnotherMaterialShowsItsStates) {
-    auto on = newMaterial();
+    // Moved to another material, the dialog shows its states and hears only its changes.
     auto off = newMaterial();
     off->pblock->SetValue(kEnableFlakes, 0, 0);
-    Editor e(on.get());
-    ASSERT_TRUE(e.map(0).IsEnabled(kNumFlakes));
     e.dlg->SetThing(off.get());
     EXPECT_EQ(e.map(0).GetParamBlock(), off->pblock);
     EXPECT_FALSE(e.map(0).IsEnabled(kNumFlakes)) << "the rules of the new material's switches";
     EXPECT_EQ(off->paramDlg(), e.dlg);
-    EXPECT_EQ(on->paramDlg(), nullptr);
-    // Changes of the old material no longer reach the dialog; the new one's do.
-    on->pblock->SetValue(kEnableFlakes, 0, 0);
+    EXPECT_EQ(m->paramDlg(), nullptr);
+    m->pblock->SetKey(kEnableFlakes, 0, 0);
     off->pblock->SetValue(kEnableFlakes, 0, 1);
     EXPECT_TRUE(e.map(0).IsEnabled(kNumFlakes));
-
-    // Something that is not this material is ignored.
-    auto third = newMaterial();
     e.dlg->SetThing(nullptr);
-    e.dlg->SetThing(third->pblock);
-    EXPECT_EQ(e.dlg->GetThing(), off.get());
-    // A material deleted before its dialog leaves the dialog with nothing.
+    e.dlg->SetThing(m->pblock);
+    EXPECT_EQ(e.dlg->GetThing(), off.get()) << "what is not a material is ignored";
     off.reset();
-    EXPECT_EQ(e.dlg->GetThing(), nullptr);
+    EXPECT_EQ(e.dlg->GetThing(), nullptr) << "a material deleted before its dialog leaves it with nothing";
+
+    e.dlg->SetThing(m.get());
+    ASSERT_EQ(m->paramDlg(), e.dlg);
+    e.dlg->DeleteThis();
+    e.dlg = nullptr;
+    EXPECT_EQ(e.imp.NumRollups(), 0);
+    EXPECT_EQ(m->paramDlg(), nullptr);
 }
 
 TEST(SkelMtlDlgProc, InitialisesOnlyMapsOfOwnedBlocks) {
