@@ -22,38 +22,36 @@ struct Point2d {
     double u, v;
 };
 
+// Keeps the part of a convex polygon where nu * u + nv * v <= c.
+void clip(std::vector<Point2d>& poly, double nu, double nv, double c) {
+    std::vector<Point2d> out;
+    for (size_t i = 0; i < poly.size(); ++i) {
+        const Point2d a = poly[i], b = poly[(i + 1) % poly.size()];
+        const double da = nu * a.u + nv * a.v - c, db = nu * b.u + nv * b.v - c;
+        if ((da <= 0.0) != (db <= 0.0)) {
+            const double t = da / (da - db);
+            out.push_back({a.u + t * (b.u - a.u), a.v + t * (b.v - a.v)});
+        }
+        if (db <= 0.0) out.push_back(b);
+    }
+    poly = out;
+}
+
 // Test-only reference: the area of footprint ∩ [uMin, uMax] × [vMin, vMax] in double precision,
 // for checking the search's float geometry independently.
 double overlapArea(const FlakeFootprint& f, double uMin, double vMin, double uMax, double vMax) {
     std::vector<Point2d> poly;
     for (const FlakeUV& c : f.corner) poly.push_back({c.u, c.v});
-    auto clip = [&](int axis, double bound, bool keepAbove) {
-        std::vector<Point2d> out;
-        auto coord = [axis](const Point2d& p) { return axis == 0 ? p.u : p.v; };
-        auto in = [&](const Point2d& p) {
-            return keepAbove ? coord(p) >= bound : coord(p) <= bound;
-        };
-        for (size_t i = 0; i < poly.size(); ++i) {
-            const Point2d a = poly[i], b = poly[(i + 1) % poly.size()];
-            const bool ia = in(a), ib = in(b);
-            if (ia != ib) {
-                const double t = (bound - coord(a)) / (coord(b) - coord(a));
-                out.push_back({a.u + t * (b.u - a.u), a.v + t * (b.v - a.v)});
-            }
-            if (ib) out.push_back(b);
-        }
-        poly = out;
-    };
-    clip(0, uMin, true);
-    clip(1, vMin, true);
-    clip(0, uMax, false);
-    clip(1, vMax, false);
+    clip(poly, -1.0, 0.0, -uMin);
+    clip(poly, 0.0, -1.0, -vMin);
+    clip(poly, 1.0, 0.0, uMax);
+    clip(poly, 0.0, 1.0, vMax);
     double sum = 0.0;
     for (size_t i = 0; i < poly.size(); ++i) {
         const Point2d a = poly[i], b = poly[(i + 1) % poly.size()];
         sum += a.u * b.v - a.v * b.u;
     }
-    return poly.size() < 3 ? 0.0 : 0.5 * sum;
+    return 0.5 * sum;
 }
 
 struct TestColor {

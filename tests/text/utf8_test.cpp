@@ -26,20 +26,10 @@ std::string bytes(std::initializer_list<unsigned> values) {
     return s;
 }
 
-TEST(ToUtf8, PlainAndEmptyTextWithTheTerminatorRules) {
-    EXPECT_EQ(toUtf8(u"abc", nullptr, 0), 3);
-    EXPECT_EQ(convert(u"abc", 5), std::make_pair(3, std::string("abc\0", 4) + kUntouched));
-    EXPECT_EQ(convert(u"abc", 3), std::make_pair(3, std::string("abc")));  // full: no terminator
-    EXPECT_EQ(toUtf8(u"", nullptr, 0), 0);
-    EXPECT_EQ(convert(u"", 1), std::make_pair(0, std::string(1, '\0')));
-    EXPECT_EQ(convert(nullptr, 2), std::make_pair(0, std::string(1, '\0') + kUntouched));
-    char untouched = kUntouched;
-    EXPECT_EQ(toUtf8(u"abc", &untouched, -5), 0);
-    EXPECT_EQ(untouched, kUntouched);
-}
-
 TEST(ToUtf8, EncodesCharactersSurrogatesAndRawBytes) {
     const std::pair<std::u16string, std::string> cases[] = {
+        {u"abc", "abc"},
+        {u"", ""},
         {u"\u00E9", bytes({0xC3, 0xA9})},
         {u"\u07FF\u0800\uFFFF", bytes({0xDF, 0xBF, 0xE0, 0xA0, 0x80, 0xEF, 0xBF, 0xBF})},
         {{0xD83D, 0xDE00}, bytes({0xF0, 0x9F, 0x98, 0x80})},
@@ -56,6 +46,10 @@ TEST(ToUtf8, EncodesCharactersSurrogatesAndRawBytes) {
             convert(text.c_str(), measured + 2),
             std::make_pair(static_cast<int32_t>(expected.size()), expected + '\0' + kUntouched));
     }
+    EXPECT_EQ(convert(nullptr, 2), std::make_pair(0, std::string(1, '\0') + kUntouched));
+    char untouched = kUntouched;
+    EXPECT_EQ(toUtf8(u"abc", &untouched, -5), 0);
+    EXPECT_EQ(untouched, kUntouched);
 }
 
 TEST(ToUtf8, ShortBufferCutsAtAWholeCharacter) {
