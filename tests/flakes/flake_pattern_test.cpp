@@ -58,22 +58,6 @@ TEST(SplitFlakeCount, WorkedCounts) {
     EXPECT_EQ(probe.nextUniform(), 1.0f);
 }
 
-TEST(SplitFlakeCount, ChildrenSeedsAndSquaresCounterClockwise) {
-    FlakeNode node{1u << 30, 5, 0.5f, 0.25f, 1.0f, 0.75f, 1};
-    FlakeNode c[4];
-    splitFlakeCount(node, c);
-    const float squares[4][4] = {{0.5f, 0.25f, 0.75f, 0.5f},
-                                 {0.75f, 0.25f, 1.0f, 0.5f},
-                                 {0.75f, 0.5f, 1.0f, 0.75f},
-                                 {0.5f, 0.5f, 0.75f, 0.75f}};
-    for (uint32_t k = 0; k < 4; ++k) {
-        EXPECT_EQ(c[k].seed, k);  // 4 x 2^30 wraps
-        EXPECT_EQ(c[k].inside, 1);
-        EXPECT_EQ((std::array{c[k].uMin, c[k].vMin, c[k].uMax, c[k].vMax}),
-                  (std::array{squares[k][0], squares[k][1], squares[k][2], squares[k][3]}));
-    }
-}
-
 // Four non-negative counts summing to n, over many seeds and counts up to two billion, the seed
 // whose deviates are not numbers included, and from fix-ups of huge approximations (without the
 // 64-bit difference these overflow; without the batched rounds they take billions of steps).

@@ -232,15 +232,11 @@ TYPED_TEST(FlakeSearch, CellsComeFromTheCornersInOrder) {
     EXPECT_NEAR(meanWeight(collect(q)), meanWeight(collect(far)), 0.2);
 }
 
-template <class T>
-class FlakeSearchThreads : public ::testing::Test {};
-TYPED_TEST_SUITE(FlakeSearchThreads, Variants);
-
 // Whatever the memo of splits and leaf normals holds, on whichever thread, a search gives the
 // bits of a search without it, and a warm query's second pass allocates nothing. Overlapping footprints (as of adjacent pixels) reuse and evict
 // entries; over 2 x 2 cells of two flakes, cells (x, y) and (x + 1, y + 1) share a seed, so one
 // search meets a leaf again while its normals are pending; other materials interleave.
-TYPED_TEST(FlakeSearchThreads, MemoNeverChangesTheResult) {
+TYPED_TEST(FlakeSearch, MemoNeverChangesTheResultOnAnyOfSeveralThreads) {
     FlakeParams colors = makeParams(10000000, 12);
     colors.randomSaturation = 0;
     colors.saturation = 0.25f;
