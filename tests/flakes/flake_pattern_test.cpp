@@ -180,26 +180,9 @@ TEST(FlakeParams, RoughnessFromGlossinessIsClamped) {
     }
 }
 
-TEST(FlakeColor, PrimaryHuesAndGrey) {
-    const struct {
-        float h, s, l, r, g, b, tolerance;
-    } cases[] = {
-        {0.0f, 1.0f, 0.5f, 1.0f, 0.0f, 0.0f, 1e-6f},
-        {0.33333334f, 1.0f, 0.5f, 0.0f, 1.0f, 0.0f, 1e-6f},
-        {0.7f, 0.0f, 0.3f, 0.3f, 0.3f, 0.3f, 0.0f},
-        // t of exactly 1 (hue 2/3 plus a third) is not wrapped back to 0: red reads p.
-        {0.6666666f, 1.0f, 0.5f, 0.0f, 0.0f, 1.0f, 1e-5f},
-    };
-    for (const auto& k : cases) {
-        const FlakeRgb c = flakeColor(k.h, k.s, k.l);
-        EXPECT_NEAR(c.r, k.r, k.tolerance) << k.h;
-        EXPECT_NEAR(c.g, k.g, k.tolerance) << k.h;
-        EXPECT_NEAR(c.b, k.b, k.tolerance) << k.h;
-    }
-}
-
 // Per flake two normal uniforms, then for coloured flakes hue, [saturation], [lightness]: the
-// second flake of a leaf shows how many uniforms the first one took.
+// second flake of a leaf shows how many uniforms the first one took. Its colour pins the
+// conversion from hue, saturation and lightness bit for bit.
 TEST(LeafFlakes, DrawOrderOfPlainAndColouredFlakes) {
     LeafFlakes plain(1234);
     FlakeRandom reference(1234);

@@ -46,11 +46,8 @@ class PoolTest : public ::testing::Test {
     void SetUp() override { Shader::constructions = Shader::destructions = Shader::throwAt = 0; }
     void TearDown() override { detail::failBlockStorageAllocations(0); }
 };
-using BlockSequenceTest = PoolTest;
-using ElementPoolTest = PoolTest;
-using PerThreadPoolsThreadsTest = PoolTest;
 
-TEST_F(BlockSequenceTest, FillsBlocksInOrderAndDestroysEachFromItsLastSlot) {
+TEST_F(PoolTest, BlockSequenceFillsBlocksInOrderAndDestroysEachFromItsLastSlot) {
     std::vector<const Shader*> order;
     {
         BlockSequence<Shader> sequence(10);
@@ -80,7 +77,7 @@ TEST_F(BlockSequenceTest, FillsBlocksInOrderAndDestroysEachFromItsLastSlot) {
     EXPECT_EQ(Shader::destructions, 30);
 }
 
-TEST_F(BlockSequenceTest, FailuresThrowAndLeaveTheSequenceAsItWas) {
+TEST_F(PoolTest, BlockSequenceFailuresThrowAndLeaveTheSequenceAsItWas) {
     BlockSequence<Shader> sequence(10);
     detail::failBlockStorageAllocations(1);
     EXPECT_THROW(sequence.allocate(), KuvoUtils::ExceptionMsg);
@@ -117,7 +114,7 @@ TEST_F(BlockSequenceTest, FailuresThrowAndLeaveTheSequenceAsItWas) {
     EXPECT_EQ(scope.held(), 0);
 }
 
-TEST_F(BlockSequenceTest, MovingTransfersBlocksWithoutMovingElements) {
+TEST_F(PoolTest, BlockSequenceMovingTransfersBlocksWithoutMovingElements) {
     BlockSequence<Shader> source(10);
     Shader* a = source.allocate();
     BlockSequence<Shader> target(10);
@@ -141,7 +138,7 @@ TEST(ExceptionMsg, FormatsBoundedAndCopiesItsBuffer) {
     EXPECT_STREQ(copy.getMessage(), "[Pool] 3");
 }
 
-TEST_F(ElementPoolTest, BlocksOfTenSurviveStorageFailureAndTheFreeListIsLastInFirstOut) {
+TEST_F(PoolTest, ElementPoolBlocksOfTenSurviveStorageFailureAndTheFreeListIsLastInFirstOut) {
     ElementPool<Shader> pool;
     Element* first[10];
     for (Element*& e : first) e = pool.take();
@@ -166,7 +163,7 @@ TEST_F(ElementPoolTest, BlocksOfTenSurviveStorageFailureAndTheFreeListIsLastInFi
     EXPECT_EQ(pool.take(), pool.sequence.first->next->storage + 1);
 }
 
-TEST_F(ElementPoolTest, PerThreadPoolsRefuseBadIndicesAndReleaseEverythingOnce) {
+TEST_F(PoolTest, PerThreadPoolsRefuseBadIndicesAndReleaseEverythingOnce) {
     test::AllocationScope scope;
     {
         PerThreadPools<Shader> pools;
@@ -213,7 +210,7 @@ TEST_F(ElementPoolTest, PerThreadPoolsRefuseBadIndicesAndReleaseEverythingOnce) 
 // Each thread takes and gives back on its own pool, holding up to 15 at once; an element seen by
 // two threads, or a warm pool that allocates, is a fault. The cold count shows that the counter
 // sees every block (two pool blocks and a node block per element, each a header and storage).
-TEST_F(PerThreadPoolsThreadsTest, EachThreadWorksOnItsOwnPoolWithoutLocks) {
+TEST_F(PoolTest, ThreadsWorkOnTheirOwnPerThreadPoolsWithoutLocks) {
     constexpr int32_t kThreads = 4;
     PerThreadPools<Shader> pools;
     pools.build(kThreads);
