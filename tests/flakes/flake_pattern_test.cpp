@@ -181,8 +181,7 @@ TEST(FlakeParams, RoughnessFromGlossinessIsClamped) {
 }
 
 // Per flake two normal uniforms, then for coloured flakes hue, [saturation], [lightness]: the
-// second flake of a leaf shows how many uniforms the first one took. Its colour pins the
-// conversion from hue, saturation and lightness bit for bit.
+// second flake of a leaf shows how many the first one took, and its colour pins the conversion.
 TEST(LeafFlakes, DrawOrderOfPlainAndColouredFlakes) {
     LeafFlakes plain(1234);
     FlakeRandom reference(1234);

@@ -209,9 +209,8 @@ TYPED_TEST(FlakeSearch, FindsTheSameFlakesAsABruteForceWalk) {
     EXPECT_GT(compared, 8000);
 }
 
-// Cells come in the order corners 0 to 3 reach them. The search works relative to the first
-// one, so that a million cells away the leaves keep their weights (the flakes differ with the
-// cell seed).
+// Cells come in the order corners 0 to 3 reach them. Relative to the first one, leaves a million
+// cells away keep their weights (the flakes differ with the cell seed).
 TYPED_TEST(FlakeSearch, CellsComeFromTheCornersInOrder) {
     const FlakeParams params = makeParams(20000, 6);
     FlakeQuery<TypeParam> q;
