@@ -198,49 +198,44 @@ TEST_F(PoolTest, PerThreadPoolsRefuseBadIndicesAndReleaseEverythingOnce) {
     EXPECT_EQ(scope.held(), 0) << "blocks, node stores and pool arrays must all be freed";
 }
 
-// Each thread takes and gives back on its own pool, holding up to 15 at once; an element seen by
-// two threads, or a warm pool that allocates, is a fault. The cold count shows that the counter
-// sees every block (two pool blocks and a node block per element, each a header and storage).
+// Each thread takes and gives back on its own pool, holding up to 15 at once: an element seen by
+// two threads, or a warm pool that allocates, is a fault. The first fifteen takes show that the
+// counter sees every block (two pool blocks and a node block per element, each a header and
+// storage).
 TEST_F(PoolTest, ThreadsWorkOnTheirOwnPerThreadPoolsWithoutLocks) {
     constexpr int32_t kThreads = 4;
     PerThreadPools<Shader> pools;
     pools.build(kThreads);
-    std::vector<int> foreign(kThreads, 0);
-    std::vector<int64_t> coldAllocations(kThreads, -1), warmAllocations(kThreads, -1);
+    std::vector<int64_t> foreign(kThreads, 0), cold(kThreads, 0), warm(kThreads, 0);
     std::vector<std::thread> threads;
     for (int32_t t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
             std::mt19937 random(1234u + static_cast<unsigned>(t));
             std::vector<Element*> held;
             held.reserve(15);
-            const test::AllocationScope cold;
-            while (held.size() < 15) {
-                held.push_back(pools.take(t));
-                held.back()->owner = t;
-                held.back()->nodes.allocate();
-            }
-            coldAllocations[t] = cold.allocations();
-            const test::AllocationScope scope;
             for (int round = 0; round < 5000; ++round) {
-                if (held.empty() || (held.size() < 15 && random() % 2 == 0)) {
+                const test::AllocationScope scope;
+                if (round < 15 || held.empty() || (held.size() < 15 && random() % 2 == 0)) {
                     held.push_back(pools.take(t));
-                    foreign[t] += held.back()->owner != t ? 1 : 0;
+                    foreign[t] += held.back()->owner != (round < 15 ? -1 : t);
+                    held.back()->owner = t;
+                    if (round < 15) held.back()->nodes.allocate();
                 } else {
                     const size_t pick = random() % held.size();
                     pools.giveBack(t, held[pick]);
                     held[pick] = held.back();
                     held.pop_back();
                 }
+                (round < 15 ? cold : warm)[t] += scope.allocations();
             }
-            warmAllocations[t] = scope.allocations();
             for (Element* e : held) pools.giveBack(t, e);
         });
     }
     for (std::thread& thread : threads) thread.join();
     for (int32_t t = 0; t < kThreads; ++t) {
         EXPECT_EQ(foreign[t], 0) << "thread " << t;
-        EXPECT_EQ(coldAllocations[t], 2 * 2 + 15 * 2) << "thread " << t;
-        EXPECT_EQ(warmAllocations[t], 0) << "thread " << t;
+        EXPECT_EQ(cold[t], 2 * 2 + 15 * 2) << "thread " << t;
+        EXPECT_EQ(warm[t], 0) << "thread " << t;
     }
     EXPECT_EQ(Shader::constructions, kThreads * 20) << "15 held at most: two blocks per thread";
     pools.destroy();
