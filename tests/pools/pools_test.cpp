@@ -84,17 +84,14 @@ TEST_F(PoolTest, BlockSequenceFailuresThrowAndLeaveTheSequenceAsItWas) {
     EXPECT_EQ(sequence.first, nullptr);
     for (int i = 0; i < 10; ++i) sequence.allocate();
     _SequenceBlock<Shader>* full = sequence.first;
-    std::string message;
-    message.reserve(64);
     {
         const test::AllocationScope scope;
         detail::failBlockStorageAllocations(1);
         try {
             sequence.allocate();
         } catch (const KuvoUtils::ExceptionMsg& error) {
-            message = error.getMessage();
+            EXPECT_STREQ(error.getMessage(), "[_SequenceBlock] Could not allocate memory");
         }
-        EXPECT_EQ(message, "[_SequenceBlock] Could not allocate memory");
         EXPECT_EQ(scope.allocations(), 1) << "the header comes before the storage";
         EXPECT_EQ(scope.held(), 0) << "and is released again";
     }
