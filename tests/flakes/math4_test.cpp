@@ -86,6 +86,15 @@ TEST(Math4, BackEndsAndPairedGroupsGiveIdenticalBits) {
         for (int c = 0; c < 6; ++c) {
             for (int k = 0; k < 4; ++k) ASSERT_EQ(bits(got[c][k]), bits(want[c][k])) << i;
         }
+        // Uniforms in (0, 1] give unit, upright normals.
+        for (int k = 0; k < 4; ++k) {
+            if (!(in[i + k] > 0.0f && in[i + k] <= 1.0f && next[k] > 0.0f && next[k] <= 1.0f)) {
+                continue;
+            }
+            const float x = a[4][k], y = a[5][k], z = a[6][k];
+            ASSERT_NEAR(x * x + y * y + z * z, 1.0f, 1e-5f) << in[i + k] << " " << next[k];
+            ASSERT_TRUE(z >= 0.0f && z <= 1.0f) << in[i + k] << " " << next[k];
+        }
     }
 }
 #endif
@@ -97,9 +106,8 @@ double ulpError(float got, double want) {
            (std::nextafter(std::fabs(wantF), kInf) - std::fabs(wantF));
 }
 
-// Accuracy against the standard library over the ranges the flakes use (the worst errors are
-// printed, so a change of constants or operation order shows in the log), and sine odd, cosine
-// even to the bit.
+// Accuracy against the standard library over the flakes' ranges (the worst errors are printed, so
+// a change of constants or operation order shows in the log); sine odd, cosine even to the bit.
 TEST(Math4, ErrorAgainstTheStandardLibraryIsBoundedAndSymmetric) {
     std::mt19937 rng(99);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f), angle(-6.2831855f, 6.2831855f),
@@ -144,7 +152,7 @@ TEST(Math4, ErrorAgainstTheStandardLibraryIsBoundedAndSymmetric) {
 }
 
 // Worked values at the ends of the ranges: log of 0 or a negative is NaN with every bit set, a
-// NaN is read as the smallest normal, atan of a huge slope is π/2.
+// NaN is read as the smallest normal, atan of a huge slope is π/2; the upright normal.
 TEST(Math4, SpecialValues) {
     const auto run4 = [](void (*kernel)(const float*, float*), std::array<float, 4> in) {
         alignas(16) float x[4] = {in[0], in[1], in[2], in[3]}, out[4];
@@ -158,33 +166,14 @@ TEST(Math4, SpecialValues) {
     EXPECT_NEAR(log[3], -87.336f, 1e-3f);
     const auto nan = run4(log4, {kNaN, 1.1754944e-38f, 2.0f, 0.5f});
     EXPECT_EQ(nan[0], nan[1]);
-    EXPECT_NEAR(nan[2], 0.6931472f, 1e-7f);
-    EXPECT_NEAR(nan[3], -0.6931472f, 1e-7f);
     const auto atan = run4(atan4, {0.0f, 1.0f, 1e30f, -1.0f});
     EXPECT_EQ(atan, (std::array{0.0f, 0.7853982f, 1.5707964f, -0.7853982f}));
-}
-
-// Normals are unit length and upright; a = 1 is the normal itself, smaller a tilts further.
-TEST(Math4, BeckmannNormalsAreUnitAndUpright) {
+    // A first uniform of 1 is the surface normal itself; smaller ones tilt further.
     alignas(16) float x[4], y[4], z[4];
     alignas(16) float a[4] = {1.0f, 0.9f, 0.5f, 1e-6f}, b[4] = {0.3f, 0.0f, 0.7f, 1.0f};
     sampleBeckmannNormals4(a, b, 0.3f, x, y, z);
     EXPECT_EQ((std::array{x[0], y[0], z[0]}), (std::array{0.0f, 0.0f, 1.0f}));
-    EXPECT_GT(z[1], z[2]);
-    EXPECT_GT(z[2], z[3]);
-    std::mt19937 rng(5);
-    std::uniform_real_distribution<float> unit(1e-7f, 1.0f);
-    for (int i = 0; i < 100000; ++i) {
-        for (int k = 0; k < 4; ++k) {
-            a[k] = unit(rng);
-            b[k] = unit(rng);
-        }
-        sampleBeckmannNormals4(a, b, 0.5f, x, y, z);
-        for (int k = 0; k < 4; ++k) {
-            ASSERT_NEAR(x[k] * x[k] + y[k] * y[k] + z[k] * z[k], 1.0f, 1e-5f);
-            ASSERT_TRUE(z[k] >= 0.0f && z[k] <= 1.0f);
-        }
-    }
+    EXPECT_TRUE(z[1] > z[2] && z[2] > z[3]);
 }
 
 }  // namespace

@@ -43,7 +43,6 @@ TEST(FlakesRenderMtl, VariantIsChosenAtRenderStartAndPinnedUntilTheEnd) {
     for (int i = 0; i < 101; ++i) m.recordInteger(i);  // grows in steps of a hundred
     EXPECT_EQ(m.recordedIntegers.capacity, 200);
     EXPECT_EQ(m.recordedIntegers.data[100], 100);
-    EXPECT_EQ(m.reservedQuery(5, nullptr), 0);
     m.finishRender();
     EXPECT_EQ(m.floatPools.pools, nullptr);
     EXPECT_EQ(m.recordedIntegers.capacity, 0);

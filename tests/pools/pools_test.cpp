@@ -46,33 +46,25 @@ class PoolTest : public ::testing::Test {
     void SetUp() override { Shader::constructions = Shader::destructions = Shader::throwAt = 0; }
     void TearDown() override { detail::failBlockStorageAllocations(0); }
 };
-using BlockSequenceTest = PoolTest;
-using ElementPoolTest = PoolTest;
-using PerThreadPoolsThreadsTest = PoolTest;
 
-TEST_F(BlockSequenceTest, SlotsInOrderThenASecondBlockLinkedBack) {
-    BlockSequence<uint32_t> slots(1000);
-    for (uint32_t i = 0; i < 1000; ++i) {
-        uint32_t* slot = slots.allocate();
-        ASSERT_EQ(slot, slots.first->storage + i);
-    }
-    EXPECT_EQ(slots.first->next, nullptr);
-    uint32_t* slot = slots.allocate();
-    const _SequenceBlock<uint32_t>* second = slots.first->next;
-    ASSERT_NE(second, nullptr);
-    EXPECT_EQ(slot, second->storage);
-    EXPECT_EQ(slots.current, second);
-    EXPECT_EQ(second->prev, slots.first);
-    EXPECT_EQ(second->used, 1);
-}
-
-TEST_F(BlockSequenceTest, ConstructsBlocksWholeAndDestroysEachFromItsLastSlot) {
+TEST_F(PoolTest, BlockSequenceFillsBlocksInOrderAndDestroysEachFromItsLastSlot) {
     std::vector<const Shader*> order;
     {
         BlockSequence<Shader> sequence(10);
-        for (int i = 0; i < 11; ++i) sequence.allocate();
-        EXPECT_EQ(Shader::constructions, 20);
-        const Shader* blocks[2] = {sequence.first->storage, sequence.first->next->storage};
+        for (int i = 0; i < 10; ++i) {
+            const Shader* slot = sequence.allocate();
+            ASSERT_EQ(slot, sequence.first->storage + i);
+        }
+        EXPECT_EQ(sequence.first->next, nullptr);
+        const Shader* eleventh = sequence.allocate();
+        const _SequenceBlock<Shader>* second = sequence.first->next;
+        ASSERT_NE(second, nullptr);
+        EXPECT_EQ(eleventh, second->storage);
+        EXPECT_EQ(sequence.current, second);
+        EXPECT_EQ(second->prev, sequence.first);
+        EXPECT_EQ(second->used, 1);
+        EXPECT_EQ(Shader::constructions, 20) << "blocks are constructed whole";
+        const Shader* blocks[2] = {sequence.first->storage, second->storage};
         Shader::log = &order;
         sequence.clear();
         Shader::log = nullptr;
@@ -85,24 +77,21 @@ TEST_F(BlockSequenceTest, ConstructsBlocksWholeAndDestroysEachFromItsLastSlot) {
     EXPECT_EQ(Shader::destructions, 30);
 }
 
-TEST_F(BlockSequenceTest, FailuresThrowAndLeaveTheSequenceAsItWas) {
+TEST_F(PoolTest, BlockSequenceFailuresThrowAndLeaveTheSequenceAsItWas) {
     BlockSequence<Shader> sequence(10);
     detail::failBlockStorageAllocations(1);
     EXPECT_THROW(sequence.allocate(), KuvoUtils::ExceptionMsg);
     EXPECT_EQ(sequence.first, nullptr);
     for (int i = 0; i < 10; ++i) sequence.allocate();
     _SequenceBlock<Shader>* full = sequence.first;
-    std::string message;
-    message.reserve(64);
     {
         const test::AllocationScope scope;
         detail::failBlockStorageAllocations(1);
         try {
             sequence.allocate();
         } catch (const KuvoUtils::ExceptionMsg& error) {
-            message = error.getMessage();
+            EXPECT_STREQ(error.getMessage(), "[_SequenceBlock] Could not allocate memory");
         }
-        EXPECT_EQ(message, "[_SequenceBlock] Could not allocate memory");
         EXPECT_EQ(scope.allocations(), 1) << "the header comes before the storage";
         EXPECT_EQ(scope.held(), 0) << "and is released again";
     }
@@ -122,7 +111,7 @@ TEST_F(BlockSequenceTest, FailuresThrowAndLeaveTheSequenceAsItWas) {
     EXPECT_EQ(scope.held(), 0);
 }
 
-TEST_F(BlockSequenceTest, MovingTransfersBlocksWithoutMovingElements) {
+TEST_F(PoolTest, BlockSequenceMovingTransfersBlocksWithoutMovingElements) {
     BlockSequence<Shader> source(10);
     Shader* a = source.allocate();
     BlockSequence<Shader> target(10);
@@ -146,21 +135,12 @@ TEST(ExceptionMsg, FormatsBoundedAndCopiesItsBuffer) {
     EXPECT_STREQ(copy.getMessage(), "[Pool] 3");
 }
 
-TEST_F(ElementPoolTest, BlocksOfTenSurviveStorageFailureAndTheFreeListIsLastInFirstOut) {
+// Given-back elements keep their state and are taken again last in, first out; a taken element
+// loses its link into the free list.
+TEST_F(PoolTest, ElementPoolFreeListIsLastInFirstOut) {
     ElementPool<Shader> pool;
-    Element* first[10];
-    for (Element*& e : first) e = pool.take();
-    EXPECT_EQ(first[9], pool.sequence.first->storage + 9);
-    EXPECT_EQ(Shader::constructions, 10);
-    detail::failBlockStorageAllocations(1);
-    EXPECT_THROW(pool.take(), KuvoUtils::ExceptionMsg);
-    EXPECT_EQ(pool.sequence.first->next, nullptr);
-    Element* eleventh = pool.take();
-    EXPECT_EQ(eleventh, pool.sequence.first->next->storage);
-    EXPECT_EQ(Shader::constructions, 20);
-
-    Element* a = first[0];
-    Element* b = first[1];
+    Element* a = pool.take();
+    Element* b = pool.take();
     a->stamp = 11;
     pool.giveBack(a);
     pool.giveBack(b);
@@ -168,28 +148,10 @@ TEST_F(ElementPoolTest, BlocksOfTenSurviveStorageFailureAndTheFreeListIsLastInFi
     EXPECT_EQ(b->nextFree, nullptr) << "the link to a must go when b leaves the pool";
     EXPECT_EQ(pool.take(), a);
     EXPECT_EQ(a->stamp, 11);
-    EXPECT_EQ(pool.take(), pool.sequence.first->next->storage + 1);
+    EXPECT_EQ(pool.take(), pool.sequence.first->storage + 2);
 }
 
-TEST_F(ElementPoolTest, WarmTakeAndGiveBackDoNotAllocate) {
-    ElementPool<Shader> pool;
-    std::vector<Element*> held(3);
-    test::AllocationScope cold;
-    for (Element*& e : held) {
-        e = pool.take();
-        for (int n = 0; n < 1200; ++n) e->nodes.allocate();
-    }
-    EXPECT_EQ(cold.allocations(), 2 + 3 * 4) << "the counter must see every block";
-    for (Element* e : held) pool.giveBack(e);
-    test::AllocationScope warm;
-    for (int round = 0; round < 1000; ++round) {
-        for (Element*& e : held) e = pool.take();
-        for (Element* e : held) pool.giveBack(e);
-    }
-    EXPECT_EQ(warm.allocations(), 0);
-}
-
-TEST_F(ElementPoolTest, PerThreadPoolsRefuseBadIndicesAndReleaseEverythingOnce) {
+TEST_F(PoolTest, PerThreadPoolsRefuseBadIndicesAndReleaseEverythingOnce) {
     test::AllocationScope scope;
     {
         PerThreadPools<Shader> pools;
@@ -233,44 +195,44 @@ TEST_F(ElementPoolTest, PerThreadPoolsRefuseBadIndicesAndReleaseEverythingOnce) 
     EXPECT_EQ(scope.held(), 0) << "blocks, node stores and pool arrays must all be freed";
 }
 
-// Each thread takes and gives back on its own pool, holding up to 15 at once; an element seen by
-// two threads, or a warm pool that allocates, is a fault.
-TEST_F(PerThreadPoolsThreadsTest, EachThreadWorksOnItsOwnPoolWithoutLocks) {
+// Each thread takes and gives back on its own pool, holding up to 15 at once: an element seen by
+// two threads, or a warm pool that allocates, is a fault. The first fifteen takes show that the
+// counter sees every block (two pool blocks and a node block per element, each a header and
+// storage).
+TEST_F(PoolTest, ThreadsWorkOnTheirOwnPerThreadPoolsWithoutLocks) {
     constexpr int32_t kThreads = 4;
     PerThreadPools<Shader> pools;
     pools.build(kThreads);
-    std::vector<int> foreign(kThreads, 0);
-    std::vector<int64_t> warmAllocations(kThreads, -1);
+    std::vector<int64_t> foreign(kThreads, 0), cold(kThreads, 0), warm(kThreads, 0);
     std::vector<std::thread> threads;
     for (int32_t t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
             std::mt19937 random(1234u + static_cast<unsigned>(t));
             std::vector<Element*> held;
-            while (held.size() < 15) {
-                held.push_back(pools.take(t));
-                held.back()->owner = t;
-                held.back()->nodes.allocate();
-            }
-            test::AllocationScope scope;
+            held.reserve(15);
             for (int round = 0; round < 5000; ++round) {
-                if (held.empty() || (held.size() < 15 && random() % 2 == 0)) {
+                const test::AllocationScope scope;
+                if (round < 15 || held.empty() || (held.size() < 15 && random() % 2 == 0)) {
                     held.push_back(pools.take(t));
-                    foreign[t] += held.back()->owner != t ? 1 : 0;
+                    foreign[t] += held.back()->owner != (round < 15 ? -1 : t);
+                    held.back()->owner = t;
+                    if (round < 15) held.back()->nodes.allocate();
                 } else {
                     const size_t pick = random() % held.size();
                     pools.giveBack(t, held[pick]);
                     held[pick] = held.back();
                     held.pop_back();
                 }
+                (round < 15 ? cold : warm)[t] += scope.allocations();
             }
-            warmAllocations[t] = scope.allocations();
             for (Element* e : held) pools.giveBack(t, e);
         });
     }
     for (std::thread& thread : threads) thread.join();
     for (int32_t t = 0; t < kThreads; ++t) {
         EXPECT_EQ(foreign[t], 0) << "thread " << t;
-        EXPECT_EQ(warmAllocations[t], 0) << "thread " << t;
+        EXPECT_EQ(cold[t], 2 * 2 + 15 * 2) << "thread " << t;
+        EXPECT_EQ(warm[t], 0) << "thread " << t;
     }
     EXPECT_EQ(Shader::constructions, kThreads * 20) << "15 held at most: two blocks per thread";
     pools.destroy();

@@ -20,35 +20,19 @@ std::pair<int32_t, std::string> convert(const char16_t* text, int32_t outSize) {
     return {length, std::string(buffer.data() + 16, static_cast<size_t>(outSize))};
 }
 
-std::string bytes(std::initializer_list<unsigned> values) {
-    std::string s;
-    for (unsigned v : values) s.push_back(static_cast<char>(v));
-    return s;
-}
-
-TEST(ToUtf8, PlainAndEmptyTextWithTheTerminatorRules) {
-    EXPECT_EQ(toUtf8(u"abc", nullptr, 0), 3);
-    EXPECT_EQ(convert(u"abc", 5), std::make_pair(3, std::string("abc\0", 4) + kUntouched));
-    EXPECT_EQ(convert(u"abc", 3), std::make_pair(3, std::string("abc")));  // full: no terminator
-    EXPECT_EQ(toUtf8(u"", nullptr, 0), 0);
-    EXPECT_EQ(convert(u"", 1), std::make_pair(0, std::string(1, '\0')));
-    EXPECT_EQ(convert(nullptr, 2), std::make_pair(0, std::string(1, '\0') + kUntouched));
-    char untouched = kUntouched;
-    EXPECT_EQ(toUtf8(u"abc", &untouched, -5), 0);
-    EXPECT_EQ(untouched, kUntouched);
-}
-
 TEST(ToUtf8, EncodesCharactersSurrogatesAndRawBytes) {
     const std::pair<std::u16string, std::string> cases[] = {
-        {u"\u00E9", bytes({0xC3, 0xA9})},
-        {u"\u07FF\u0800\uFFFF", bytes({0xDF, 0xBF, 0xE0, 0xA0, 0x80, 0xEF, 0xBF, 0xBF})},
-        {{0xD83D, 0xDE00}, bytes({0xF0, 0x9F, 0x98, 0x80})},
-        {{0xDBFF, 0xDFFF}, bytes({0xF4, 0x8F, 0xBF, 0xBF})},
-        {{0xD800, u'a'}, bytes({0xED, 0xA0, 0x80, 'a'})},
-        {{0xDC00, 0xDC01}, bytes({0xED, 0xB0, 0x80, 0xED, 0xB0, 0x81})},  // two lone lows
-        {{0xDBC0, 0xDC41}, bytes({0x41})},
-        {{0xDBC0, 0xDCFF, u'z'}, bytes({0xFF, 'z'})},
-        {{0xDBC0, 0xDD00}, bytes({0xF4, 0x80, 0x84, 0x80})},  // just past the raw-byte plane
+        {u"abc", "abc"},
+        {u"", ""},
+        {u"\u00E9", "\xC3\xA9"},
+        {u"\u07FF\u0800\uFFFF", "\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF"},
+        {{0xD83D, 0xDE00}, "\xF0\x9F\x98\x80"},
+        {{0xDBFF, 0xDFFF}, "\xF4\x8F\xBF\xBF"},
+        {{0xD800, u'a'}, "\xED\xA0\x80" "a"},
+        {{0xDC00, 0xDC01}, "\xED\xB0\x80\xED\xB0\x81"},  // two lone lows
+        {{0xDBC0, 0xDC41}, "A"},
+        {{0xDBC0, 0xDCFF, u'z'}, "\xFFz"},
+        {{0xDBC0, 0xDD00}, "\xF4\x80\x84\x80"},  // just past the raw-byte plane
     };
     for (const auto& [text, expected] : cases) {
         const int32_t measured = toUtf8(text.c_str(), nullptr, 0);
@@ -56,11 +40,15 @@ TEST(ToUtf8, EncodesCharactersSurrogatesAndRawBytes) {
             convert(text.c_str(), measured + 2),
             std::make_pair(static_cast<int32_t>(expected.size()), expected + '\0' + kUntouched));
     }
+    EXPECT_EQ(convert(nullptr, 2), std::make_pair(0, std::string(1, '\0') + kUntouched));
+    char untouched = kUntouched;
+    EXPECT_EQ(toUtf8(u"abc", &untouched, -5), 0);
+    EXPECT_EQ(untouched, kUntouched);
 }
 
 TEST(ToUtf8, ShortBufferCutsAtAWholeCharacter) {
     const char16_t text[] = {u'a', 0x00E9, 0xD83D, 0xDE00, u'b', 0};
-    const std::string whole = bytes({'a', 0xC3, 0xA9, 0xF0, 0x9F, 0x98, 0x80, 'b'});
+    const std::string whole = "a\xC3\xA9\xF0\x9F\x98\x80" "b";
     const int32_t fitting[] = {0, 1, 1, 3, 3, 3, 3, 7, 8, 8};  // longest whole prefix per size
     for (int32_t size = 0; size <= 9; ++size) {
         std::string expected = whole.substr(0, static_cast<size_t>(fitting[size]));
