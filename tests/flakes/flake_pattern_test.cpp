@@ -213,6 +213,11 @@ TEST(LeafFlakes, DrawOrderOfPlainAndColouredFlakes) {
                   std::tie(k.a, k.b, k.color.r, k.color.g, k.color.b))
             << k.randomS << k.randomL;
     }
+    // The draws above are greenish; at hue 0 (red) the blue channel's hue falls below 0 and wraps.
+    const FlakeRgb red = flakeColor(0.0f, 1.0f, 0.5f);
+    EXPECT_NEAR(red.r, 1.0f, 1e-6f);
+    EXPECT_NEAR(red.g, 0.0f, 1e-6f);
+    EXPECT_NEAR(red.b, 0.0f, 1e-6f);
 }
 
 }  // namespace

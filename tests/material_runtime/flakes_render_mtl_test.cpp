@@ -31,7 +31,10 @@ TEST(FlakesRenderMtl, VariantIsChosenAtRenderStartAndPinnedUntilTheEnd) {
     m.prepareRender(0, &r.instance);
     EXPECT_EQ(m.floatPools.count, 3);
     EXPECT_EQ(m.colorPools.pools, nullptr);
-    EXPECT_EQ(m.flakeParams.cosBlurAngle, 0.9986295f);  // the block's values reach the render
+    // The block's values reach the render, the blend band's bounds each in its place.
+    EXPECT_EQ(m.flakeParams.cosBlurAngle, 0.9986295f);
+    EXPECT_EQ(m.flakeParams.blendMin, 500.0f);
+    EXPECT_EQ(m.flakeParams.blendMax, 700.0f);
     BSDFSampler* a = m.acquireBSDF(c, 0);
     m.values().random_hue = 1;
     BSDFSampler* b = m.acquireBSDF(c, 0);
