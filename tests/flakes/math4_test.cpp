@@ -80,6 +80,9 @@ TEST(Math4, BackEndsAndPairedGroupsGiveIdenticalBits) {
         const sse2::Float4 want[6] = {b[4], b[5], b[6], high[0], high[1], high[2]};
         for (int f = 0; f < 7; ++f) {
             for (int k = 0; k < 4; ++k) {
+                // Normals of uniforms outside (0, 1] are NaN, and which NaN depends on the order
+                // the compiler gives a product's operands: only that both are NaN is defined.
+                if (f >= 4 && std::isnan(a[f][k]) && std::isnan(b[f][k])) continue;
                 ASSERT_EQ(bits(a[f][k]), bits(b[f][k])) << "kernel " << f << " of " << in[i + k];
             }
         }
