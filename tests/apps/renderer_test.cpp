@@ -1,6 +1,5 @@
-// How the renderer drives a material (lifecycle calls in order, thread indices, leases returned,
-// the shading contexts it hands over, failures and non-finite samples), and the path integrator
-// against answers known in closed form and its three light strategies against one another.
+// How the renderer drives a material, and the path integrator against answers known in closed
+// form and its three light strategies against one another.
 #include "apps/renderer/renderer.h"
 
 #include <gtest/gtest.h>
@@ -71,12 +70,12 @@ class RecordingMaterial final : public KuvoUtils::KuvoRenderMtl {
     void recordInteger(std::int32_t value) override { inner.recordInteger(value); }
     int reservedQuery(int query, void* data) override { return inner.reservedQuery(query, data); }
 
-    std::vector<std::string> events;  ///< lifecycle calls, e.g. "prepareRender 2", "attachLog"
+    std::vector<std::string> events;
     int threadCount = 0;
     long acquired[8] = {}, outstanding[8] = {}, maxOutstanding[8] = {};  ///< per thread index
     std::atomic<int> misuse{0};   ///< acquires outside a render or with a foreign thread index
     bool throwOnAcquire = false;  ///< as a plug-in whose storage ran out
-    std::function<void(KuvoUtils::KuvoContext&)> inspect;  ///< sees every shading context
+    std::function<void(KuvoUtils::KuvoContext&)> inspect;
 
   private:
     BuiltinMaterial inner;
@@ -118,7 +117,7 @@ struct RecordedRender {
 };
 
 // Also under ThreadSanitizer: render threads share the scene, the material's pools and the image.
-TEST(RendererThreads, DrivesTheMaterialInOrderWithEachThreadsOwnIndex) {
+TEST(RendererThreads, DrivesTheMaterialInOrderWithEachThreadsOwnIndexAndTilesHoldTheBits) {
     RecordedRender r;
     std::vector<double> progress;
     const auto caller = std::this_thread::get_id();
@@ -138,11 +137,8 @@ TEST(RendererThreads, DrivesTheMaterialInOrderWithEachThreadsOwnIndex) {
     ASSERT_FALSE(progress.empty());
     EXPECT_EQ(progress.back(), 1.0);
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
-}
 
-// A farm assembles frames from tiles rendered anywhere: a tile must hold the frame's bits.
-TEST(RendererThreads, ATileHoldsTheFramesBits) {
-    RecordedRender r;
+    // A farm assembles frames from tiles rendered anywhere: a tile must hold the frame's bits.
     const Image whole = r.render(1);
     const Image tile = r.render(2, 2, 32, {}, nullptr, PixelRect{5, 3, 30, 17});
     ASSERT_EQ(tile.width(), 25);
@@ -200,7 +196,7 @@ TEST(RendererImage, ShadingContextsCarryTheHit) {
     EXPECT_GT(primary, 0);
 }
 
-TEST(RendererImage, NonFiniteSamplesAreDroppedAndReported) {
+TEST(RendererImage, NonFiniteSamplesAreDroppedAndFailuresFinishTheMaterial) {
     BuiltinMaterialParams params = MaterialSet::standInParams();
     params.reflectance = Color(std::numeric_limits<float>::quiet_NaN());
     RecordedRender r(params);
@@ -212,9 +208,8 @@ TEST(RendererImage, NonFiniteSamplesAreDroppedAndReported) {
     ASSERT_EQ(log.lines().size(), 1u);
     EXPECT_EQ(log.count(KuvoUtils::RenderLog::Level::warning), 1u);
     EXPECT_NE(log.lines()[0].find("non-finite"), std::string::npos);
-}
 
-TEST(RendererImage, FailuresStopTheRenderAndFinishTheMaterial) {
+    // Failures stop the render and finish the material.
     RecordedRender failing;
     failing.material.throwOnAcquire = true;
     EXPECT_THROW(failing.render(2), std::runtime_error);
@@ -270,8 +265,8 @@ struct World {
     Scene scene;
 };
 
-// A diffuse floor under one sphere light, in a black world: the reflected radiance is known
-// in closed form, rho * L_e * (r / d)^2 * cos(theta), for a light wholly above the horizon.
+// A diffuse floor under a sphere light wholly above the horizon, in a black world, reflects
+// rho * L_e * (r / d)^2 * cos(theta).
 TEST(IntegratorStatistical, LightAndBsdfEstimatorsMatchTheExactDiffuseAnswer) {
     const DVector lightCentre(0.0, 2.0, 0.0);
     World world(BuiltinLobe::diffuse, 0.5f, 0.0f, {SphereLight(lightCentre, 0.4, Color(10.0f))});
