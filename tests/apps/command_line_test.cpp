@@ -28,6 +28,7 @@ namespace glitter::renderer {
 namespace {
 
 using glitter::renderer::testing::errorOf;
+using glitter::testing::ProgramRun;
 using glitter::testing::readFile;
 using glitter::testing::ScratchFolder;
 
@@ -135,35 +136,32 @@ TEST_F(CliProgram, RefusalsExitWithTheReasonAndLeaveNoFile) {
     });
 }
 
-TEST_F(CliProgram, RendersNumberedFramesWhole) {
+TEST_F(CliProgram, RunsSayWhatTheDefaultSceneChoseAndWriteNumberedFramesWhole) {
     folder.write("tri.obj",
                  "v -1 0 0\nv 1 0 0\nv 0 2 0.5\nvt 0 0\nvt 1 0\nvt 0.5 1\nf 1/1 2/2 3/3\n");
-    const auto r =
-        run("--scene @/tri.obj --camera close --frames 3 --size 12x8 --spp 1 --threads 2 "
-            "--out @/f.exr");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(folder.files(),
-              (std::vector<std::string>{"f.0001.exr", "f.0002.exr", "f.0003.exr", "tri.obj"}));
-    EXPECT_EQ(r.err.find("error"), std::string::npos) << r.err;
-}
-
-TEST_F(CliProgram, DefaultSceneSaysWhatItChoseAndLeavesTheCommandLinesChoicesAlone) {
+    // The scene leaves the command line's own choices alone.
     const std::pair<std::string, std::vector<std::string>> runs[] = {
-        {"",
+        {"--out @/x.png",
          {"8 samples per pixel", "the scene chose: subdivs=3 flake_scale=3",
           "wrote " + (folder / "x.png")}},
-        {"--spp 3 --set subdivs=1",
+        {"--spp 3 --set subdivs=1 --out @/x.png",
          {"3 samples per pixel", "the scene chose: flake_scale=3",
           "subdivs 1 (1 reflection samples per hit)"}},
-        {"--plugin builtin", {"built-in Beckmann stand-in"}},
+        {"--plugin builtin --out @/x.png", {"built-in Beckmann stand-in"}},
         {"--help", {"--camera close|far"}},
+        {"--scene @/tri.obj --camera close --frames 3 --spp 1 --threads 2 --out @/f.exr",
+         {"wrote " + (folder / "f.0003.exr")}},
     };
     for (const auto& [args, says] : runs) {
-        const std::string out = ok(args + " --size 8x6 --out @/x.png");
+        const ProgramRun r = run(args + " --size 8x6");
+        EXPECT_EQ(r.status, 0) << args << ": " << r.err;
+        EXPECT_EQ(r.err.find("error"), std::string::npos) << r.err;
         for (const std::string& said : says) {
-            EXPECT_NE(out.find(said), std::string::npos) << said << " in " << out;
+            EXPECT_NE(r.out.find(said), std::string::npos) << said << " in " << r.out;
         }
     }
+    EXPECT_EQ(folder.files(), (std::vector<std::string>{"f.0001.exr", "f.0002.exr", "f.0003.exr",
+                                                        "tri.obj", "x.png"}));
 }
 
 TEST(ObjLoader, NumbersIndicesAndFacesAreCheckedAsWritten) {
