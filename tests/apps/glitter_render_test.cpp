@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <sstream>
 #include <thread>
 
 #include "apps/renderer/parameter_setting.h"
@@ -30,14 +31,13 @@ std::vector<double> brightestFirst(const Image& image) {
     return values;
 }
 
-// Run under ThreadSanitizer as well: render threads share the scene and the image, and the
-// plug-in's per-thread pools search flakes and evaluate the reflection map at once.
+// Also under ThreadSanitizer: render threads share the scene, the image and the plug-in's pools.
 TEST(RenderThreads, OneAndTwoThreadsAndAnyTilesGiveTheSameBitsAndWarnOnlyWhenDue) {
-    // Far-camera footprints at 64 x 36 span about two cells of flake_scale 100 and hold a few
-    // flakes, so discrete flakes stay on and the warning is due, once a render.
-    const std::string warning = "warning: KuvoStochasticFlakesMtl :: Stochastic flakes scale is "
-                                "too big! Reduce the flake scale and compensate by increasing "
-                                "the number of flakes.";
+    // Far footprints at 64 x 36 hold a few flakes of scale 100: the warning is due, once a render.
+    const std::string warning =
+        "warning: KuvoStochasticFlakesMtl :: Stochastic flakes scale is "
+        "too big! Reduce the flake scale and compensate by increasing "
+        "the number of flakes.";
     const struct {
         MaterialSource source;
         IndirectNoiseControls indirect;
@@ -45,7 +45,9 @@ TEST(RenderThreads, OneAndTwoThreadsAndAnyTilesGiveTheSameBitsAndWarnOnlyWhenDue
     } cases[] = {
         {MaterialSource{}, {}, false},
         {glitter(defaultSceneChoices().materialSettings), defaultSceneChoices().indirect, false},
-        {glitter({{"subdivs", "1"}, {"random_hue", "on"}, {"reflection_map", "checker"}}), {}, false},
+        {glitter({{"subdivs", "1"}, {"random_hue", "on"}, {"reflection_map", "checker"}}),
+         {},
+         false},
         {glitter({{"subdivs", "1"}, {"flake_scale", "100"}, {"num_flakes", "1"}}), {}, true},
     };
     for (const auto& c : cases) {
@@ -68,8 +70,7 @@ TEST(RenderThreads, OneAndTwoThreadsAndAnyTilesGiveTheSameBitsAndWarnOnlyWhenDue
     }
 }
 
-// The fireflies on the floor of the far view (pixels whose 5x5 neighbourhood sees only the
-// ground, brighter than 4 times its median), and the floor's mean.
+// Fireflies on the far view's floor (over 4 times the median of an all-floor 5x5), floor mean.
 std::pair<int, double> floorFireflies(DefaultScene& d, const RenderSettings& settings) {
     const Camera camera = d.camera(CameraPreset::far, 320, 180);
     const Image image = d.render(CameraPreset::far, 320, 180, settings);
@@ -107,8 +108,7 @@ TEST(GlitterRenderImage, CloseUpSparklesAndIndirectControlsTakeOnlyTheFloorsFire
     RenderSettings closeUp = renderSettings(4, 2);
     const auto [offFireflies, offMean] = floorFireflies(d, farView);
     ASSERT_GE(offFireflies, 20);  // measured: 39, the sphere's caustic
-    // Close up a pixel holds a fraction of a flake, and the few pixels whose flakes mirror a
-    // light carry much of the light; too large footprints would average them away.
+    // Close up, the few pixels whose flakes mirror a light carry much of the light.
     const std::vector<double> close =
         brightestFirst(d.render(CameraPreset::close, 96, 54, closeUp));
     const std::size_t n = close.size();
@@ -135,9 +135,8 @@ TEST(GlitterRenderImage, CloseUpSparklesAndIndirectControlsTakeOnlyTheFloorsFire
     }
 }
 
-// A glitter floor seen straight down through a narrow lens, lit by a large light above the
-// camera, so that every pixel sees the highlight with the half vector close to the normal and
-// holds about `flakes` flakes: the image's mean green over 8 sample patterns (the flakes stay).
+// Mean green of a glitter floor seen straight down, every pixel in the highlight of a light
+// above and holding about `flakes` flakes, over 8 sample patterns (the flakes stay).
 Estimate floorEstimate(double flakes, std::vector<ParameterSetting> settings,
                        LightStrategy strategy) {
     constexpr int kSize = 32;
@@ -167,8 +166,7 @@ Estimate floorEstimate(double flakes, std::vector<ParameterSetting> settings,
 }
 
 TEST(GlitterRenderImage, LightAndBsdfSamplingMeasureTheSameFlakes) {
-    // Discrete flakes only, about 100 a pixel: light samples find them through evalLight, BSDF
-    // samples pick a flake and a direction in its cone.
+    // Discrete flakes only: light samples find them by evalLight, BSDF samples pick one.
     const Estimate light = floorEstimate(100, {}, LightStrategy::lightOnly);
     const Estimate bsdf = floorEstimate(100, {}, LightStrategy::bsdfOnly);
     const Estimate mis = floorEstimate(100, {}, LightStrategy::mis);
@@ -186,12 +184,12 @@ TEST(GlitterRenderImage, FarAwayFlakesAgreeWithTheSmoothLobe) {
     const Estimate off = floorEstimate(600, {{"enable_flakes", "off"}}, LightStrategy::mis);
     const double noise =
         4.0 * std::hypot(on.standardError() / on.mean(), off.standardError() / off.mean());
-    EXPECT_NEAR(on.mean() / off.mean(), 0.9925, 0.0095 + noise) << on.mean() << " vs " << off.mean();
+    EXPECT_NEAR(on.mean() / off.mean(), 0.9925, 0.0095 + noise)
+        << on.mean() << " vs " << off.mean();
     EXPECT_LT(noise, 0.02);
 }
 
-// The default scene's sphere seen from far without flakes, where every contribution passes
-// through the material's reflection filter.
+// The default scene's sphere from far without flakes: all its light passes the reflection filter.
 Image sphere(std::vector<ParameterSetting> settings) {
     settings.insert(settings.begin(), {{"subdivs", "1"}, {"enable_flakes", "off"}});
     return DefaultScene(glitter(settings)).render(CameraPreset::far, 64, 36, renderSettings(4, 2));
@@ -213,8 +211,7 @@ TEST(GlitterRenderImage, ReflectionMapIsEvaluatedAtTheHit) {
         sphere({{"reflection_map", "constant:1,0,0"}, {"reflection_map_on", "off"}}).at(32, 18);
     EXPECT_EQ(unused.g, plain.g);
 
-    // A checker of two tiles around the sphere: gold and silver pixels (blue at 0.34 and 1.18
-    // of red) on either side of a tile edge, which only the hit's UVW can give.
+    // Gold and silver pixels (blue / red 0.34 and 1.18) either side of a checker edge: UVW used.
     const Image checker = sphere({{"reflection_map", "checker:2"}});
     int gold = 0;
     int silver = 0;
@@ -236,30 +233,20 @@ class PluginMaterialTest : public ::testing::Test {
     host::ParamScriptValue value(const char16_t* name) {
         return *material.material().GetParamBlock(0)->GetValueByName(name, 0);
     }
-    host::Texmap* map() { return std::get<host::Texmap*>(value(u"reflection_map")); }
+    // The values of the parameters set below, and whether there is a reflection map.
+    std::string values() {
+        const auto filter = std::get<host::Color>(value(u"reflection_filter"));
+        std::ostringstream s;
+        s << material.intValue("num_flakes") << " " << material.intValue("texture_subdivs") << " "
+          << std::get<float>(value(u"hilight_glossiness")) << " "
+          << std::get<float>(value(u"blur_angle")) << " " << std::get<bool>(value(u"enable_flakes"))
+          << " " << material.intValue("random_hue") << " " << filter.r << "," << filter.g << ","
+          << filter.b << " " << (std::get<host::Texmap*>(value(u"reflection_map")) != nullptr);
+        return s.str();
+    }
 };
 
-TEST_F(PluginMaterialTest, SetsEveryTypeByName) {
-    EXPECT_EQ(library.materialClass().SuperClassID(), host::MATERIAL_CLASS_ID);
-    // Range ends are values like any other.
-    for (const char* setting : {"num_flakes=2000000000", "texture_subdivs=0", "texture_subdivs=22",
-                                "hilight_glossiness=0.75", "enable_flakes=off", "random_hue=yes",
-                                "reflection_filter=0.5,0.25,1", "reflection_map=checker:4"}) {
-        material.set(parseParameterSetting(setting));
-    }
-    EXPECT_EQ(material.intValue("num_flakes"), 2000000000);
-    EXPECT_EQ(material.intValue("texture_subdivs"), 22);
-    EXPECT_EQ(std::get<float>(value(u"hilight_glossiness")), 0.75f);
-    EXPECT_EQ(std::get<bool>(value(u"enable_flakes")), false);
-    EXPECT_EQ(material.intValue("random_hue"), 1);
-    EXPECT_EQ(std::get<host::Color>(value(u"reflection_filter")), host::Color(0.5f, 0.25f, 1.0f));
-    // Maps are made from their text (renders show what they reflect); none removes one.
-    ASSERT_NE(map(), nullptr);
-    material.set({"reflection_map", "none"});
-    EXPECT_EQ(map(), nullptr);
-}
-
-TEST_F(PluginMaterialTest, RefusesUnknownNamesAndBadValuesWithoutChangingAnything) {
+TEST_F(PluginMaterialTest, SetsEveryTypeByNameAndRefusesBadValuesChangingNothing) {
     const struct {
         const char* name;
         const char* text;
@@ -287,21 +274,27 @@ TEST_F(PluginMaterialTest, RefusesUnknownNamesAndBadValuesWithoutChangingAnythin
         EXPECT_NE(said.find(c.says), std::string::npos) << c.name << "=" << c.text << ": " << said;
         EXPECT_NE(said.find(c.name), std::string::npos) << said;
     }
-    // Nothing was changed by the refused values: the block holds the defaults.
-    EXPECT_EQ(material.intValue("num_flakes"), 10000000);
-    EXPECT_EQ(material.intValue("texture_subdivs"), 12);
-    EXPECT_EQ(std::get<float>(value(u"hilight_glossiness")), 0.9f);
-    EXPECT_EQ(std::get<float>(value(u"blur_angle")), 3.0f);
-    EXPECT_EQ(std::get<host::Color>(value(u"reflection_filter")), host::Color(1.0f, 1.0f, 1.0f));
-    EXPECT_EQ(map(), nullptr);
+    EXPECT_EQ(values(), "10000000 12 0.9 3 1 0 1,1,1 0");  // the defaults
+
+    // Range ends are values like any other; maps are made from their text, none removes one.
+    for (const char* setting :
+         {"num_flakes=2000000000", "texture_subdivs=0", "texture_subdivs=22",
+          "hilight_glossiness=0.75", "blur_angle=20", "enable_flakes=off", "random_hue=yes",
+          "reflection_filter=0.5,0.25,1", "reflection_map=checker:4"}) {
+        material.set(parseParameterSetting(setting));
+    }
+    EXPECT_EQ(values(), "2000000000 22 0.75 20 0 1 0.5,0.25,1 1");
+    material.set({"reflection_map", "none"});
+    EXPECT_EQ(values(), "2000000000 22 0.75 20 0 1 0.5,0.25,1 0");
 }
 
 TEST_F(PluginMaterialTest, LoadsTheMaterialOfAStoredScene) {
-    // Stored scenes as the command-line host writes them, a map and then the material, and one
-    // with the map alone. The material renders like the settings it holds.
-    const std::vector<ParameterSetting> settings = {
-        {"subdivs", "2"}, {"flake_scale", "3"}, {"random_hue", "on"},
-        {"reflection_map", "checker:3"}, {"reflection_map_mult", "60"}};
+    // As the command-line host stores them: a map, then the material (rendering as its settings).
+    const std::vector<ParameterSetting> settings = {{"subdivs", "2"},
+                                                    {"flake_scale", "3"},
+                                                    {"random_hue", "on"},
+                                                    {"reflection_map", "checker:3"},
+                                                    {"reflection_map_mult", "60"}};
     for (const ParameterSetting& s : settings) material.set(s);
     material.material().SetName(host::WStr(u"Red glitter"));
     const glitter::testing::ScratchFolder folder;
@@ -342,9 +335,9 @@ TEST(MaterialSet, SettingsNeedThePluginAndAreAppliedInOrder) {
 
 TEST(UniqueMessageLogThreads, PassesEachDistinctMessageOnOnce) {
     KuvoUtils::CapturingRenderLog target;
+    UniqueMessageLog log(&target);
     {
-        UniqueMessageLog log(&target);
-        std::vector<std::thread> threads;
+        std::vector<std::jthread> threads;
         for (int t = 0; t < 4; ++t) {
             threads.emplace_back([&log] {
                 for (int i = 0; i < 50; ++i) {
@@ -353,11 +346,10 @@ TEST(UniqueMessageLogThreads, PassesEachDistinctMessageOnOnce) {
                 }
             });
         }
-        for (std::thread& t : threads) t.join();
-        // Past the remembered limit messages still arrive.
-        for (std::size_t i = 0; i < UniqueMessageLog::kMaxRemembered; ++i) {
-            log.printWarning("another %zu", i);
-        }
+    }
+    // Past the remembered limit messages still arrive.
+    for (std::size_t i = 0; i < UniqueMessageLog::kMaxRemembered; ++i) {
+        log.printWarning("another %zu", i);
     }
     std::vector<std::string> lines = target.lines();
     ASSERT_EQ(lines.size(), 2 + UniqueMessageLog::kMaxRemembered);
