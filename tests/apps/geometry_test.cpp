@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <set>
+#include <tuple>
 #include <vector>
 
 #include "apps/renderer/camera.h"
@@ -51,22 +52,19 @@ TEST(RenderContextDifferentials, HitsMatchNeighbouringRaysAtGrazingAngles) {
     const Vector down = normalize(Vector(0.3f, -0.8f, -0.5f));
     // Towards the sphere's rim, where the hit moves fastest.
     const Vector grazing = normalize(Vector(0.19f, 0.0f, -1.0f));
-    const struct {
-        bool onSphere;
-        DVector origin;
-        Vector dir, dOdx, dDdx;
-    } cases[] = {
+    const std::tuple<bool, DVector, Vector, Vector, Vector> cases[] = {
+        // sphere?, O, D, dO, dD
         {false, {0.2, 3.0, 4.0}, down, {}, Vector(0.002f, 0.0005f, -0.001f)},
         {false, {0.2, 3.0, 4.0}, down, Vector(0.01f, 0.0f, 0.02f), Vector(-0.001f, 0.0f, 0.003f)},
         {true, {0.0, 1.0, 5.0}, Vector(0.0f, 0.0f, -1.0f), {}, Vector(0.001f, 0.0f, 0.0f)},
         {true, {0.0, 1.0, 5.0}, grazing, Vector(0.0f, 0.003f, 0.0f), Vector(0.0f, 0.0004f, 0.0f)},
     };
-    for (const auto& c : cases) {
+    for (const auto& [onSphere, origin, dir, dOdx, dDdx] : cases) {
         const auto hitAt = [&](double s, double& t) {
-            const DVector o = c.origin + toDouble(c.dOdx) * s;
-            const DVector d = normalize(toDouble(c.dir) + toDouble(c.dDdx) * s);
-            const bool hit = c.onSphere ? sphere.intersect(o, d, 0.0, 1e30, t)
-                                        : plane.intersect(o, d, 0.0, 1e30, t);
+            const DVector o = origin + toDouble(dOdx) * s;
+            const DVector d = normalize(toDouble(dir) + toDouble(dDdx) * s);
+            const bool hit = onSphere ? sphere.intersect(o, d, 0.0, 1e30, t)
+                                      : plane.intersect(o, d, 0.0, 1e30, t);
             EXPECT_TRUE(hit);
             return o + d * t;
         };
@@ -75,14 +73,14 @@ TEST(RenderContextDifferentials, HitsMatchNeighbouringRaysAtGrazingAngles) {
         const DVector fd = (hitAt(h, t) - hitAt(-h, t)) * (0.5 / h);
         hitAt(0.0, t);
         SurfaceHit hit;
-        c.onSphere ? sphere.fillHit(c.origin, toDouble(c.dir), t, hit)
-                   : plane.fillHit(c.origin, toDouble(c.dir), t, hit);
+        onSphere ? sphere.fillHit(origin, toDouble(dir), t, hit)
+                 : plane.fillHit(origin, toDouble(dir), t, hit);
         RenderContext context;
         context.resetForPrimary(&KuvoUtils::KuvoContext::kDefaultThreadData,
                                 &KuvoUtils::KuvoContext::kDefaultOptions);
-        context.setRayDir(c.dir);
-        context.originDx = c.dOdx;
-        context.dDdx = c.dDdx;
+        context.setRayDir(dir);
+        context.originDx = dOdx;
+        context.dDdx = dDdx;
         context.setHit(hit, ObjectTransform());
         expectNear(context.dPdx, fd, 1e-3);
         EXPECT_NEAR(dot(context.dPdx, hit.geometricNormal), 0.0f, 1e-5f * length(context.dPdx));

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <numeric>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
 #include "apps/renderer/parameter_setting.h"
 #include "apps/renderer/plugin_material.h"
@@ -38,11 +40,7 @@ TEST(RenderThreads, OneAndTwoThreadsAndAnyTilesGiveTheSameBitsAndWarnOnlyWhenDue
         "warning: KuvoStochasticFlakesMtl :: Stochastic flakes scale is "
         "too big! Reduce the flake scale and compensate by increasing "
         "the number of flakes.";
-    const struct {
-        MaterialSource source;
-        IndirectNoiseControls indirect;
-        bool warns;
-    } cases[] = {
+    const std::tuple<MaterialSource, IndirectNoiseControls, bool> cases[] = {
         {MaterialSource{}, {}, false},
         {glitter(defaultSceneChoices().materialSettings), defaultSceneChoices().indirect, false},
         {glitter({{"subdivs", "1"}, {"random_hue", "on"}, {"reflection_map", "checker"}}),
@@ -50,11 +48,11 @@ TEST(RenderThreads, OneAndTwoThreadsAndAnyTilesGiveTheSameBitsAndWarnOnlyWhenDue
          false},
         {glitter({{"subdivs", "1"}, {"flake_scale", "100"}, {"num_flakes", "1"}}), {}, true},
     };
-    for (const auto& c : cases) {
-        DefaultScene d(c.source);
+    for (const auto& [source, indirect, warns] : cases) {
+        DefaultScene d(source);
         for (CameraPreset preset : {CameraPreset::close, CameraPreset::far}) {
             RenderSettings s = renderSettings(2, 1);
-            s.indirect = c.indirect;
+            s.indirect = indirect;
             KuvoUtils::CapturingRenderLog log;
             const Image one = d.render(preset, 64, 36, s, &log);
             s.threadCount = 2;
@@ -64,7 +62,7 @@ TEST(RenderThreads, OneAndTwoThreadsAndAnyTilesGiveTheSameBitsAndWarnOnlyWhenDue
             // Not a trivially constant image: the sphere, the ground and the sky differ.
             const std::vector<double> values = brightestFirst(one);
             EXPECT_GT(values.front(), 2.0 * values.back());
-            const bool due = c.warns && preset == CameraPreset::far;
+            const bool due = warns && preset == CameraPreset::far;
             EXPECT_EQ(log.lines(), std::vector<std::string>(due ? 2 : 0, warning));
         }
     }
@@ -247,11 +245,7 @@ class PluginMaterialTest : public ::testing::Test {
 };
 
 TEST_F(PluginMaterialTest, SetsEveryTypeByNameAndRefusesBadValuesChangingNothing) {
-    const struct {
-        const char* name;
-        const char* text;
-        const char* says;
-    } cases[] = {
+    const std::array<const char*, 3> cases[] = {
         {"num_flake", "5", "num_flakes, hilight_glossiness"},
         {"num_flakes", "0", "from 1 to 2000000000"},
         {"num_flakes", "2000000001", "whole number"},
@@ -269,10 +263,10 @@ TEST_F(PluginMaterialTest, SetsEveryTypeByNameAndRefusesBadValuesChangingNothing
         {"reflection_map", "checker:0", "checker[:TILING]"},
         {"reflection_map", "constant:1,1,1,2", "constant:R,G,B[,A]"},
     };
-    for (const auto& c : cases) {
-        const std::string said = errorOf<SettingError>([&] { material.set({c.name, c.text}); });
-        EXPECT_NE(said.find(c.says), std::string::npos) << c.name << "=" << c.text << ": " << said;
-        EXPECT_NE(said.find(c.name), std::string::npos) << said;
+    for (const auto& [name, text, says] : cases) {
+        const std::string said = errorOf<SettingError>([&] { material.set({name, text}); });
+        EXPECT_NE(said.find(says), std::string::npos) << name << "=" << text << ": " << said;
+        EXPECT_NE(said.find(name), std::string::npos) << said;
     }
     EXPECT_EQ(values(), "10000000 12 0.9 3 1 0 1,1,1 0");  // the defaults
 

@@ -117,14 +117,48 @@ struct RecordedRender {
 };
 
 // Also under ThreadSanitizer: render threads share the scene, the material's pools and the image.
-TEST(RendererThreads, DrivesTheMaterialInOrderWithEachThreadsOwnIndexAndTilesHoldTheBits) {
+TEST(RendererThreads, DrivesTheMaterialWithContextsOfTheHitAndTilesHoldTheFramesBits) {
     RecordedRender r;
+    r.time = 480;
+    std::atomic<int> primary = 0;
+    r.material.inspect = [&](KuvoUtils::KuvoContext& c) {
+        SCOPED_TRACE(c.rayDepth);
+        // The ball is the recording material's only object.
+        EXPECT_NEAR(length(c.hitPoint - r.sphere.center), 1.0, 1e-12);
+        EXPECT_NEAR(length(c.shadingNormal), 1.0f, 1e-5f);
+        EXPECT_EQ(c.geometricNormal, c.shadingNormal);
+        EXPECT_EQ(c.backside, 0);
+        EXPECT_EQ(c.getUVWBasis(1).dPdw, c.geometricNormal);
+        auto* transform = c.findInterface<KuvoUtils::ObjectTransformInterface>();
+        ASSERT_NE(transform, nullptr);
+        const Vector local = transform->pointToObject(c.hitPoint.toVector());
+        EXPECT_NEAR(length(local), 1.0f, 1e-5f);
+        // The host shading context describes the same hit, for the material's maps.
+        host::ShadeContext* sc = c.hostContext;
+        ASSERT_NE(sc, nullptr);
+        const auto vec = [](const host::Point3& p) { return Vector(p.x, p.y, p.z); };
+        EXPECT_EQ(vec(sc->P()), c.hitPoint.toVector());
+        EXPECT_EQ(vec(sc->Normal()), c.shadingNormal);
+        EXPECT_EQ(vec(sc->UVW(1)), c.getUVWCoords(1));
+        EXPECT_EQ(vec(sc->UVW(2)), Vector());  // a channel the surfaces do not carry
+        EXPECT_EQ(vec(sc->PObj()), local);
+        EXPECT_EQ(sc->CurTime(), r.time);
+        EXPECT_FALSE(sc->backFace);
+        // The BSDF's reflection children carry its flags; a primary ray's footprint at 5 units
+        // is about 0.11 units, more where slanted.
+        EXPECT_EQ(c.rayFlags, c.rayDepth == 0 ? 0 : 0x9002);
+        if (c.rayDepth == 0 && ++primary < 64) {
+            EXPECT_GT(length(c.dPdx), 0.08f);
+            EXPECT_LT(length(c.dPdx), 2.0f);
+        }
+    };
     std::vector<double> progress;
     const auto caller = std::this_thread::get_id();
-    r.render(2, 2, 32, [&](double f) {
+    const Image whole = r.render(2, 2, 32, [&](double f) {
         EXPECT_EQ(std::this_thread::get_id(), caller);
         progress.push_back(f);
     });
+    EXPECT_GT(primary, 0);
     EXPECT_EQ(r.material.events, (std::vector<std::string>{"prepareRender 2", "attachLog",
                                                            "detachLog", "finishRender"}));
     EXPECT_EQ(r.material.misuse, 0);
@@ -139,8 +173,8 @@ TEST(RendererThreads, DrivesTheMaterialInOrderWithEachThreadsOwnIndexAndTilesHol
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
 
     // A farm assembles frames from tiles rendered anywhere: a tile must hold the frame's bits.
-    const Image whole = r.render(1);
-    const Image tile = r.render(2, 2, 32, {}, nullptr, PixelRect{5, 3, 30, 17});
+    r.material.inspect = nullptr;
+    const Image tile = r.render(1, 2, 32, {}, nullptr, PixelRect{5, 3, 30, 17});
     ASSERT_EQ(tile.width(), 25);
     ASSERT_EQ(tile.height(), 14);
     Image crop(25, 14);
@@ -149,51 +183,6 @@ TEST(RendererThreads, DrivesTheMaterialInOrderWithEachThreadsOwnIndexAndTilesHol
     }
     EXPECT_TRUE(testing::sameBits(tile, crop));
     EXPECT_THROW(r.render(1, 2, 32, {}, nullptr, PixelRect{0, 0, 33, 4}), std::invalid_argument);
-}
-
-TEST(RendererImage, ShadingContextsCarryTheHit) {
-    RecordedRender r;
-    r.time = 480;
-    int primary = 0;
-    int seen = 0;
-    r.material.inspect = [&](KuvoUtils::KuvoContext& c) {
-        if (++seen > 64) return;
-        SCOPED_TRACE(c.rayDepth);
-        // The ball is the recording material's only object.
-        EXPECT_NEAR(length(c.hitPoint - r.sphere.center), 1.0, 1e-12);
-        EXPECT_NEAR(length(c.shadingNormal), 1.0f, 1e-5f);
-        EXPECT_EQ(c.geometricNormal, c.shadingNormal);
-        EXPECT_EQ(c.backside, 0);
-        const Vector uvw = c.getUVWCoords(1);
-        EXPECT_EQ(c.getUVWBasis(1).dPdw, c.geometricNormal);
-        auto* transform = c.findInterface<KuvoUtils::ObjectTransformInterface>();
-        ASSERT_NE(transform, nullptr);
-        const Vector local = transform->pointToObject(c.hitPoint.toVector());
-        EXPECT_NEAR(length(local), 1.0f, 1e-5f);
-        // The host shading context describes the same hit, for the material's maps.
-        host::ShadeContext* sc = c.hostContext;
-        ASSERT_NE(sc, nullptr);
-        const auto vec = [](const host::Point3& p) { return Vector(p.x, p.y, p.z); };
-        EXPECT_EQ(vec(sc->P()), c.hitPoint.toVector());
-        EXPECT_EQ(vec(sc->Normal()), c.shadingNormal);
-        EXPECT_EQ(vec(sc->UVW(1)), uvw);
-        EXPECT_EQ(vec(sc->UVW(2)), Vector());  // a channel the surfaces do not carry
-        EXPECT_EQ(vec(sc->PObj()), local);
-        EXPECT_EQ(sc->CurTime(), r.time);
-        EXPECT_FALSE(sc->backFace);
-        if (c.rayDepth == 0) {
-            ++primary;
-            EXPECT_EQ(c.rayFlags, 0);
-            // A pixel at 5 units, 30 degrees over 24 pixels: 0.11 units, more where slanted.
-            EXPECT_GT(length(c.dPdx), 0.08f);
-            EXPECT_LT(length(c.dPdx), 2.0f);
-            EXPECT_NEAR(dot(c.dPdx, c.geometricNormal), 0.0f, 1e-4f);
-        } else {
-            EXPECT_EQ(c.rayFlags, 0x9002);  // the BSDF's reflection children
-        }
-    };
-    r.render(1);
-    EXPECT_GT(primary, 0);
 }
 
 TEST(RendererImage, NonFiniteSamplesAreDroppedAndFailuresFinishTheMaterial) {

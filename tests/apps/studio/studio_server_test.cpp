@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <memory>
 #include <thread>
+#include <tuple>
 
 #include "tests/support/program_run.h"
 
@@ -65,34 +66,30 @@ TEST_F(StudioServerThreads, RefusedRequestsChangeNothing) {
         {"X-Studio-Token", server.token()},
         {"Host", "attacker.example:" + std::to_string(server.port())}};
     const std::string big(StudioServer::kMaxBody + 1, ' ');
-    const struct {
-        const char* what;
-        const char* path;
-        std::string body;
-        const httplib::Headers& headers;
-        int status;
-    } cases[] = {
-        {"no token", "/api/set", setBlur, none, 403},
-        {"wrong token", "/api/set", setBlur, wrong, 403},
-        {"rebound host name", "/api/set", setBlur, rebound, 421},
-        {"oversized body", "/api/set", setBlur + big, auth, 413},
-        {"value above range", "/api/set", R"({"name":"blur_angle","value":"21"})", auth, 400},
-        {"value of another type", "/api/set", R"({"name":"enable_flakes","value":"0.5"})", auth,
-         400},
-        {"unknown parameter", "/api/set", R"({"name":"no_such","value":"1"})", auth, 400},
-        {"not JSON", "/api/set", "name=blur_angle", auth, 400},
-        {"traversal", "/api/open", R"({"path":"sub/../../outside/elsewhere.scene"})", auth, 403},
-        {"absolute path", "/api/save", R"({"path":"/tmp/x.scene"})", auth, 403},
-        {"symlink escape, open", "/api/open", R"({"path":"link/elsewhere.scene"})", auth, 403},
-        {"symlink escape, save", "/api/save", R"({"path":"link/new.scene"})", auth, 403},
-        {"damaged scene", "/api/open", R"({"path":"sub/damaged.scene"})", auth, 422},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        const httplib::Result r = post(c.path, c.body, c.headers);
+    const std::tuple<const char*, const char*, std::string, const httplib::Headers&, int> cases[] =
+        {
+            {"no token", "/api/set", setBlur, none, 403},
+            {"wrong token", "/api/set", setBlur, wrong, 403},
+            {"rebound host name", "/api/set", setBlur, rebound, 421},
+            {"oversized body", "/api/set", setBlur + big, auth, 413},
+            {"value above range", "/api/set", R"({"name":"blur_angle","value":"21"})", auth, 400},
+            {"value of another type", "/api/set", R"({"name":"enable_flakes","value":"0.5"})", auth,
+             400},
+            {"unknown parameter", "/api/set", R"({"name":"no_such","value":"1"})", auth, 400},
+            {"not JSON", "/api/set", "name=blur_angle", auth, 400},
+            {"traversal", "/api/open", R"({"path":"sub/../../outside/elsewhere.scene"})", auth,
+             403},
+            {"absolute path", "/api/save", R"({"path":"/tmp/x.scene"})", auth, 403},
+            {"symlink escape, open", "/api/open", R"({"path":"link/elsewhere.scene"})", auth, 403},
+            {"symlink escape, save", "/api/save", R"({"path":"link/new.scene"})", auth, 403},
+            {"damaged scene", "/api/open", R"({"path":"sub/damaged.scene"})", auth, 422},
+        };
+    for (const auto& [what, path, body, headers, status] : cases) {
+        SCOPED_TRACE(what);
+        const httplib::Result r = post(path, body, headers);
         ASSERT_TRUE(r);
-        EXPECT_EQ(r->status, c.status) << r->body;
-        if (c.status != 413) {
+        EXPECT_EQ(r->status, status) << r->body;
+        if (status != 413) {
             EXPECT_NE(r->body.find("error"), std::string::npos) << r->body;
         }
         EXPECT_EQ(session.state().dump(), before);
