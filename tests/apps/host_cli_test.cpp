@@ -244,8 +244,7 @@ TEST_F(HostCliProgram, RolloutsShowFlakeControlsDisabledWithFlakesOff) {
     ok("new PLUGIN --out @/off.scene --set enable_flakes=off");
     const std::string loaded = ok("rollouts PLUGIN --scene @/off.scene");
     EXPECT_NE(loaded.find("Rollout \"Advanced parameters\" (map 2, closed)"), std::string::npos);
-    // Which controls the material's switches enable is the plug-in's own (its tests pin every
-    // one); the host reports them as the dialog has them.
+    // Which controls the switches enable is the plug-in's; the host reports the dialog's state.
     EXPECT_EQ(rowOf(loaded, " enable_flakes"), " enable_flakes check box 131 enabled");
     EXPECT_EQ(rowOf(loaded, " blend_max"), " blend_max float spinner 101, 100 disabled");
     // Switching flakes off with the dialog open must end in the same controls.
