@@ -282,14 +282,14 @@ TEST_F(PluginMaterialTest, SetsEveryTypeByNameAndRefusesBadValuesChangingNothing
     EXPECT_EQ(values(), "2000000000 22 0.75 20 0 1 0.5,0.25,1 0");
 }
 
-TEST_F(PluginMaterialTest, LoadsTheMaterialOfAStoredScene) {
+TEST_F(PluginMaterialTest, LoadsTheMaterialOfAStoredSceneAndSetsInOrder) {
     // As the command-line host stores them: a map, then the material (rendering as its settings).
-    const std::vector<ParameterSetting> settings = {{"subdivs", "2"},
-                                                    {"flake_scale", "3"},
-                                                    {"random_hue", "on"},
-                                                    {"reflection_map", "checker:3"},
-                                                    {"reflection_map_mult", "60"}};
-    for (const ParameterSetting& s : settings) material.set(s);
+    std::vector<ParameterSetting> settings;
+    for (const char* setting : {"subdivs=2", "flake_scale=3", "random_hue=on",
+                                "reflection_map=checker:3", "reflection_map_mult=60"}) {
+        settings.push_back(parseParameterSetting(setting));
+        material.set(settings.back());
+    }
     material.material().SetName(host::WStr(u"Red glitter"));
     const glitter::testing::ScratchFolder folder;
     for (const std::string name : {"maps.gsc", "stored.gsc"}) {
@@ -303,6 +303,7 @@ TEST_F(PluginMaterialTest, LoadsTheMaterialOfAStoredScene) {
     MaterialSource fromFile = testing::glitter({});
     fromFile.materialFile = folder / "stored.gsc";
     testing::DefaultScene loaded(fromFile);
+    settings.insert(settings.begin(), {"subdivs", "7"});  // settings apply in order
     testing::DefaultScene direct(testing::glitter(settings));
     for (CameraPreset preset : {CameraPreset::close, CameraPreset::far}) {
         const RenderSettings s = testing::renderSettings(2, 2);
@@ -313,18 +314,9 @@ TEST_F(PluginMaterialTest, LoadsTheMaterialOfAStoredScene) {
         errorOf<PluginError>([&] { PluginMaterial(library, folder / "maps.gsc"); });
     EXPECT_NE(refusal.find("holds no material of class KuvoStochasticFlakesMtl"), std::string::npos)
         << refusal;
-}
-
-TEST(MaterialSet, SettingsNeedThePluginAndAreAppliedInOrder) {
-    MaterialSource source;
-    source.settings = {{"subdivs", "3"}};
-    EXPECT_THROW(MaterialSet{source}, PluginError);
-    MaterialSet set(testing::glitter({{"subdivs", "3"}, {"num_flakes", "77"}, {"subdivs", "5"}}));
-    ASSERT_NE(set.plugin(), nullptr);
-    EXPECT_EQ(set.subject(), &set.plugin()->renderFace());
-    EXPECT_EQ(set.plugin()->intValue("subdivs"), 5);
-    EXPECT_EQ(set.plugin()->intValue("num_flakes"), 77);
-    EXPECT_THROW(MaterialSet{testing::glitter({{"subdivs", "0"}})}, SettingError);
+    MaterialSource builtin;
+    builtin.settings = {{"subdivs", "3"}};
+    EXPECT_THROW(MaterialSet{builtin}, PluginError);  // settings need the plug-in
 }
 
 TEST(UniqueMessageLogThreads, PassesEachDistinctMessageOnOnce) {
