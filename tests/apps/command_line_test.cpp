@@ -243,7 +243,7 @@ TEST(ObjLoader, FacesLoadAsWritten) {
     }
 }
 
-TEST_F(Hostile, OnlyRegularFilesWithinTheLimitsAreRead) {
+TEST_F(Hostile, OnlyRegularFilesWithinTheLimitsAndLegalNamesAreTaken) {
     ASSERT_EQ(mkfifo((folder / "fifo.obj").c_str(), 0600), 0);
     std::ofstream(folder / "big.obj") << std::string(129, '#');
     ASSERT_EQ(mkfifo((folder / "fifo.scene").c_str(), 0600), 0);
@@ -278,9 +278,8 @@ TEST_F(Hostile, OnlyRegularFilesWithinTheLimitsAreRead) {
         EXPECT_EQ(host::LoadSceneFile(path, classes, scene, error), host::IO_ERROR);
         EXPECT_NE(error.find(expected), std::string::npos) << error;
     }
-}
 
-TEST_F(Hostile, LongLegalOutputNamesAreWrittenAndTooLongOnesRefusedBeforeRendering) {
+    // Long legal output names are written, too long ones refused before rendering.
     const std::string longest = folder / std::string(251, 'x') + ".png";  // 255 bytes, the most
     const std::string tooLong = folder / std::string(252, 'x') + ".png";
     EXPECT_NO_THROW(checkImagePath(longest));
@@ -290,10 +289,12 @@ TEST_F(Hostile, LongLegalOutputNamesAreWrittenAndTooLongOnesRefusedBeforeRenderi
     const std::string scene = std::string(249, 's') + ".scene";
     ok("new PLUGIN --out @/" + scene);
     // No temporary file left behind.
-    EXPECT_EQ(folder.files(), (std::vector<std::string>{scene, fs::path(longest).filename()}));
+    EXPECT_EQ(folder.files(),
+              (std::vector<std::string>{"big.obj", "big.scene", "fifo.obj", "fifo.scene", scene,
+                                        fs::path(longest).filename()}));
 }
 
-TEST_F(Hostile, StoredValuesOutsideTheirRangesAreClampedOrRefused) {
+TEST_F(Hostile, StoredValuesOutsideTheirRangesAreClampedOrRefusedAndKeysLimited) {
     ok("new PLUGIN --out @/s.scene --set reflection_filter=0.25,0.5,0.75 "
        "--key hilight_glossiness@-2147483647=0.25 --key hilight_glossiness@12345=0.5 "
        "--key hilight_glossiness@2147483646=0.75");
@@ -316,9 +317,8 @@ TEST_F(Hostile, StoredValuesOutsideTheirRangesAreClampedOrRefused) {
                         std::to_string(extreme) +
                         ", outside the time line (-2147483647 to 2147483646)"});
     }
-}
 
-TEST_F(Hostile, TheKeyLimitSaysThatItRefused) {
+    // The key limit says that it refused.
     const std::string scene = folder / "full.scene";
     {
         PluginLibrary library(GLITTER_PLUGIN_DLT);
@@ -399,9 +399,8 @@ TEST(ImageWriter, ExrIsExactPngToneMappedBothReplaceWholeAndAFullDiskNamesTheTar
     setrlimit(RLIMIT_FSIZE, &saved);
     signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(folder.files(), (std::vector<std::string>{"out.PNG", "out.exr"}));
-}
 
-TEST(ToneMap, SrgbBelowTheKneeAndASoftShoulderAbove) {
+    // The PNG's tone map: sRGB below the knee and a soft shoulder above.
     EXPECT_EQ(toneMapToSrgb8(0.0f), 0);
     EXPECT_EQ(toneMapToSrgb8(-1.0f), 0);
     EXPECT_EQ(toneMapToSrgb8(std::numeric_limits<float>::quiet_NaN()), 0);
