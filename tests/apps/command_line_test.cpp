@@ -142,7 +142,6 @@ TEST_F(CliProgram, RunsSayWhatTheDefaultSceneChoseAndWriteNumberedFramesWhole) {
          {"3 samples per pixel", "the scene chose: flake_scale=3",
           "subdivs 1 (1 reflection samples per hit)"}},
         {"--plugin builtin --out @/x.png", {"built-in Beckmann stand-in"}},
-        {"--help", {"--camera close|far"}},
         {"--scene @/tri.obj --camera close --frames 3 --spp 1 --threads 2 --out @/f.exr",
          {"wrote " + (folder / "f.0003.exr")}},
     };
