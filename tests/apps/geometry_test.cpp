@@ -159,22 +159,6 @@ TEST(SceneShapes, MapBasesMatchTheParameterisation) {
     }
 }
 
-TEST(SceneShapes, SphereHitsAreExactInDoublePrecisionFarAway) {
-    // A small sphere 10^4 units away: a float hit point would be off by about 10^-3.
-    const DVector centre(1e4, 2.0, -3.0);
-    const SphereShape sphere(centre, 1e-3);
-    const DVector eye(0.0, 2.0, -3.0);
-    for (double dy : {0.0, 5e-4, -9e-4}) {
-        const DVector dir = normalize(centre + DVector(0.0, dy, 0.0) - eye);
-        double t = 0.0;
-        ASSERT_TRUE(sphere.intersect(eye, dir, 0.0, 1e30, t));
-        SurfaceHit hit;
-        sphere.fillHit(eye, dir, t, hit);
-        EXPECT_NEAR(length(hit.point - centre), 1e-3, 1e-12);
-        EXPECT_LT(hit.point.x, centre.x);  // the near side
-    }
-}
-
 TEST(SobolSampler, EveryPairOfDimensionsIsStratifiedAndNoSequenceRepeats) {
     // 256 points of a scrambled (0, 2)-sequence put exactly one point into each elementary
     // interval of area 1/256: check the 16 x 16 squares and the 256 x 1 and 1 x 256 strips.

@@ -122,7 +122,7 @@ TEST(RendererThreads, DrivesTheMaterialWithContextsOfTheHitAndTilesHoldTheFrames
     std::atomic<int> primary = 0;
     r.material.inspect = [&](KuvoUtils::KuvoContext& c) {
         SCOPED_TRACE(c.rayDepth);
-        // The ball is the recording material's only object.
+        // The ball is the recording material's only object; its hits are exact in double.
         EXPECT_NEAR(length(c.hitPoint - r.sphere.center), 1.0, 1e-12);
         EXPECT_NEAR(length(c.shadingNormal), 1.0f, 1e-5f);
         EXPECT_EQ(c.geometricNormal, c.shadingNormal);
