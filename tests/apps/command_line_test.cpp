@@ -231,10 +231,9 @@ TEST(ObjLoader, FacesLoadAsWritten) {
         ASSERT_EQ(mesh.triangleCount(), 4u) << face;
         double area = 0.0;
         for (const auto& t : mesh.triangles) {
-            const DVector a = mesh.positions[t[0]];
-            const DVector ab = mesh.positions[t[1]] - a;
-            const DVector ac = mesh.positions[t[2]] - a;
-            const double z = (ab.x * ac.y - ab.y * ac.x) * (face[2] == '1' ? 0.5 : -0.5);
+            const DVector& a = mesh.positions[t[0]];
+            const double z = cross(mesh.positions[t[1]] - a, mesh.positions[t[2]] - a).z *
+                             (face[2] == '1' ? 0.5 : -0.5);
             EXPECT_GT(z, 0.0) << face;
             area += z;
         }
