@@ -248,34 +248,10 @@ TEST_F(Hostile, OnlyRegularFilesWithinTheLimitsAndLegalNamesAreTaken) {
     std::ofstream(folder / "big.scene") << "GLTSCENE";
     fs::resize_file(folder / "big.scene", host::kMaxSceneFileBytes + 1);  // sparse
 
-    const std::string missing = folder / "missing.obj";
-    const struct {
-        std::string path;
-        std::string message;
-        ObjLimits limits{};
-    } meshes[] = {
-        {folder / "fifo.obj", "is not a regular file"},
-        {"/dev/zero", "is not a regular file"},
-        {folder.path.string(), "is a directory"},
-        {missing, "cannot read OBJ file '" + missing + "': No such file"},
-        {folder / "big.obj", "has 129 bytes, more than 128; --mesh-limit raises the limit", {1}},
-    };
-    for (const auto& m : meshes) {
-        const std::string message = errorOf<SceneError>([&] { loadObj(m.path, m.limits); });
-        EXPECT_NE(message.find(m.message), std::string::npos) << message;
-        EXPECT_NE(message.find(m.path), std::string::npos) << message;
-    }
-    const std::pair<std::string, std::string> scenes[] = {
-        {folder / "fifo.scene", "is not a regular file"},
-        {folder / "big.scene", "bytes, more than a stored scene may have (67108864)"},
-    };
-    for (const auto& [path, expected] : scenes) {
-        host::ClassDirectory classes;
-        host::Scene scene;
-        std::string error;
-        EXPECT_EQ(host::LoadSceneFile(path, classes, scene, error), host::IO_ERROR);
-        EXPECT_NE(error.find(expected), std::string::npos) << error;
-    }
+    expectRefusals({
+        "1 show PLUGIN --scene @/fifo.scene | fifo.scene is not a regular file",
+        "1 show PLUGIN --scene @/big.scene | bytes, more than a stored scene may have (67108864)",
+    });
 
     // Long legal output names are written, too long ones refused before rendering.
     const std::string longest = folder / std::string(251, 'x') + ".png";  // 255 bytes, the most
@@ -290,6 +266,16 @@ TEST_F(Hostile, OnlyRegularFilesWithinTheLimitsAndLegalNamesAreTaken) {
     EXPECT_EQ(folder.files(),
               (std::vector<std::string>{"big.obj", "big.scene", "fifo.obj", "fifo.scene", scene,
                                         fs::path(longest).filename()}));
+
+    program = GLITTER_RENDER_EXE;
+    prefix = "--size 8x6 --spp 1 --out @/x.png --scene ";
+    expectRefusals({
+        "1 @/fifo.obj | fifo.obj' is not a regular file",
+        "1 /dev/zero | OBJ file '/dev/zero' is not a regular file",
+        "1 @/ | /' is a directory",
+        "1 @/missing.obj | missing.obj': No such file or directory",
+        "1 @/big.obj --mesh-limit 1 | big.obj' has 129 bytes, more than 128; --mesh-limit raises",
+    });
 }
 
 TEST_F(Hostile, StoredValuesOutsideTheirRangesAreClampedOrRefusedAndKeysLimited) {
