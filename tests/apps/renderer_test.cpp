@@ -7,7 +7,6 @@
 #include <atomic>
 #include <functional>
 #include <limits>
-#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -86,7 +85,7 @@ struct RecordedRender {
     BuiltinMaterial ground{MaterialSet::groundParams()};
     Scene scene;
     SphereShape sphere{{0.0, 1.0, 0.0}, 1.0};
-    int time = 0;
+    RenderSettings settings = testing::renderSettings(2, 2);
     std::uint64_t dropped = 0;
 
     explicit RecordedRender(const BuiltinMaterialParams& params = MaterialSet::standInParams())
@@ -96,18 +95,13 @@ struct RecordedRender {
         scene.addLight(SphereLight({2, 4, 3}, 0.2, Color(50.0f)));
         scene.setEnvironment(Environment::uniform(Color(0.3f)));
         scene.commit();
+        settings.tileSize = 8;
     }
 
-    Image render(int threads, int spp = 2, int size = 32,
-                 const std::function<void(double)>& progress = {},
-                 KuvoUtils::RenderLog* log = nullptr,
-                 const std::optional<PixelRect>& region = std::nullopt) {
+    Image render(int size = 32, const std::function<void(double)>& progress = {},
+                 KuvoUtils::RenderLog* log = nullptr) {
         const Camera camera({0.0, 1.5, 5.0}, {0.0, 1.0, 0.0}, {0.0, 1.0, 0.0}, 30.0, size,
                             size * 3 / 4);
-        RenderSettings settings = testing::renderSettings(spp, threads);
-        settings.time = time;
-        settings.tileSize = 8;
-        settings.region = region;
         Renderer renderer(scene, camera, settings);
         Image image = renderer.render(log, progress);
         dropped = renderer.droppedSamples();
@@ -118,7 +112,7 @@ struct RecordedRender {
 // Also under ThreadSanitizer: render threads share the scene, the material's pools and the image.
 TEST(RendererThreads, DrivesTheMaterialWithContextsOfTheHitAndTilesHoldTheFramesBits) {
     RecordedRender r;
-    r.time = 480;
+    r.settings.time = 480;
     std::atomic<int> primary = 0;
     r.material.inspect = [&](KuvoUtils::KuvoContext& c) {
         SCOPED_TRACE(c.rayDepth);
@@ -141,7 +135,7 @@ TEST(RendererThreads, DrivesTheMaterialWithContextsOfTheHitAndTilesHoldTheFrames
         EXPECT_EQ(vec(sc->UVW(1)), c.getUVWCoords(1));
         EXPECT_EQ(vec(sc->UVW(2)), Vector());  // a channel the surfaces do not carry
         EXPECT_EQ(vec(sc->PObj()), local);
-        EXPECT_EQ(sc->CurTime(), r.time);
+        EXPECT_EQ(sc->CurTime(), 480);
         EXPECT_FALSE(sc->backFace);
         // The BSDF's reflection children carry its flags; a primary ray's footprint at 5 units
         // is about 0.11 units, more where slanted.
@@ -153,7 +147,7 @@ TEST(RendererThreads, DrivesTheMaterialWithContextsOfTheHitAndTilesHoldTheFrames
     };
     std::vector<double> progress;
     const auto caller = std::this_thread::get_id();
-    const Image whole = r.render(2, 2, 32, [&](double f) {
+    const Image whole = r.render(32, [&](double f) {
         EXPECT_EQ(std::this_thread::get_id(), caller);
         progress.push_back(f);
     });
@@ -173,7 +167,9 @@ TEST(RendererThreads, DrivesTheMaterialWithContextsOfTheHitAndTilesHoldTheFrames
 
     // A farm assembles frames from tiles rendered anywhere: a tile must hold the frame's bits.
     r.material.inspect = nullptr;
-    const Image tile = r.render(1, 2, 32, {}, nullptr, PixelRect{5, 3, 30, 17});
+    r.settings.threadCount = 1;
+    r.settings.region = PixelRect{5, 3, 30, 17};
+    const Image tile = r.render();
     ASSERT_EQ(tile.width(), 25);
     ASSERT_EQ(tile.height(), 14);
     Image crop(25, 14);
@@ -181,7 +177,8 @@ TEST(RendererThreads, DrivesTheMaterialWithContextsOfTheHitAndTilesHoldTheFrames
         for (int x = 0; x < 25; ++x) crop.at(x, y) = whole.at(x + 5, y + 3);
     }
     EXPECT_TRUE(testing::sameBits(tile, crop));
-    EXPECT_THROW(r.render(1, 2, 32, {}, nullptr, PixelRect{0, 0, 33, 4}), std::invalid_argument);
+    r.settings.region = PixelRect{0, 0, 33, 4};
+    EXPECT_THROW(r.render(), std::invalid_argument);
 }
 
 TEST(RendererImage, NonFiniteSamplesAreDroppedAndFailuresFinishTheMaterial) {
@@ -189,7 +186,7 @@ TEST(RendererImage, NonFiniteSamplesAreDroppedAndFailuresFinishTheMaterial) {
     params.reflectance = Color(std::numeric_limits<float>::quiet_NaN());
     RecordedRender r(params);
     KuvoUtils::CapturingRenderLog log;
-    const Image image = r.render(2, 2, 16, {}, &log);
+    const Image image = r.render(16, {}, &log);
     for (const Color& c : image.pixels()) ASSERT_TRUE(isFinite(c));
     EXPECT_GT(r.dropped, 0u);
     EXPECT_EQ(image.at(0, 0).g, 0.3f);  // the sky around the ball is untouched
@@ -200,12 +197,13 @@ TEST(RendererImage, NonFiniteSamplesAreDroppedAndFailuresFinishTheMaterial) {
     // Failures stop the render and finish the material.
     RecordedRender failing;
     failing.material.throwOnAcquire = true;
-    EXPECT_THROW(failing.render(2), std::runtime_error);
+    EXPECT_THROW(failing.render(), std::runtime_error);
     EXPECT_EQ(failing.material.events, (std::vector<std::string>{"prepareRender 2", "attachLog",
                                                                  "detachLog", "finishRender"}));
 
     RecordedRender stopped;
-    EXPECT_THROW(stopped.render(2, 8, 64, [](double) { throw std::runtime_error("stop"); }),
+    stopped.settings.samplesPerPixel = 8;
+    EXPECT_THROW(stopped.render(64, [](double) { throw std::runtime_error("stop"); }),
                  std::runtime_error);
     EXPECT_EQ(stopped.material.events.back(), "finishRender");
 }
