@@ -1,6 +1,5 @@
-// Broken plug-in libraries for glitter-host's loading checks, one per build of this file: a
-// library built for another host version, one without LibClassDesc, and one that claims a class
-// it does not hand out. Each exports the entry points with C linkage, as a real one does.
+// Broken plug-in libraries for glitter-host's loading checks, one per build of this file: built
+// for another host version, without LibClassDesc, or claiming a class it does not hand out.
 namespace host {
 class ClassDesc;
 }

@@ -1,5 +1,4 @@
-// Tests that run glitter_render or glitter-host as a process in a scratch folder, and tables of
-// command lines that the program must refuse.
+// Tests that run glitter_render or glitter-host as a process in a scratch folder.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,8 +14,7 @@ class ProgramTest : public ::testing::Test {
   protected:
     explicit ProgramTest(const char* program) : program(program) {}
 
-    // The program (or `other`) with `args`, "@/" standing for the scene folder and PLUGIN for the
-    // plug-in library.
+    // The program (or `other`) with `args`, "@/" standing for the folder, PLUGIN for the library.
     ProgramRun run(std::vector<std::string> args, const char* other = nullptr) {
         for (std::string& arg : args) {
             for (auto at = arg.find("@/"); at != std::string::npos; at = arg.find("@/"))

@@ -1,6 +1,5 @@
-// How the renderer drives a material (lifecycle calls in order, thread indices, leases returned,
-// the shading contexts it hands over, failures and non-finite samples), and the path integrator
-// against answers known in closed form and its three light strategies against one another.
+// How the renderer drives a material, and the path integrator against answers known in closed
+// form and its three light strategies against one another.
 #include "apps/renderer/renderer.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +7,6 @@
 #include <atomic>
 #include <functional>
 #include <limits>
-#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -26,8 +24,7 @@ namespace {
 using glitter::renderer::testing::Estimate;
 using glitter::renderer::testing::expectAgree;
 
-// A built-in material that records what the renderer did with it, and can be told to fail as
-// a plug-in material might.
+// A built-in material that records what the renderer did with it, and can fail as a plug-in's.
 class RecordingMaterial final : public KuvoUtils::KuvoRenderMtl {
   public:
     explicit RecordingMaterial(const BuiltinMaterialParams& params) : inner(params) {}
@@ -71,12 +68,12 @@ class RecordingMaterial final : public KuvoUtils::KuvoRenderMtl {
     void recordInteger(std::int32_t value) override { inner.recordInteger(value); }
     int reservedQuery(int query, void* data) override { return inner.reservedQuery(query, data); }
 
-    std::vector<std::string> events;  ///< lifecycle calls, e.g. "prepareRender 2", "attachLog"
+    std::vector<std::string> events;
     int threadCount = 0;
     long acquired[8] = {}, outstanding[8] = {}, maxOutstanding[8] = {};  ///< per thread index
     std::atomic<int> misuse{0};   ///< acquires outside a render or with a foreign thread index
     bool throwOnAcquire = false;  ///< as a plug-in whose storage ran out
-    std::function<void(KuvoUtils::KuvoContext&)> inspect;  ///< sees every shading context
+    std::function<void(KuvoUtils::KuvoContext&)> inspect;
 
   private:
     BuiltinMaterial inner;
@@ -88,7 +85,7 @@ struct RecordedRender {
     BuiltinMaterial ground{MaterialSet::groundParams()};
     Scene scene;
     SphereShape sphere{{0.0, 1.0, 0.0}, 1.0};
-    int time = 0;
+    RenderSettings settings = testing::renderSettings(2, 2);
     std::uint64_t dropped = 0;
 
     explicit RecordedRender(const BuiltinMaterialParams& params = MaterialSet::standInParams())
@@ -98,18 +95,13 @@ struct RecordedRender {
         scene.addLight(SphereLight({2, 4, 3}, 0.2, Color(50.0f)));
         scene.setEnvironment(Environment::uniform(Color(0.3f)));
         scene.commit();
+        settings.tileSize = 8;
     }
 
-    Image render(int threads, int spp = 2, int size = 32,
-                 const std::function<void(double)>& progress = {},
-                 KuvoUtils::RenderLog* log = nullptr,
-                 const std::optional<PixelRect>& region = std::nullopt) {
+    Image render(int size = 32, const std::function<void(double)>& progress = {},
+                 KuvoUtils::RenderLog* log = nullptr) {
         const Camera camera({0.0, 1.5, 5.0}, {0.0, 1.0, 0.0}, {0.0, 1.0, 0.0}, 30.0, size,
                             size * 3 / 4);
-        RenderSettings settings = testing::renderSettings(spp, threads);
-        settings.time = time;
-        settings.tileSize = 8;
-        settings.region = region;
         Renderer renderer(scene, camera, settings);
         Image image = renderer.render(log, progress);
         dropped = renderer.droppedSamples();
@@ -118,14 +110,48 @@ struct RecordedRender {
 };
 
 // Also under ThreadSanitizer: render threads share the scene, the material's pools and the image.
-TEST(RendererThreads, DrivesTheMaterialInOrderWithEachThreadsOwnIndex) {
+TEST(RendererThreads, DrivesTheMaterialWithContextsOfTheHitAndTilesHoldTheFramesBits) {
     RecordedRender r;
+    r.settings.time = 480;
+    std::atomic<int> primary = 0;
+    r.material.inspect = [&](KuvoUtils::KuvoContext& c) {
+        SCOPED_TRACE(c.rayDepth);
+        // The ball is the recording material's only object; its hits are exact in double.
+        EXPECT_NEAR(length(c.hitPoint - r.sphere.center), 1.0, 1e-12);
+        EXPECT_NEAR(length(c.shadingNormal), 1.0f, 1e-5f);
+        EXPECT_EQ(c.geometricNormal, c.shadingNormal);
+        EXPECT_EQ(c.backside, 0);
+        EXPECT_EQ(c.getUVWBasis(1).dPdw, c.geometricNormal);
+        auto* transform = c.findInterface<KuvoUtils::ObjectTransformInterface>();
+        ASSERT_NE(transform, nullptr);
+        const Vector local = transform->pointToObject(c.hitPoint.toVector());
+        EXPECT_NEAR(length(local), 1.0f, 1e-5f);
+        // The host shading context describes the same hit, for the material's maps.
+        host::ShadeContext* sc = c.hostContext;
+        ASSERT_NE(sc, nullptr);
+        const auto vec = [](const host::Point3& p) { return Vector(p.x, p.y, p.z); };
+        EXPECT_EQ(vec(sc->P()), c.hitPoint.toVector());
+        EXPECT_EQ(vec(sc->Normal()), c.shadingNormal);
+        EXPECT_EQ(vec(sc->UVW(1)), c.getUVWCoords(1));
+        EXPECT_EQ(vec(sc->UVW(2)), Vector());  // a channel the surfaces do not carry
+        EXPECT_EQ(vec(sc->PObj()), local);
+        EXPECT_EQ(sc->CurTime(), 480);
+        EXPECT_FALSE(sc->backFace);
+        // The BSDF's reflection children carry its flags; a primary ray's footprint at 5 units
+        // is about 0.11 units, more where slanted.
+        EXPECT_EQ(c.rayFlags, c.rayDepth == 0 ? 0 : 0x9002);
+        if (c.rayDepth == 0 && ++primary < 64) {
+            EXPECT_GT(length(c.dPdx), 0.08f);
+            EXPECT_LT(length(c.dPdx), 2.0f);
+        }
+    };
     std::vector<double> progress;
     const auto caller = std::this_thread::get_id();
-    r.render(2, 2, 32, [&](double f) {
+    const Image whole = r.render(32, [&](double f) {
         EXPECT_EQ(std::this_thread::get_id(), caller);
         progress.push_back(f);
     });
+    EXPECT_GT(primary, 0);
     EXPECT_EQ(r.material.events, (std::vector<std::string>{"prepareRender 2", "attachLog",
                                                            "detachLog", "finishRender"}));
     EXPECT_EQ(r.material.misuse, 0);
@@ -138,13 +164,12 @@ TEST(RendererThreads, DrivesTheMaterialInOrderWithEachThreadsOwnIndex) {
     ASSERT_FALSE(progress.empty());
     EXPECT_EQ(progress.back(), 1.0);
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
-}
 
-// A farm assembles frames from tiles rendered anywhere: a tile must hold the frame's bits.
-TEST(RendererThreads, ATileHoldsTheFramesBits) {
-    RecordedRender r;
-    const Image whole = r.render(1);
-    const Image tile = r.render(2, 2, 32, {}, nullptr, PixelRect{5, 3, 30, 17});
+    // A farm assembles frames from tiles rendered anywhere: a tile must hold the frame's bits.
+    r.material.inspect = nullptr;
+    r.settings.threadCount = 1;
+    r.settings.region = PixelRect{5, 3, 30, 17};
+    const Image tile = r.render();
     ASSERT_EQ(tile.width(), 25);
     ASSERT_EQ(tile.height(), 14);
     Image crop(25, 14);
@@ -152,78 +177,33 @@ TEST(RendererThreads, ATileHoldsTheFramesBits) {
         for (int x = 0; x < 25; ++x) crop.at(x, y) = whole.at(x + 5, y + 3);
     }
     EXPECT_TRUE(testing::sameBits(tile, crop));
-    EXPECT_THROW(r.render(1, 2, 32, {}, nullptr, PixelRect{0, 0, 33, 4}), std::invalid_argument);
+    r.settings.region = PixelRect{0, 0, 33, 4};
+    EXPECT_THROW(r.render(), std::invalid_argument);
 }
 
-TEST(RendererImage, ShadingContextsCarryTheHit) {
-    RecordedRender r;
-    r.time = 480;
-    int primary = 0;
-    int seen = 0;
-    r.material.inspect = [&](KuvoUtils::KuvoContext& c) {
-        if (++seen > 64) return;
-        SCOPED_TRACE(c.rayDepth);
-        // The ball is the recording material's only object.
-        EXPECT_NEAR(length(c.hitPoint - r.sphere.center), 1.0, 1e-12);
-        EXPECT_NEAR(length(c.shadingNormal), 1.0f, 1e-5f);
-        EXPECT_EQ(c.geometricNormal, c.shadingNormal);
-        EXPECT_EQ(c.backside, 0);
-        const Vector uvw = c.getUVWCoords(1);
-        EXPECT_EQ(c.getUVWBasis(1).dPdw, c.geometricNormal);
-        auto* transform = c.findInterface<KuvoUtils::ObjectTransformInterface>();
-        ASSERT_NE(transform, nullptr);
-        const Vector local = transform->pointToObject(c.hitPoint.toVector());
-        EXPECT_NEAR(length(local), 1.0f, 1e-5f);
-        // The host shading context describes the same hit, for the material's maps.
-        host::ShadeContext* sc = c.hostContext;
-        ASSERT_NE(sc, nullptr);
-        const auto vec = [](const host::Point3& p) { return Vector(p.x, p.y, p.z); };
-        EXPECT_EQ(vec(sc->P()), c.hitPoint.toVector());
-        EXPECT_EQ(vec(sc->Normal()), c.shadingNormal);
-        EXPECT_EQ(vec(sc->UVW(1)), uvw);
-        EXPECT_EQ(vec(sc->UVW(2)), Vector());  // a channel the surfaces do not carry
-        EXPECT_EQ(vec(sc->PObj()), local);
-        EXPECT_EQ(sc->CurTime(), r.time);
-        EXPECT_FALSE(sc->backFace);
-        if (c.rayDepth == 0) {
-            ++primary;
-            EXPECT_EQ(c.rayFlags, 0);
-            // A pixel at 5 units, 30 degrees over 24 pixels: 0.11 units, more where slanted.
-            EXPECT_GT(length(c.dPdx), 0.08f);
-            EXPECT_LT(length(c.dPdx), 2.0f);
-            EXPECT_NEAR(dot(c.dPdx, c.geometricNormal), 0.0f, 1e-4f);
-        } else {
-            EXPECT_EQ(c.rayFlags, 0x9002);  // the BSDF's reflection children
-        }
-    };
-    r.render(1);
-    EXPECT_GT(primary, 0);
-}
-
-TEST(RendererImage, NonFiniteSamplesAreDroppedAndReported) {
+TEST(RendererImage, NonFiniteSamplesAreDroppedAndFailuresFinishTheMaterial) {
     BuiltinMaterialParams params = MaterialSet::standInParams();
     params.reflectance = Color(std::numeric_limits<float>::quiet_NaN());
     RecordedRender r(params);
     KuvoUtils::CapturingRenderLog log;
-    const Image image = r.render(2, 2, 16, {}, &log);
+    const Image image = r.render(16, {}, &log);
     for (const Color& c : image.pixels()) ASSERT_TRUE(isFinite(c));
     EXPECT_GT(r.dropped, 0u);
     EXPECT_EQ(image.at(0, 0).g, 0.3f);  // the sky around the ball is untouched
     ASSERT_EQ(log.lines().size(), 1u);
     EXPECT_EQ(log.count(KuvoUtils::RenderLog::Level::warning), 1u);
     EXPECT_NE(log.lines()[0].find("non-finite"), std::string::npos);
-}
 
-TEST(RendererImage, FailuresStopTheRenderAndFinishTheMaterial) {
+    // Failures stop the render and finish the material.
     RecordedRender failing;
     failing.material.throwOnAcquire = true;
-    EXPECT_THROW(failing.render(2), std::runtime_error);
-    ASSERT_GE(failing.material.events.size(), 2u);
-    const std::vector<std::string> closing = {"detachLog", "finishRender"};
-    EXPECT_TRUE(std::equal(closing.rbegin(), closing.rend(), failing.material.events.rbegin()));
+    EXPECT_THROW(failing.render(), std::runtime_error);
+    EXPECT_EQ(failing.material.events, (std::vector<std::string>{"prepareRender 2", "attachLog",
+                                                                 "detachLog", "finishRender"}));
 
     RecordedRender stopped;
-    EXPECT_THROW(stopped.render(2, 8, 64, [](double) { throw std::runtime_error("stop"); }),
+    stopped.settings.samplesPerPixel = 8;
+    EXPECT_THROW(stopped.render(64, [](double) { throw std::runtime_error("stop"); }),
                  std::runtime_error);
     EXPECT_EQ(stopped.material.events.back(), "finishRender");
 }
@@ -243,8 +223,7 @@ struct World {
         scene.commit();
     }
 
-    // `count` samples of the green radiance along one ray. The samples are low-discrepancy, so
-    // their standard error overstates the real one.
+    // `count` samples of the green radiance along one ray (low-discrepancy: the error is less).
     Estimate estimate(LightStrategy strategy, const DVector& eye, const DVector& target, int count,
                       int maxDepth = 4) {
         MaterialSession session({&material}, 1, nullptr);
@@ -270,9 +249,10 @@ struct World {
     Scene scene;
 };
 
-// A diffuse floor under one sphere light, in a black world: the reflected radiance is known
-// in closed form, rho * L_e * (r / d)^2 * cos(theta), for a light wholly above the horizon.
-TEST(IntegratorStatistical, LightAndBsdfEstimatorsMatchTheExactDiffuseAnswer) {
+// Light, BSDF and MIS sampling measure one integral: exactly rho * L_e * (r / d)^2 * cos(theta)
+// for a diffuse floor under a sphere light above the horizon in a black world; with no closed
+// form, a glossy (Beckmann) floor seen from the mirror direction of a light.
+TEST(IntegratorStatistical, EstimatorsAgreeAndMatchTheExactDiffuseAnswer) {
     const DVector lightCentre(0.0, 2.0, 0.0);
     World world(BuiltinLobe::diffuse, 0.5f, 0.0f, {SphereLight(lightCentre, 0.4, Color(10.0f))});
     const DVector point(0.5, 0.0, 0.3);
@@ -291,40 +271,33 @@ TEST(IntegratorStatistical, LightAndBsdfEstimatorsMatchTheExactDiffuseAnswer) {
     // Each estimator on its own sees real noise; MIS keeps the better one's.
     EXPECT_GT(bsdf.standardError(), 0.0);
     EXPECT_LT(mis.standardError(), bsdf.standardError());
-}
 
-// A glossy (Beckmann) floor seeing a light's highlight: no closed form, but the three
-// estimators measure the same integral.
-TEST(IntegratorStatistical, GlossyHighlightAgreesAcrossEstimators) {
     for (float roughness : {0.15f, 0.4f}) {
         SCOPED_TRACE(roughness);
-        World world(BuiltinLobe::glossy, 0.8f, roughness,
-                    {SphereLight({0.0, 2.0, 0.0}, 0.3, Color(10.0f)),
-                     SphereLight({1.5, 1.0, 1.0}, 0.1, Color(40.0f))});
-        // The eye sits at the mirror image of the first light's direction about the point.
-        const DVector point(-1.0, 0.0, 0.0);
-        const DVector eye(-2.2, 2.4, 0.1);
-        const Estimate light = world.estimate(LightStrategy::lightOnly, eye, point, 8192);
-        const Estimate bsdf = world.estimate(LightStrategy::bsdfOnly, eye, point, 8192);
-        const Estimate mis = world.estimate(LightStrategy::mis, eye, point, 8192);
-        EXPECT_GT(mis.mean(), 0.05);
-        expectAgree(light, bsdf, "light vs bsdf");
-        expectAgree(mis, light, "mis vs light");
-        expectAgree(mis, bsdf, "mis vs bsdf");
+        World glossy(BuiltinLobe::glossy, 0.8f, roughness,
+                     {SphereLight({0.0, 2.0, 0.0}, 0.3, Color(10.0f)),
+                      SphereLight({1.5, 1.0, 1.0}, 0.1, Color(40.0f))});
+        const DVector at(-1.0, 0.0, 0.0);
+        const DVector mirror(-2.2, 2.4, 0.1);
+        const Estimate g[] = {glossy.estimate(LightStrategy::lightOnly, mirror, at, 8192),
+                              glossy.estimate(LightStrategy::bsdfOnly, mirror, at, 8192),
+                              glossy.estimate(LightStrategy::mis, mirror, at, 8192)};
+        EXPECT_GT(g[2].mean(), 0.05);
+        expectAgree(g[0], g[1], "light vs bsdf");
+        expectAgree(g[2], g[0], "mis vs light");
+        expectAgree(g[2], g[1], "mis vs bsdf");
     }
 }
 
 TEST(Integrator, WhiteFurnaceAndDepthLimit) {
-    // A white diffuse ball alone in a white world reflects exactly what it receives: every
-    // sample of every bounce has weight 1.
+    // A white diffuse ball in a white world: every sample of every bounce has weight 1.
     World furnace(BuiltinLobe::diffuse, 1.0f, 0.0f, {}, 1.0f, true);
     for (const DVector& eye : {DVector(0.3, 0.2, 5.0), DVector(-4.0, 0.1, 0.3)}) {
         const Estimate white = furnace.estimate(LightStrategy::mis, eye, {0.2, -0.3, 0.1}, 256);
         EXPECT_NEAR(white.mean(), 1.0, 1e-5);
         EXPECT_LT(white.standardError(), 1e-6);
     }
-    // One diffuse bounce off a grey floor sees only the sky: 0.5. At the depth limit the
-    // material reflects nothing.
+    // One bounce off a grey floor sees only the sky; at the depth limit it reflects nothing.
     World grey(BuiltinLobe::diffuse, 0.5f, 0.0f, {}, 1.0f);
     EXPECT_NEAR(grey.estimate(LightStrategy::mis, {0, 1, 2}, {0, 0, 0}, 64).mean(), 0.5, 1e-5);
     EXPECT_EQ(grey.estimate(LightStrategy::mis, {0, 1, 2}, {0, 0, 0}, 64, 0).mean(), 0.0);

@@ -1,7 +1,5 @@
-// Damaged and hostile input to glitter_render and glitter-host: every bad file, name and number
-// is refused with a message saying what and where, and legal extremes go through. And images
-// written whole, EXR exact and PNG tone-mapped.
-#include <OpenEXR/ImfChannelList.h>
+// The command lines of glitter_render and glitter-host, and damaged and hostile input refused
+// with a message saying what and where while legal extremes go through; images written whole.
 #include <OpenEXR/ImfFrameBuffer.h>
 #include <OpenEXR/ImfHeader.h>
 #include <OpenEXR/ImfInputFile.h>
@@ -13,7 +11,9 @@
 
 #include <climits>
 #include <limits>
+#include <sstream>
 
+#include "apps/renderer/cli_options.h"
 #include "apps/renderer/image_writer.h"
 #include "apps/renderer/obj_loader.h"
 #include "apps/renderer/plugin_material.h"
@@ -27,6 +27,7 @@ namespace glitter::renderer {
 namespace {
 
 using glitter::renderer::testing::errorOf;
+using glitter::testing::ProgramRun;
 using glitter::testing::readFile;
 using glitter::testing::ScratchFolder;
 
@@ -37,8 +38,7 @@ std::string bytesOf(T value) {
     return std::string(reinterpret_cast<const char*>(&value), sizeof value);
 }
 
-class Hostile : public glitter::testing::ProgramTest {
-  protected:
+struct Hostile : glitter::testing::ProgramTest {
     Hostile() : ProgramTest(GLITTER_HOST_EXE) {}
 
     // Replaces the one occurrence of `from` in the file.
@@ -50,6 +50,112 @@ class Hostile : public glitter::testing::ProgramTest {
         folder.write(name, bytes.replace(where, from.size(), to));
     }
 };
+
+// The options as words, the fields in their order.
+std::string describe(const CliOptions& o) {
+    std::ostringstream s;
+    s << o.showHelp << " " << o.threads << " " << o.samplesPerPixel << " " << o.width << "x"
+      << o.height << " " << o.output << " " << (o.camera == CameraPreset::close ? "close" : "far")
+      << " " << o.frames << " " << o.clampIndirect << " " << o.lightSpread << " " << o.scene << " "
+      << o.plugin << " " << o.material.materialFile;
+    for (const auto& [name, value] : o.material.settings) s << " " << name << " " << value;
+    return s.str();
+}
+
+TEST(CliOptions, ParsesEveryOptionInBothForms) {
+    // A negative clamp and light spread leave them to the scene.
+    EXPECT_EQ(describe(parseCommandLine({})), "0 0 0 640x360 glitter.png far 1 -1 -1 default  ");
+    EXPECT_EQ(describe(parseCommandLine({"--help"})).front(), '1');
+    CliOptions o = parseCommandLine(glitter::testing::words(
+        "--threads 3 --spp=7 --size 320x200 --out=a/b.exr --camera close --frames=5 --scene "
+        "model.obj --plugin lib.dlt --material=red.gsc --set num_flakes=5 "
+        "--set=reflection_map=constant:1,0,0 --clamp-indirect=2.5 --light-spread 10"));
+    // --set splits at the first '='.
+    EXPECT_EQ(describe(o),
+              "0 3 7 320x200 a/b.exr close 5 2.5 10 model.obj lib.dlt red.gsc num_flakes 5 "
+              "reflection_map constant:1,0,0");
+    EXPECT_EQ(describe(parseCommandLine({"--clamp-indirect", "0", "--light-spread=0"})),
+              "0 0 0 640x360 glitter.png far 1 0 0 default  ");
+}
+
+struct CliProgram : glitter::testing::ProgramTest {
+    CliProgram() : ProgramTest(GLITTER_RENDER_EXE) {}
+};
+
+TEST_F(CliProgram, RefusalsExitWithTheReasonAndLeaveNoFile) {
+    folder.write("broken.obj", "v 0 0 0\nv 1 0 0\nf 1 2 9\n");
+    folder.write("text.dlt", "not an ELF file\n");
+    folder.write("damaged.gsc", "GLTSCENE and then nothing sound");
+    std::filesystem::create_directory(folder.path / "dir.png");
+    prefix = "--size 8x6 --spp 1 --out @/x.png ";
+    expectRefusals({
+        "2 --fast | unknown option '--fast'",
+        "2 scene.obj | unexpected argument",
+        "2 --spp | needs a value",
+        "2 --spp 0 | whole number",
+        "2 --spp -2 | whole number",
+        "2 --spp abc | whole number",
+        "2 --spp 4x | whole number",
+        "2 --spp 1e3 | whole number",
+        "2 --spp 99999999999 | whole number",
+        "2 --spp= | whole number",
+        "2 --threads=0 | --threads",
+        "2 --frames 10000 | --frames",
+        "2 --size 640 | WIDTHxHEIGHT",
+        "2 --size 0x10 | width",
+        "2 --size 16000x16000 | pixels",
+        "2 --camera near | close or far",
+        "2 --clamp-indirect -1 | --clamp-indirect",
+        "2 --clamp-indirect inf | --clamp-indirect",
+        "2 --light-spread 90 | --light-spread",
+        "2 --light-spread 5x | --light-spread",
+        "2 --set reflection_filter=0,1000.5,0 | takes a colour R,G,B of numbers from 0 to "
+        "1000, not '0,1000.5,0'",
+        "2 --out= | file name",
+        "2 --help=yes | no value",
+        "2 --set num_flake=5 | no parameter 'num_flake'; its parameters are: enable_flakes",
+        "2 --set subdivs | NAME=VALUE",
+        "2 --set =3 | NAME=VALUE",
+        "2 --plugin builtin --set subdivs=2 | need the plug-in",
+        "1 --scene @/missing.obj | cannot read OBJ file",
+        "1 --scene @/broken.obj | line 3",
+        "1 --out @/no/such/folder/x.png | does not exist",
+        "1 --out @/x.bmp | unknown image format",
+        "1 --out @/dir.png | directory",
+        "1 --plugin @/none.dlt | does not exist",
+        "1 --plugin @/text.dlt | cannot load plug-in library",
+        "1 --plugin /lib/x86_64-linux-gnu/libm.so.6 | does not export",
+        "1 --material @/none.gsc | cannot load material file",
+        "1 --material @/damaged.gsc | cannot load material file",
+    });
+}
+
+TEST_F(CliProgram, RunsSayWhatTheDefaultSceneChoseAndWriteNumberedFramesWhole) {
+    folder.write("tri.obj",
+                 "v -1 0 0\nv 1 0 0\nv 0 2 0.5\nvt 0 0\nvt 1 0\nvt 0.5 1\nf 1/1 2/2 3/3\n");
+    // The scene leaves the command line's own choices alone.
+    const std::pair<std::string, std::vector<std::string>> runs[] = {
+        {"--out @/x.png",
+         {"8 samples per pixel", "the scene chose: subdivs=3 flake_scale=3",
+          "wrote " + (folder / "x.png")}},
+        {"--spp 3 --set subdivs=1 --out @/x.png",
+         {"3 samples per pixel", "the scene chose: flake_scale=3",
+          "subdivs 1 (1 reflection samples per hit)"}},
+        {"--plugin builtin --out @/x.png", {"built-in Beckmann stand-in"}},
+        {"--scene @/tri.obj --camera close --frames 3 --spp 1 --threads 2 --out @/f.exr",
+         {"wrote " + (folder / "f.0003.exr")}},
+    };
+    for (const auto& [args, says] : runs) {
+        const ProgramRun r = run(args + " --size 8x6");
+        EXPECT_EQ(r.status, 0) << args << ": " << r.err;
+        EXPECT_EQ(r.err.find("error"), std::string::npos) << r.err;
+        for (const std::string& said : says) {
+            EXPECT_NE(r.out.find(said), std::string::npos) << said << " in " << r.out;
+        }
+    }
+    EXPECT_EQ(folder.files(), (std::vector<std::string>{"f.0001.exr", "f.0002.exr", "f.0003.exr",
+                                                        "tri.obj", "x.png"}));
+}
 
 TEST(ObjLoader, NumbersIndicesAndFacesAreCheckedAsWritten) {
     const std::string tri = "v 0 0 0\nv 1 0 0\nv 0 1 0\n";
@@ -97,13 +203,11 @@ TEST(ObjLoader, NumbersIndicesAndFacesAreCheckedAsWritten) {
 
 TEST(ObjLoader, FacesLoadAsWritten) {
     const std::string tri = "v 0 0 0\nv 1 0 0\nv 0 1 0\n";
-    EXPECT_EQ(parseObj(tri + "v 5 5 5\nf -4 -3 -2\n", "m").triangles[0],
-              (std::array<std::uint32_t, 3>{0, 1, 2}));
+    const TriangleMesh bare = parseObj(tri + "v 5 5 5\nf -4 -3 -2\n", "m");
+    EXPECT_EQ(bare.triangles[0], (std::array<std::uint32_t, 3>{0, 1, 2}));
+    EXPECT_TRUE(bare.cornerTexCoords.empty() && bare.cornerNormals.empty());
     EXPECT_EQ(parseObj("f 2 3 1\n" + tri, "m").triangles[0],
               (std::array<std::uint32_t, 3>{1, 2, 0}));
-    const TriangleMesh bare = parseObj(tri + "f 1 2 3\n", "m");
-    EXPECT_TRUE(bare.cornerTexCoords.empty());
-    EXPECT_TRUE(bare.cornerNormals.empty());
     const TriangleMesh quad = parseObj(
         "v 0 0 0\nv 1 0 0\nv 1 0 -1\nv 0 0 -1\nvt 0 0\nvt 2 0\nvt 2 2\nvt 0 2\nvn 0 1 0\n"
         "f 1/1/1 2/2/1 3/3/1 4/4/1\n",
@@ -127,10 +231,9 @@ TEST(ObjLoader, FacesLoadAsWritten) {
         ASSERT_EQ(mesh.triangleCount(), 4u) << face;
         double area = 0.0;
         for (const auto& t : mesh.triangles) {
-            const DVector a = mesh.positions[t[0]];
-            const DVector ab = mesh.positions[t[1]] - a;
-            const DVector ac = mesh.positions[t[2]] - a;
-            const double z = (ab.x * ac.y - ab.y * ac.x) * (face[2] == '1' ? 0.5 : -0.5);
+            const DVector& a = mesh.positions[t[0]];
+            const double z = cross(mesh.positions[t[1]] - a, mesh.positions[t[2]] - a).z *
+                             (face[2] == '1' ? 0.5 : -0.5);
             EXPECT_GT(z, 0.0) << face;
             area += z;
         }
@@ -138,44 +241,19 @@ TEST(ObjLoader, FacesLoadAsWritten) {
     }
 }
 
-TEST_F(Hostile, OnlyRegularFilesWithinTheLimitsAreRead) {
+TEST_F(Hostile, OnlyRegularFilesWithinTheLimitsAndLegalNamesAreTaken) {
     ASSERT_EQ(mkfifo((folder / "fifo.obj").c_str(), 0600), 0);
     std::ofstream(folder / "big.obj") << std::string(129, '#');
     ASSERT_EQ(mkfifo((folder / "fifo.scene").c_str(), 0600), 0);
     std::ofstream(folder / "big.scene") << "GLTSCENE";
     fs::resize_file(folder / "big.scene", host::kMaxSceneFileBytes + 1);  // sparse
 
-    const std::string missing = folder / "missing.obj";
-    const struct {
-        std::string path;
-        std::string message;
-        ObjLimits limits{};
-    } meshes[] = {
-        {folder / "fifo.obj", "is not a regular file"},
-        {"/dev/zero", "is not a regular file"},
-        {folder.path.string(), "is a directory"},
-        {missing, "cannot read OBJ file '" + missing + "': No such file"},
-        {folder / "big.obj", "has 129 bytes, more than 128; --mesh-limit raises the limit", {1}},
-    };
-    for (const auto& m : meshes) {
-        const std::string message = errorOf<SceneError>([&] { loadObj(m.path, m.limits); });
-        EXPECT_NE(message.find(m.message), std::string::npos) << message;
-        EXPECT_NE(message.find(m.path), std::string::npos) << message;
-    }
-    const std::pair<std::string, std::string> scenes[] = {
-        {folder / "fifo.scene", "is not a regular file"},
-        {folder / "big.scene", "bytes, more than a stored scene may have (67108864)"},
-    };
-    for (const auto& [path, expected] : scenes) {
-        host::ClassDirectory classes;
-        host::Scene scene;
-        std::string error;
-        EXPECT_EQ(host::LoadSceneFile(path, classes, scene, error), host::IO_ERROR);
-        EXPECT_NE(error.find(expected), std::string::npos) << error;
-    }
-}
+    expectRefusals({
+        "1 show PLUGIN --scene @/fifo.scene | fifo.scene is not a regular file",
+        "1 show PLUGIN --scene @/big.scene | bytes, more than a stored scene may have (67108864)",
+    });
 
-TEST_F(Hostile, LongLegalOutputNamesAreWrittenAndTooLongOnesRefusedBeforeRendering) {
+    // Long legal output names are written, too long ones refused before rendering.
     const std::string longest = folder / std::string(251, 'x') + ".png";  // 255 bytes, the most
     const std::string tooLong = folder / std::string(252, 'x') + ".png";
     EXPECT_NO_THROW(checkImagePath(longest));
@@ -185,36 +263,22 @@ TEST_F(Hostile, LongLegalOutputNamesAreWrittenAndTooLongOnesRefusedBeforeRenderi
     const std::string scene = std::string(249, 's') + ".scene";
     ok("new PLUGIN --out @/" + scene);
     // No temporary file left behind.
-    EXPECT_EQ(folder.files(), (std::vector<std::string>{scene, fs::path(longest).filename()}));
+    EXPECT_EQ(folder.files(),
+              (std::vector<std::string>{"big.obj", "big.scene", "fifo.obj", "fifo.scene", scene,
+                                        fs::path(longest).filename()}));
+
+    program = GLITTER_RENDER_EXE;
+    prefix = "--size 8x6 --spp 1 --out @/x.png --scene ";
+    expectRefusals({
+        "1 @/fifo.obj | fifo.obj' is not a regular file",
+        "1 /dev/zero | OBJ file '/dev/zero' is not a regular file",
+        "1 @/ | /' is a directory",
+        "1 @/missing.obj | missing.obj': No such file or directory",
+        "1 @/big.obj --mesh-limit 1 | big.obj' has 129 bytes, more than 128; --mesh-limit raises",
+    });
 }
 
-TEST_F(Hostile, AFullDiskNamesTheTargetNotTheTemporaryFile) {
-    Image image(64, 64);  // noise, which no encoder squeezes into 200 bytes
-    std::uint32_t state = 1;
-    for (int i = 0; i < 64 * 64; ++i) {
-        state = state * 1664525u + 1013904223u;
-        image.at(i % 64, i / 64) =
-            Color(static_cast<float>(state >> 8) * 0x1p-24f, 0.5f, (state & 255u) / 255.0f);
-    }
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 200;  // a write past 200 bytes fails with EFBIG, as on a full disk
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    for (const char* name : {"full.png", "full.exr"}) {
-        const std::string message =
-            errorOf<ImageWriteError>([&] { writeImage(image, folder / name); });
-        EXPECT_EQ(message.rfind("cannot write '" + (folder / name) + "': ", 0), 0u)
-            << name << message;
-        EXPECT_EQ(message.find(".glitter"), std::string::npos) << message;
-    }
-    setrlimit(RLIMIT_FSIZE, &saved);
-    signal(SIGXFSZ, oldHandler);
-    EXPECT_TRUE(folder.files().empty());
-}
-
-TEST_F(Hostile, StoredValuesOutsideTheirRangesAreClampedOrRefused) {
+TEST_F(Hostile, StoredValuesOutsideTheirRangesAreClampedOrRefusedAndKeysLimited) {
     ok("new PLUGIN --out @/s.scene --set reflection_filter=0.25,0.5,0.75 "
        "--key hilight_glossiness@-2147483647=0.25 --key hilight_glossiness@12345=0.5 "
        "--key hilight_glossiness@2147483646=0.75");
@@ -237,9 +301,8 @@ TEST_F(Hostile, StoredValuesOutsideTheirRangesAreClampedOrRefused) {
                         std::to_string(extreme) +
                         ", outside the time line (-2147483647 to 2147483646)"});
     }
-}
 
-TEST_F(Hostile, TheKeyLimitSaysThatItRefused) {
+    // The key limit says that it refused.
     const std::string scene = folder / "full.scene";
     {
         PluginLibrary library(GLITTER_PLUGIN_DLT);
@@ -259,12 +322,13 @@ TEST_F(Hostile, TheKeyLimitSaysThatItRefused) {
          "the limit"});
 }
 
-TEST(ImageWriter, ExrIsExactAndPngToneMappedBothReplacingWhole) {
-    Image image(5, 3);
-    for (int y = 0; y < 3; ++y) {
-        for (int x = 0; x < 5; ++x) {
-            image.at(x, y) = Color(0.1f * x, 0.7f * y, x == 4 ? 37.5f : 1.0f / 3.0f);
-        }
+TEST(ImageWriter, ExrIsExactPngToneMappedBothReplaceWholeAndAFullDiskNamesTheTarget) {
+    Image image(64, 64);  // noise, which no encoder squeezes into 200 bytes
+    std::uint32_t state = 1;
+    for (int i = 0; i < 64 * 64; ++i) {
+        state = state * 1664525u + 1013904223u;
+        image.at(i % 64, i / 64) =
+            Color(static_cast<float>(state >> 8) * 0x1p-24f, 0.5f, (state & 255u) * 0.15f);
     }
     const ScratchFolder folder;
     const std::string exr = folder / "out.exr";
@@ -279,40 +343,48 @@ TEST(ImageWriter, ExrIsExactAndPngToneMappedBothReplacingWhole) {
 
     Imf::InputFile file(exr.c_str());
     const Imath::Box2i window = file.header().dataWindow();
-    ASSERT_EQ(window.max.x - window.min.x + 1, 5);
-    ASSERT_EQ(window.max.y - window.min.y + 1, 3);
-    std::vector<float> channels[3];
+    Image read(window.max.x - window.min.x + 1, window.max.y - window.min.y + 1);
+    ASSERT_EQ(std::pair(read.width(), read.height()), std::pair(64, 64));
     Imf::FrameBuffer frame;
     for (int c = 0; c < 3; ++c) {
-        ASSERT_EQ(file.header().channels().findChannel(std::string(1, "RGB"[c]))->type, Imf::FLOAT);
-        channels[c].resize(15);
         frame.insert(std::string(1, "RGB"[c]),
-                     Imf::Slice(Imf::FLOAT, reinterpret_cast<char*>(channels[c].data()),
-                                sizeof(float), 5 * sizeof(float)));
+                     Imf::Slice(Imf::FLOAT, reinterpret_cast<char*>(&read.at(0, 0).r + c),
+                                sizeof(Color), 64 * sizeof(Color)));
     }
     file.setFrameBuffer(frame);
     file.readPixels(window.min.y, window.max.y);
+    EXPECT_TRUE(glitter::renderer::testing::sameBits(read, image));
 
-    png_image read{};
-    read.version = PNG_IMAGE_VERSION;
-    ASSERT_NE(png_image_begin_read_from_file(&read, png.c_str()), 0) << read.message;
-    ASSERT_EQ(read.width, 5u);
-    ASSERT_EQ(read.height, 3u);
-    read.format = PNG_FORMAT_RGB;
-    std::vector<std::uint8_t> bytes(PNG_IMAGE_SIZE(read));
-    ASSERT_NE(png_image_finish_read(&read, nullptr, bytes.data(), 0, nullptr), 0);
-
-    for (std::size_t i = 0; i < 15; ++i) {
-        const Color& c = image.pixels()[i];
-        const float rgb[3] = {c.r, c.g, c.b};
-        for (int k = 0; k < 3; ++k) {
-            EXPECT_EQ(channels[k][i], rgb[k]);
-            EXPECT_EQ(bytes[3 * i + k], toneMapToSrgb8(rgb[k]));
-        }
+    png_image info{};
+    info.version = PNG_IMAGE_VERSION;
+    ASSERT_NE(png_image_begin_read_from_file(&info, png.c_str()), 0) << info.message;
+    ASSERT_EQ(std::pair(info.width, info.height), std::pair(64u, 64u));
+    info.format = PNG_FORMAT_RGB;
+    std::vector<std::uint8_t> bytes(PNG_IMAGE_SIZE(info));
+    ASSERT_NE(png_image_finish_read(&info, nullptr, bytes.data(), 0, nullptr), 0);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const Color& c = image.pixels()[i / 3];
+        ASSERT_EQ(bytes[i], toneMapToSrgb8((&c.r)[i % 3])) << i;
     }
-}
 
-TEST(ToneMap, SrgbBelowTheKneeAndASoftShoulderAbove) {
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 200;  // a write past 200 bytes fails with EFBIG, as on a full disk
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    for (const char* name : {"full.png", "full.exr"}) {
+        const std::string message =
+            errorOf<ImageWriteError>([&] { writeImage(image, folder / name); });
+        EXPECT_EQ(message.rfind("cannot write '" + (folder / name) + "': ", 0), 0u)
+            << name << message;
+        EXPECT_EQ(message.find(".glitter"), std::string::npos) << message;
+    }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(folder.files(), (std::vector<std::string>{"out.PNG", "out.exr"}));
+
+    // The PNG's tone map: sRGB below the knee and a soft shoulder above.
     EXPECT_EQ(toneMapToSrgb8(0.0f), 0);
     EXPECT_EQ(toneMapToSrgb8(-1.0f), 0);
     EXPECT_EQ(toneMapToSrgb8(std::numeric_limits<float>::quiet_NaN()), 0);
