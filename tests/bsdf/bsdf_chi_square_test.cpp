@@ -96,7 +96,6 @@ ChiSquareResult runCase(const Case& k) {
     };
     ChiSquareOptions options;
     options.testCount = kChiSquareCases;
-    if (k.expectedFlakes > 0.0f) options.subCells = 4;  // cone rims of a few degrees
     const ChiSquareResult r = chiSquareTest(sampler, density, options);
     std::printf("%-22s chi2 %9.1f  dof %5d  p %.3g  (alpha' %.2g, rejected %.3f, integral %.4f)\n",
                 k.name, r.statistic, r.degreesOfFreedom, r.pValue, r.significance,
