@@ -13,7 +13,7 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 // Single-precision directions are a few ulps off unit length; more is a sampler bug.
 constexpr double kUnitLengthTolerance = 1e-3;
-// The midpoint rule may overestimate a density that integrates to 1 by about this much.
+// The integration may overestimate a density that integrates to 1 by about this much.
 constexpr double kMaxDensityExcess = 1e-3;
 // Below this a cell counts as impossible: even with every cell just under it an honest sampler
 // would hit one with a chance of about 1e-5.
@@ -60,20 +60,17 @@ struct Integrator {
     double samples, tolerance;
     int subCells, maxDepth;
     double errorSquares = 0.0;  // of the accepted rects, each against its 2 × 2 estimate
-    bool invalid = false;
-    double invalidValue = 0.0;
-    std::array<double, 3> invalidDirection{};
+    std::string invalid;  // why the density is not one, from its first invalid value
 
     double integrand(double theta, double phi) {
         const double dir[3] = {std::sin(theta) * std::cos(phi), std::sin(theta) * std::sin(phi),
                                std::cos(theta)};
         const double value = density(dir);
-        if (!(value >= 0.0 && std::isfinite(value)) && !invalid) {
-            invalid = true;
-            invalidValue = value;
-            invalidDirection = {dir[0], dir[1], dir[2]};
+        if (!(value >= 0.0 && std::isfinite(value)) && invalid.empty()) {
+            invalid = "The density returned " + num(value) + " at " + direction(dir) +
+                      "; a density must be finite and non-negative.";
         }
-        return invalid ? 0.0 : value * std::sin(theta);
+        return invalid.empty() ? value * std::sin(theta) : 0.0;
     }
 
     double rect(double t0, double t1, double p0, double p1, int depth = 0, double allowed = 0.0) {
@@ -162,7 +159,8 @@ ChiSquareResult chiSquareTest(const DirectionSampler& sampler, const DirectionDe
         observed[cell] += 1.0;
     }
 
-    Integrator integrator{density, samples, o.integrationTolerance, o.subCells, o.maxRefinement};
+    Integrator integrator{density, samples, o.integrationTolerance, o.subCells, o.maxRefinement,
+                          0.0, {}};
     const int k = o.subCells;
     const double dt = kPi / (o.thetaBins * k), dphi = 2.0 * kPi / (o.phiBins * k);
     for (int row = 0; row < o.thetaBins * k; ++row) {
@@ -172,11 +170,7 @@ ChiSquareResult chiSquareTest(const DirectionSampler& sampler, const DirectionDe
                 integrator.rect(row * dt, (row + 1) * dt, column * dphi, (column + 1) * dphi);
         }
     }
-    if (integrator.invalid) {
-        return finish("The density returned " + num(integrator.invalidValue) + " at " +
-                      direction(integrator.invalidDirection.data()) +
-                      "; a density must be finite and non-negative.");
-    }
+    if (!integrator.invalid.empty()) return finish(integrator.invalid);
     r.densityIntegral = std::accumulate(expected.begin(), expected.end(), 0.0);
     for (double& e : expected) e *= samples;
     const std::string figures = " " + std::to_string(o.sampleCount) + " samples, " +
