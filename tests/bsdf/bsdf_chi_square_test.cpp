@@ -72,9 +72,7 @@ ChiSquareResult runCase(const Case& k) {
 
     FlakeQuery<T>& q = s.bsdf.query;
     // Mirror direction c of the view and a basis (t, b) across it, for the magnification.
-    const double vl =
-        std::sqrt(double(q.viewDir.x) * q.viewDir.x + double(q.viewDir.y) * q.viewDir.y +
-                  double(q.viewDir.z) * q.viewDir.z);
+    const double vl = std::hypot(double(q.viewDir.x), double(q.viewDir.y), double(q.viewDir.z));
     const double cz[3] = {q.viewDir.x / vl, q.viewDir.y / vl, -q.viewDir.z / vl};
     const double tl = std::sqrt(cz[0] * cz[0] + cz[2] * cz[2]);
     const double t[3] = {cz[2] / tl, 0.0, -cz[0] / tl};
@@ -89,7 +87,7 @@ ChiSquareResult runCase(const Case& k) {
         float pdf;
         const Vector d = sampleFlakes(q, u.data(), value, pdf);
         if (!(pdf > 0.0f)) return false;  // the evaluation refuses it: black, density 0
-        const double len = std::sqrt(double(d.x) * d.x + double(d.y) * d.y + double(d.z) * d.z);
+        const double len = std::hypot(double(d.x), double(d.y), double(d.z));
         dir[0] = d.x / len;
         dir[1] = d.y / len;
         dir[2] = d.z / len;

@@ -22,9 +22,6 @@ using test::channel;
 template <class T>
 class BsdfEvaluation : public ::testing::Test {};
 TYPED_TEST_SUITE(BsdfEvaluation, test::BsdfVariants);
-template <class T>
-class BsdfSampling : public ::testing::Test {};
-TYPED_TEST_SUITE(BsdfSampling, test::BsdfVariants);
 
 // A query by hand: flake i of `count` points along (i, 0, 1) with weight 1; the last block's
 // remaining lanes are filler of weight 0 pointing straight up.
@@ -164,7 +161,7 @@ TEST(BsdfEvaluationStatistical, DiscreteValueAveragesToTheSmoothLobe) {
 }
 
 // Every accepted sample's weight is its value over its density, times the filter.
-TYPED_TEST(BsdfSampling, WeightIsValueOverDensity) {
+TYPED_TEST(BsdfEvaluation, SampleWeightIsValueOverDensity) {
     std::mt19937 rng(9);
     std::uniform_real_distribution<float> unit(0.0f, 0.999f);
     int accepted = 0;
