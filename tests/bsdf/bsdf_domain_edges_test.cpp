@@ -73,19 +73,6 @@ TEST(BsdfDomainEdgesStatistical, FrameAndFurnaceAtAnyNormalLength) {
     }
 }
 
-// A point light reports an enormous density; its weight in the power heuristic is then 1.
-TEST(BsdfDomainEdges, HugeLightDensitiesWeighTheLightFully) {
-    test::Shading<> s;
-    s.m.values.enable_flakes = 0;
-    s.setup();
-    const Vector l = normalize(Vector(0.1f, 0.0f, 1.0f));
-    const float full = s.bsdf.evalLight(s.c, l, kWhite, 0, 1e15f, kEvalFlagLights).r;
-    ASSERT_GT(full, 0.0f);
-    for (const float lightPdf : {2e19f, 1e30f, FLT_MAX, INFINITY}) {
-        EXPECT_EQ(s.bsdf.evalLight(s.c, l, kWhite, 0, lightPdf, kEvalFlagLights).r, full);
-    }
-}
-
 // Random set-ups from the ends of every range a renderer and the parameter block allow, with
 // fixed seeds: no value, density or weight may be NaN or infinite, and child directions are
 // unit length.

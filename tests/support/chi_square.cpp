@@ -131,7 +131,6 @@ double chiSquarePValue(double statistic, int degreesOfFreedom) {
 ChiSquareResult chiSquareTest(const DirectionSampler& sampler, const DirectionDensity& density,
                               const ChiSquareOptions& o) {
     ChiSquareResult r;
-    r.sampleCount = o.sampleCount;
     const double samples = double(o.sampleCount);
     r.significance = -std::expm1(std::log1p(-o.significance) / double(o.testCount));
     const auto finish = [&r](const std::string& message) {

@@ -39,14 +39,12 @@ struct ChiSquareResult {
     int degreesOfFreedom = 0;
     double pValue = 0.0;
     double significance = 0.0;  ///< the corrected level p was compared with
-    uint64_t sampleCount = 0;
     uint64_t rejectedCount = 0;
     double densityIntegral = 0.0;
     std::string message;  ///< the verdict and its figures, or why there is none
 };
 
-/// Never throws: non-unit directions, invalid densities and samples where the density is zero
-/// give a failed result saying which.
+/// Non-unit directions, invalid densities and samples where the density is zero fail, saying so.
 ChiSquareResult chiSquareTest(const DirectionSampler& sampler, const DirectionDensity& density,
                               const ChiSquareOptions& options = {});
 
