@@ -60,7 +60,7 @@ struct Integrator {
     double samples, tolerance;
     int subCells, maxDepth;
     double errorSquares = 0.0;  // of the accepted rects, each against its 2 × 2 estimate
-    std::string invalid;  // why the density is not one, from its first invalid value
+    std::string invalid{};      // why the density is not one, from its first invalid value
 
     double integrand(double theta, double phi) {
         const double dir[3] = {std::sin(theta) * std::cos(phi), std::sin(theta) * std::sin(phi),
@@ -150,7 +150,8 @@ ChiSquareResult chiSquareTest(const DirectionSampler& sampler, const DirectionDe
         }
         const double length = std::sqrt(dir[0] * dir[0] + dir[1] * dir[1] + dir[2] * dir[2]);
         if (!(std::fabs(length - 1.0) <= kUnitLengthTolerance)) {
-            return finish("Sample " + std::to_string(i) + " is not a finite unit vector: " + direction(dir) + ".");
+            return finish("Sample " + std::to_string(i) +
+                          " is not a finite unit vector: " + direction(dir) + ".");
         }
         for (double& component : dir) component /= length;
         const size_t cell = cellOf(dir, o);
@@ -158,8 +159,7 @@ ChiSquareResult chiSquareTest(const DirectionSampler& sampler, const DirectionDe
         observed[cell] += 1.0;
     }
 
-    Integrator integrator{density, samples, o.integrationTolerance, o.subCells, o.maxRefinement,
-                          0.0, {}};
+    Integrator integrator{density, samples, o.integrationTolerance, o.subCells, o.maxRefinement};
     const int k = o.subCells;
     const double dt = kPi / (o.thetaBins * k), dphi = 2.0 * kPi / (o.phiBins * k);
     for (int row = 0; row < o.thetaBins * k; ++row) {
@@ -208,8 +208,7 @@ ChiSquareResult chiSquareTest(const DirectionSampler& sampler, const DirectionDe
     int pooled = 0, categories = 0;
     for (const size_t i : order) {
         if (expected[i] == 0.0 && observed[i] == 0.0) continue;
-        if (expected[i] < o.minExpectedCount ||
-            (pooled > 0 && poolExpected < o.minExpectedCount)) {
+        if (expected[i] < o.minExpectedCount || (pooled > 0 && poolExpected < o.minExpectedCount)) {
             poolObserved += observed[i];
             poolExpected += expected[i];
             poolVariance += variance[i];
@@ -228,15 +227,14 @@ ChiSquareResult chiSquareTest(const DirectionSampler& sampler, const DirectionDe
     r.degreesOfFreedom = categories - 1;
     if (r.degreesOfFreedom < 10) {
         return finish("Too few cells with an expected count of at least " +
-                    num(o.minExpectedCount) + " for a chi-square test." + figures);
+                      num(o.minExpectedCount) + " for a chi-square test." + figures);
     }
     r.pValue = chiSquarePValue(r.statistic, r.degreesOfFreedom);
     r.passed = std::isfinite(r.pValue) && r.pValue >= r.significance;
     return finish(std::string("Chi-square test ") + (r.passed ? "passed" : "failed") +
-                ": p-value " + num(r.pValue) + (r.passed ? " >= " : " < ") +
-                num(r.significance) + " (statistic " + num(r.statistic) + ", " +
-                std::to_string(r.degreesOfFreedom) + " degrees of freedom, " +
-                std::to_string(pooled) + " cells pooled)." + figures);
+                  ": p-value " + num(r.pValue) + (r.passed ? " >= " : " < ") + num(r.significance) +
+                  " (statistic " + num(r.statistic) + ", " + std::to_string(r.degreesOfFreedom) +
+                  " degrees of freedom, " + std::to_string(pooled) + " cells pooled)." + figures);
 }
 
 }  // namespace glitter
