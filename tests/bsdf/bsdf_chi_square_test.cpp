@@ -30,11 +30,8 @@ struct Case {
     bool colored = false;
 };
 
-// The narrow cones are 26, 6 and 1 float steps of cosine wide, around a few flakes of almost
-// mirror-smooth normals as the search stores them (unit only to a few steps): sampling must draw
-// only directions the evaluation's cone test accepts, refusing the rest at the rate the
-// evaluation's density leaves over. In the blend band the smooth lobe takes its share of the
-// samples, so the blended density is the density of what is drawn.
+// The narrow cones are 26, 6 and 1 float steps of cosine wide, around a few flakes whose normals
+// are unit only to a few steps: sampling must draw only what the evaluation's cone test accepts.
 const Case kCases[] = {
     {"smooth_a01_v0", 0.9f, 0.0f, 0.0f, 3.0f},
     {"smooth_a01_v60", 0.9f, 60.0f, 0.0f, 3.0f},
@@ -115,9 +112,7 @@ ChiSquareResult runCase(const Case& k) {
         (void)evalFlakes(q, Vector{float(d[0]), float(d[1]), float(d[2])}, pdf);
         return toSolidAngleDensity(pdf) * jacobian;
     };
-    ChiSquareOptions options;
-    options.testCount = int(std::size(kCases));
-    return chiSquareTest(sampler, density, options);
+    return chiSquareTest(sampler, density, {.testCount = int(std::size(kCases))});
 }
 
 void PrintTo(const Case& k, std::ostream* out) { *out << k.name; }

@@ -1,6 +1,5 @@
-// The BSDF at the ends of its inputs' ranges, as a renderer hands them over: cosines rounded
-// past 1, normals that are not unit length, footprints without area, point-light densities.
-// Values, densities and weights stay finite, and sampling stays in step with evaluation.
+// The BSDF at the ends of its inputs' ranges, as a renderer hands them over: values, densities
+// and weights stay finite, and sampling stays in step with evaluation.
 
 #include <gtest/gtest.h>
 
@@ -73,9 +72,8 @@ TEST(BsdfDomainEdgesStatistical, FrameAndFurnaceAtAnyNormalLength) {
     }
 }
 
-// Random set-ups from the ends of every range a renderer and the parameter block allow, with
-// fixed seeds: no value, density or weight may be NaN or infinite, and child directions are
-// unit length.
+// Random set-ups from the ends of every range a renderer and the parameter block allow: no
+// value, density or weight may be NaN or infinite, and child directions are unit length.
 template <class T>
 class BsdfHostileInputs : public ::testing::Test {};
 TYPED_TEST_SUITE(BsdfHostileInputs, test::BsdfVariants);

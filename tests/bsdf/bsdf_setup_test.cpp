@@ -118,9 +118,7 @@ TEST_F(BsdfSetup, FlakeScaleWarningOncePerAttach) {
     setup();
     setup();
     ASSERT_EQ(warnings(), 1u);
-    EXPECT_EQ(m.log.entries()[0].message,
-              "Glitter :: Stochastic flakes scale is too big! Reduce the flake scale and "
-              "compensate by increasing the number of flakes.");
+    EXPECT_EQ(m.log.entries()[0].message.rfind("Glitter :: Stochastic flakes scale", 0), 0u);
     EXPECT_EQ(bsdf.query.enabled, 1);  // the warning changes nothing else
     // Re-armed: a small footprint is silent; a nameless material is called by its class name.
     m.warned = 0;

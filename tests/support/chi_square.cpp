@@ -132,7 +132,7 @@ ChiSquareResult chiSquareTest(const DirectionSampler& sampler, const DirectionDe
                               const ChiSquareOptions& o) {
     ChiSquareResult r;
     const double samples = double(o.sampleCount);
-    r.significance = -std::expm1(std::log1p(-o.significance) / double(o.testCount));
+    const double significance = -std::expm1(std::log1p(-o.significance) / double(o.testCount));
     const auto finish = [&r](const std::string& message) {
         r.message = message;
         return r;
@@ -204,7 +204,7 @@ ChiSquareResult chiSquareTest(const DirectionSampler& sampler, const DirectionDe
     std::iota(order.begin(), order.end(), size_t(0));
     std::sort(order.begin(), order.end(),
               [&](size_t a, size_t b) { return expected[a] < expected[b]; });
-    double poolObserved = 0.0, poolExpected = 0.0, poolVariance = 0.0;
+    double statistic = 0.0, poolObserved = 0.0, poolExpected = 0.0, poolVariance = 0.0;
     int pooled = 0, categories = 0;
     for (const size_t i : order) {
         if (expected[i] == 0.0 && observed[i] == 0.0) continue;
@@ -215,12 +215,12 @@ ChiSquareResult chiSquareTest(const DirectionSampler& sampler, const DirectionDe
             ++pooled;
             continue;
         }
-        r.statistic += (observed[i] - expected[i]) * (observed[i] - expected[i]) / variance[i];
+        statistic += (observed[i] - expected[i]) * (observed[i] - expected[i]) / variance[i];
         ++categories;
     }
     if (pooled > 0) {
         const double d = poolObserved - poolExpected;
-        r.statistic += d * d / poolVariance;
+        statistic += d * d / poolVariance;
         ++categories;
     }
     // Every expected count is known in advance: the only constraint is the total.
@@ -229,11 +229,11 @@ ChiSquareResult chiSquareTest(const DirectionSampler& sampler, const DirectionDe
         return finish("Too few cells with an expected count of at least " +
                       num(o.minExpectedCount) + " for a chi-square test." + figures);
     }
-    r.pValue = chiSquarePValue(r.statistic, r.degreesOfFreedom);
-    r.passed = std::isfinite(r.pValue) && r.pValue >= r.significance;
+    const double pValue = chiSquarePValue(statistic, r.degreesOfFreedom);
+    r.passed = std::isfinite(pValue) && pValue >= significance;
     return finish(std::string("Chi-square test ") + (r.passed ? "passed" : "failed") +
-                  ": p-value " + num(r.pValue) + (r.passed ? " >= " : " < ") + num(r.significance) +
-                  " (statistic " + num(r.statistic) + ", " + std::to_string(r.degreesOfFreedom) +
+                  ": p-value " + num(pValue) + (r.passed ? " >= " : " < ") + num(significance) +
+                  " (statistic " + num(statistic) + ", " + std::to_string(r.degreesOfFreedom) +
                   " degrees of freedom, " + std::to_string(pooled) + " cells pooled)." + figures);
 }
 

@@ -35,10 +35,7 @@ struct ChiSquareOptions {
 
 struct ChiSquareResult {
     bool passed = false;
-    double statistic = 0.0;
     int degreesOfFreedom = 0;
-    double pValue = 0.0;
-    double significance = 0.0;  ///< the corrected level p was compared with
     uint64_t rejectedCount = 0;
     double densityIntegral = 0.0;
     std::string message;  ///< the verdict and its figures, or why there is none

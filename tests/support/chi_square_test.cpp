@@ -32,9 +32,6 @@ bool cosineHemisphere(uint64_t i, double d[3]) {
     atHeight(std::sqrt(1.0 - u[0]), u[1], d);
     return true;
 }
-double cosinePower(const double d[3], double n) {
-    return d[2] > 0.0 ? (n + 1.0) / (2.0 * kPi) * std::pow(d[2], n) : 0.0;
-}
 
 // Uniform direction inside the cone of half-angle acos(cosAngle) around the unit axis `a`.
 void sampleCone(const double a[3], double cosAngle, double u, double v, double d[3]) {
@@ -111,7 +108,10 @@ TEST(ChiSquareStatistical, WrongDensitiesAndRejectionRatesFail) {
         return true;
     };
     const std::tuple<DirectionSampler, DirectionDensity, const char*> cases[] = {
-        {cosineHemisphere, [](const double* d) { return cosinePower(d, 1.2); }, "failed"},
+        // A cosine power of 1.2 for a cosine-weighted sampler.
+        {cosineHemisphere,
+         [](const double* d) { return d[2] > 0.0 ? 2.2 / (2.0 * kPi) * std::pow(d[2], 1.2) : 0.0; },
+         "failed"},
         // Five per cent too much density above the surface, five too little below.
         {uniformSphere, [](const double* d) { return (d[2] > 0.0 ? 1.05 : 0.95) * 0.25 / kPi; },
          "failed"},
