@@ -33,19 +33,15 @@ bool cosineHemisphere(uint64_t i, double d[3]) {
     return true;
 }
 
-// Uniform direction inside the cone of half-angle acos(cosAngle) around the unit axis `a`.
+// Uniform direction inside the cone of half-angle acos(cosAngle) around the unit axis `a`,
+// drawn about +z, tilted to the axis's height and turned to its azimuth.
 void sampleCone(const double a[3], double cosAngle, double u, double v, double d[3]) {
-    const bool yMajor = a[0] * a[0] + a[2] * a[2] > a[0] * a[0] + a[1] * a[1];
-    const double t[3] = {yMajor ? -a[2] : a[1], yMajor ? 0.0 : -a[0], yMajor ? a[0] : 0.0};
-    const double tl = std::sqrt(dot(t, t));
-    const double b[3] = {a[1] * t[2] - a[2] * t[1], a[2] * t[0] - a[0] * t[2],
-                         a[0] * t[1] - a[1] * t[0]};
-    const double gamma = (1.0 - cosAngle) * u + cosAngle;
-    const double s = std::sqrt(std::max(0.0, 1.0 - gamma * gamma));
-    for (int k = 0; k < 3; ++k) {
-        d[k] = (t[k] * std::cos(2.0 * kPi * v) + b[k] * std::sin(2.0 * kPi * v)) * s / tl +
-               a[k] * gamma;
-    }
+    double z[3];
+    atHeight((1.0 - cosAngle) * u + cosAngle, v, z);
+    const double s = std::hypot(a[0], a[1]), x = z[0] * a[2] + z[2] * s;
+    d[0] = s > 0.0 ? (x * a[0] - z[1] * a[1]) / s : z[0];
+    d[1] = s > 0.0 ? (x * a[1] + z[1] * a[0]) / s : z[1];
+    d[2] = z[2] * a[2] - z[0] * s;
 }
 
 // The runs expected to pass share the 1% level.
