@@ -22,9 +22,8 @@ using test::isFinite;
 
 const Color kWhite(1.0f, 1.0f, 1.0f);
 
-// At any normal length the frame is orthonormal and a furnace holds: the albedo of the smooth
-// lobe by its own sampling (mean weight) and by evaluation (a midpoint rule over the
-// hemisphere) agree within the sampling noise. A normal without a direction leaves it inactive.
+// At any normal length the frame is orthonormal and the smooth lobe's albedo by its sampling
+// (mean weight) and by evaluation (midpoint rule) agree. A normal without direction: inactive.
 TEST(BsdfDomainEdgesStatistical, FrameAndFurnaceAtAnyNormalLength) {
     const Vector unit = normalize(Vector(0.2f, 0.1f, 0.9f));
     const Vector t = normalize(cross(unit, Vector(1.0f, 0.0f, 0.0f)));

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 
 #include "platform/host/shade_context.h"
 #include "platform/host/texmap.h"
@@ -11,9 +10,6 @@ namespace glitter {
 namespace {
 
 using KuvoUtils::Vector;
-
-constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
-constexpr float kInf = std::numeric_limits<float>::infinity();
 
 class BsdfSetup : public ::testing::Test, public test::Shading<> {};
 
@@ -84,7 +80,7 @@ TEST_F(BsdfSetup, DiscreteFlakesNeedAFootprintWithAreaUnderBlendMax) {
     } cases[] = {
         {"resolved", {s, 0, 0}, {0, s, 0}, true, 10000000, identity},
         {"degenerate basis", {s, 0, 0}, {0, s, 0}, false, 10000000, flat},
-        {"infinite", {kInf, 0, 0}, {0, s, 0}, false, 10000000, identity},
+        {"infinite", {INFINITY, 0, 0}, {0, s, 0}, false, 10000000, identity},
         {"parallel", {s, 0, 0}, {2 * s, 0, 0}, false, 10000000, identity},
         {"one zero", {s, 0, 0}, {0, 0, 0}, false, 10000000, identity},
         {"both zero", {0, 0, 0}, {0, 0, 0}, false, 10000000, identity},
@@ -148,7 +144,7 @@ TEST_F(BsdfSetup, ReflectionMapBlendsOverTheFilter) {
         KuvoUtils::Color want;
     } cases[] = {
         {{0.9f, 0.1f, 0.5f, 1.0f}, 1.0f, 1, {0.9f, 0.1f, 0.5f}},
-        {{0.5f, -1.0f, kNaN, 0.0f}, 0.5f, 1, {0.45f, 0.4f, 0.6f}},
+        {{0.5f, -1.0f, NAN, 0.0f}, 0.5f, 1, {0.45f, 0.4f, 0.6f}},
         {{0.5f, 0.5f, 0.5f, 0.0f}, 0.5f, 0, {0.2f, 0.4f, 0.6f}},
         {{0.5f, 0.5f, 0.5f, 0.0f}, 1e-7f, 1, {0.2f, 0.4f, 0.6f}},
     };

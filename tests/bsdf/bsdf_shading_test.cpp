@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <bit>
 #include <cmath>
-#include <cstring>
 #include <random>
 #include <thread>
 #include <vector>
@@ -24,8 +24,7 @@ template <class T>
 class BsdfEvaluation : public ::testing::Test {};
 TYPED_TEST_SUITE(BsdfEvaluation, test::BsdfVariants);
 
-// A query by hand: flake i of `count` points along (i, 0, 1) with weight 1; the last block's
-// remaining lanes are filler of weight 0 pointing straight up.
+// A query by hand: flake i of `count` points along (i, 0, 1), weight 1; filler lanes weigh 0.
 void handQuery(FlakeQuery<float>& q, const FlakeParams& params, uint32_t count) {
     q.params = &params;
     q.enabled = 1;
@@ -109,9 +108,8 @@ TYPED_TEST(BsdfEvaluation, EmptyConesAreBlack) {
     }
 }
 
-// The density's flake count covers only the real flakes, never the filler lanes of the last
-// block; a uniform picks a flake by index across blocks, and one of 1 still picks the last real
-// one, never filler.
+// The density counts only real flakes, never the last block's filler lanes; a uniform picks a
+// flake by index across blocks, and one of 1 still picks the last real one.
 TEST(BsdfEvaluation, FillerLanesAreNeitherCountedNorPicked) {
     test::TestMaterial m;
     FlakeQuery<float> q;
@@ -128,9 +126,8 @@ TEST(BsdfEvaluation, FillerLanesAreNeitherCountedNorPicked) {
     }
 }
 
-// Each found flake is a mirror spread evenly over its cone, so over many independent footprints
-// of one expected count the discrete value approaches the smooth lobe times the half vector's
-// cosine, D(h) h.z.
+// Each found flake is a mirror spread evenly over its cone, so over many footprints of one
+// expected count the discrete value approaches the smooth lobe times h.z, D(h) h.z.
 TEST(BsdfEvaluationStatistical, DiscreteValueAveragesToTheSmoothLobe) {
     const Vector lights[] = {
         {0, 0, 1}, normalize(Vector{0.3f, 0.1f, 0.9f}), normalize(Vector{-0.4f, 0.3f, 0.8f})};
@@ -196,7 +193,7 @@ TEST(BsdfSamplingThreads, SameShadingPointSameBits) {
     m.values.random_hue = 1;
     m.refresh();
     const auto shade = [&](DiscreteMicrofacetBSDF<Color>& bsdf) {
-        std::vector<float> out;
+        std::vector<uint32_t> out;  // the bits of every value
         for (int i = 0; i < 30; ++i) {
             test::TestContext c;
             test::setFootprint(c, 20.0f + 20.0f * float(i), m.values.num_flakes, 0.01f * float(i),
@@ -205,14 +202,14 @@ TEST(BsdfSamplingThreads, SameShadingPointSameBits) {
             for (int j = 0; j < 20; ++j) {
                 const Vector l = normalize(Vector{0.05f * float(j) - 0.5f, 0.1f, 1.0f});
                 const Color v = bsdf.evalLight(c, l, {1, 1, 1}, 0, 3.0f, 2);
-                out.insert(out.end(), {v.r, v.g, v.b});
+                for (const float x : {v.r, v.g, v.b}) out.push_back(std::bit_cast<uint32_t>(x));
             }
         }
         return out;
     };
     DiscreteMicrofacetBSDF<Color> first;
-    const std::vector<float> reference = shade(first);
-    std::vector<std::vector<float>> results(3);
+    const std::vector<uint32_t> reference = shade(first);
+    std::vector<std::vector<uint32_t>> results(3);
     std::vector<std::thread> threads;
     for (int t = 0; t < 3; ++t) {
         threads.emplace_back([&, t] {
@@ -222,10 +219,7 @@ TEST(BsdfSamplingThreads, SameShadingPointSameBits) {
         });
     }
     for (auto& th : threads) th.join();
-    for (const auto& r : results) {
-        ASSERT_EQ(r.size(), reference.size());
-        EXPECT_EQ(std::memcmp(r.data(), reference.data(), r.size() * sizeof(float)), 0);
-    }
+    for (const auto& r : results) EXPECT_EQ(r, reference);
 }
 
 }  // namespace

@@ -25,8 +25,7 @@ struct ChiSquareOptions {
     int subCells = 4;
     int maxRefinement = 6;
     double integrationTolerance = 0.05;  ///< in standard deviations of a cell's count
-    /// Šidák-corrected over testCount runs.
-    double significance = 0.01;
+    double significance = 0.01;          ///< Šidák-corrected over testCount runs
     int testCount = 1;
     double minExpectedCount = 5.0;  ///< cells expected to receive fewer samples are pooled
     /// The rejected samples form one more cell, so a wrong rejection rate fails.

@@ -21,9 +21,7 @@ namespace fs = std::filesystem;
 
 inline std::string readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 /// Suite and test name of the running test, usable in a file name.
