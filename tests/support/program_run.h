@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,9 +21,7 @@ namespace fs = std::filesystem;
 
 inline std::string readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 /// Suite and test name of the running test, usable in a file name.
@@ -76,28 +75,20 @@ struct ProgramRun {
 
 /// Space-separated words, for command lines without spaces inside arguments.
 inline std::vector<std::string> words(const std::string& text) {
-    std::vector<std::string> list;
     std::istringstream in(text);
-    for (std::string word; in >> word;) {
-        list.push_back(word);
-    }
-    return list;
+    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
 }
 
 /// Runs `program` with `args` and nothing on standard input.
 inline ProgramRun runProgram(const std::string& program, const std::vector<std::string>& args) {
     const auto quoted = [](const std::string& arg) {
         std::string text = "'";
-        for (char c : arg) {
-            text += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        }
+        for (char c : arg) text += c == '\'' ? std::string("'\\''") : std::string(1, c);
         return text + "'";
     };
     const fs::path io = fs::path(::testing::TempDir()) / ("glitter_run_" + currentTestName());
     std::string command = quoted(program);
-    for (const std::string& arg : args) {
-        command += " " + quoted(arg);
-    }
+    for (const std::string& arg : args) command += " " + quoted(arg);
     command +=
         " >" + quoted(io.string() + ".out") + " 2>" + quoted(io.string() + ".err") + " </dev/null";
     const int raw = std::system(command.c_str());
