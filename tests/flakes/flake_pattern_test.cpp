@@ -25,9 +25,8 @@ Counts splitCounts(uint32_t seed, int32_t count) {
 
 int64_t sum(const Counts& c) { return int64_t(c[0]) + c[1] + c[2] + c[3]; }
 
-// Worked splits: exact below nine flakes, Gaussian approximation and fix-up above. Seed 8815669
-// draws a fourth uniform of exactly 1: the deviates are not numbers, every approximation becomes
-// 0 and the fix-up places all n.
+// Exact below nine flakes, Gaussian approximation and fix-up above. Seed 8815669 draws a fourth
+// uniform of exactly 1: the deviates are NaN, every approximation 0, the fix-up places all n.
 TEST(SplitFlakeCount, WorkedCounts) {
     const struct {
         uint32_t seed;
@@ -58,9 +57,8 @@ TEST(SplitFlakeCount, WorkedCounts) {
     EXPECT_EQ(probe.nextUniform(), 1.0f);
 }
 
-// Four non-negative counts summing to n, over many seeds and counts up to two billion, the seed
-// whose deviates are not numbers included, and from fix-ups of huge approximations (without the
-// 64-bit difference these overflow; without the batched rounds they take billions of steps).
+// Non-negative counts summing to n: many seeds, counts up to two billion, the NaN seed, and huge
+// approximations (which overflow without the 64-bit difference, crawl without batched rounds).
 TEST(SplitFlakeCount, CountsAreNonNegativeAndSumToTheParent) {
     const auto expectSplit = [](const Counts& c, int32_t n) {
         ASSERT_EQ(sum(c), n);
@@ -158,8 +156,7 @@ TEST(FlakeRandom, SeedZeroMatchesTheDefinedSequenceAndUniformsLieInTheHalfOpenIn
         FlakeRandom r(seed * 2654435761u);
         for (int i = 0; i < 50; ++i) {
             const float u = r.nextUniform();
-            ASSERT_GT(u, 0.0f);
-            ASSERT_LE(u, 1.0f);
+            ASSERT_TRUE(u > 0.0f && u <= 1.0f) << u;
         }
     }
 }

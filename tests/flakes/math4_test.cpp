@@ -50,8 +50,7 @@ F lanes(const float* p) {
     return F(p[0], p[1], p[2], p[3]);
 }
 
-// Every kernel on one group of lanes: log, atan, sin, cos and the three normal components (the
-// second uniform of the normals taken from the next group).
+// Every kernel on one group: log, atan, sin, cos, normals (second uniforms from the next group).
 template <class F>
 std::array<F, 7> kernelsOf(const float* p, const float* next) {
     std::array<F, 7> r;
@@ -80,8 +79,7 @@ TEST(Math4, BackEndsAndPairedGroupsGiveIdenticalBits) {
         const sse2::Float4 want[6] = {b[4], b[5], b[6], high[0], high[1], high[2]};
         for (int f = 0; f < 7; ++f) {
             for (int k = 0; k < 4; ++k) {
-                // Normals of uniforms outside (0, 1] are NaN, and which NaN depends on the order
-                // the compiler gives a product's operands: only that both are NaN is defined.
+                // Uniforms outside (0, 1] give NaN normals whose payload follows operand order.
                 if (f >= 4 && std::isnan(a[f][k]) && std::isnan(b[f][k])) continue;
                 ASSERT_EQ(bits(a[f][k]), bits(b[f][k])) << "kernel " << f << " of " << in[i + k];
             }
@@ -91,12 +89,11 @@ TEST(Math4, BackEndsAndPairedGroupsGiveIdenticalBits) {
         }
         // Uniforms in (0, 1] give unit, upright normals.
         for (int k = 0; k < 4; ++k) {
-            if (!(in[i + k] > 0.0f && in[i + k] <= 1.0f && next[k] > 0.0f && next[k] <= 1.0f)) {
-                continue;
-            }
+            const float u = in[i + k], w = next[k];
+            if (!(u > 0.0f && u <= 1.0f && w > 0.0f && w <= 1.0f)) continue;
             const float x = a[4][k], y = a[5][k], z = a[6][k];
-            ASSERT_NEAR(x * x + y * y + z * z, 1.0f, 1e-5f) << in[i + k] << " " << next[k];
-            ASSERT_TRUE(z >= 0.0f && z <= 1.0f) << in[i + k] << " " << next[k];
+            ASSERT_NEAR(x * x + y * y + z * z, 1.0f, 1e-5f) << u << " " << w;
+            ASSERT_TRUE(z >= 0.0f && z <= 1.0f) << u << " " << w;
         }
     }
 }

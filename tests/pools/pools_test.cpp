@@ -135,8 +135,7 @@ TEST(ExceptionMsg, FormatsBoundedAndCopiesItsBuffer) {
     EXPECT_STREQ(copy.getMessage(), "[Pool] 3");
 }
 
-// Given-back elements keep their state and are taken again last in, first out; a taken element
-// loses its link into the free list.
+// Given-back elements keep their state and come back last in, first out, unlinked.
 TEST_F(PoolTest, ElementPoolFreeListIsLastInFirstOut) {
     ElementPool<Shader> pool;
     Element* a = pool.take();
@@ -195,10 +194,8 @@ TEST_F(PoolTest, PerThreadPoolsRefuseBadIndicesAndReleaseEverythingOnce) {
     EXPECT_EQ(scope.held(), 0) << "blocks, node stores and pool arrays must all be freed";
 }
 
-// Each thread takes and gives back on its own pool, holding up to 15 at once: an element seen by
-// two threads, or a warm pool that allocates, is a fault. The first fifteen takes show that the
-// counter sees every block (two pool blocks and a node block per element, each a header and
-// storage).
+// Each thread works its own pool, holding up to 15: no element seen by two threads, no warm take
+// allocates; the first fifteen show the counter sees every block (headers and storage).
 TEST_F(PoolTest, ThreadsWorkOnTheirOwnPerThreadPoolsWithoutLocks) {
     constexpr int32_t kThreads = 4;
     PerThreadPools<Shader> pools;
