@@ -76,12 +76,8 @@ TEST(SplitFlakeCount, CountsAreNonNegativeAndSumToTheParent) {
         expectSplit(splitCounts(8815669, n), n);
     }
     const int32_t huge[][5] = {
-        {2000000000, INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX},
-        {9, INT32_MAX, -5, INT32_MIN, 3},
-        {2000000000, 0, 0, 0, 0},
-        {1, INT32_MAX, 1, 1, 1},
-        {0, 5, 5, 5, 5},
-    };
+        {2000000000, INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX}, {9, INT32_MAX, -5, INT32_MIN, 3},
+        {2000000000, 0, 0, 0, 0}, {1, INT32_MAX, 1, 1, 1}, {0, 5, 5, 5, 5}};
     for (const auto& c : huge) {
         Counts counts = {c[1], c[2], c[3], c[4]};
         FlakeRandom random(77);

@@ -109,6 +109,14 @@ TEST_F(PoolTest, BlockSequenceFailuresThrowAndLeaveTheSequenceAsItWas) {
     EXPECT_EQ(Shader::destructions, 3);
     EXPECT_EQ(other.first, nullptr);
     EXPECT_EQ(scope.held(), 0);
+
+    // Messages are bounded, and a copy outlives its source.
+    const std::string longText(3000, 'x');
+    EXPECT_EQ(std::strlen(KuvoUtils::ExceptionMsg("%s!", longText.c_str()).getMessage()), 1023u);
+    auto original = std::make_unique<KuvoUtils::ExceptionMsg>("[%s] %d", "Pool", 3);
+    const KuvoUtils::ExceptionMsg copy(*original);
+    original.reset();
+    EXPECT_STREQ(copy.getMessage(), "[Pool] 3");
 }
 
 TEST_F(PoolTest, BlockSequenceMovingTransfersBlocksWithoutMovingElements) {
@@ -124,15 +132,6 @@ TEST_F(PoolTest, BlockSequenceMovingTransfersBlocksWithoutMovingElements) {
     source.clear();
     target.clear();
     EXPECT_EQ(Shader::destructions, 10);
-}
-
-TEST(ExceptionMsg, FormatsBoundedAndCopiesItsBuffer) {
-    const std::string longText(3000, 'x');
-    EXPECT_EQ(std::strlen(KuvoUtils::ExceptionMsg("%s!", longText.c_str()).getMessage()), 1023u);
-    auto original = std::make_unique<KuvoUtils::ExceptionMsg>("[%s] %d", "Pool", 3);
-    const KuvoUtils::ExceptionMsg copy(*original);
-    original.reset();
-    EXPECT_STREQ(copy.getMessage(), "[Pool] 3");
 }
 
 // Given-back elements keep their state and come back last in, first out, unlinked.
@@ -226,11 +225,9 @@ TEST_F(PoolTest, ThreadsWorkOnTheirOwnPerThreadPoolsWithoutLocks) {
         });
     }
     for (std::thread& thread : threads) thread.join();
-    for (int32_t t = 0; t < kThreads; ++t) {
-        EXPECT_EQ(foreign[t], 0) << "thread " << t;
-        EXPECT_EQ(cold[t], 2 * 2 + 15 * 2) << "thread " << t;
-        EXPECT_EQ(warm[t], 0) << "thread " << t;
-    }
+    EXPECT_EQ(foreign, std::vector<int64_t>(kThreads, 0));
+    EXPECT_EQ(cold, std::vector<int64_t>(kThreads, 2 * 2 + 15 * 2));
+    EXPECT_EQ(warm, std::vector<int64_t>(kThreads, 0));
     EXPECT_EQ(Shader::constructions, kThreads * 20) << "15 held at most: two blocks per thread";
     pools.destroy();
     EXPECT_EQ(Shader::destructions, kThreads * 20);
