@@ -26,8 +26,7 @@ uint32_t bits(float x) { return std::bit_cast<uint32_t>(x); }
 namespace scalar = simd::scalar;
 namespace sse2 = simd::sse2;
 
-// Inputs that stress every range case and special value, then random bit patterns (every class
-// of float) and random values in the ranges the flakes use.
+// Special values and range edges, random bit patterns, and random values in the flakes' ranges.
 std::vector<float> kernelInputs() {
     const float specials[] = {0.0f, -0.0f, 1.0f, -1.0f, kDenormal, -kDenormal, kNaN, -kNaN, kInf,
                               -kInf, 1.1754944e-38f, 0.70710677f, 0.41421357f, 2.4142137f,
@@ -61,8 +60,7 @@ std::array<F, 7> kernelsOf(const float* p, const float* next) {
     return r;
 }
 
-// The scalar back end is the reference for the SSE2 one: same bits, lane by lane. Two groups
-// computed side by side (each with the other's lanes as second uniforms) give each group's bits.
+// SSE2 gives the scalar back end's bits lane by lane; paired groups give each group's own bits.
 TEST(Math4, BackEndsAndPairedGroupsGiveIdenticalBits) {
     const std::vector<float> in = kernelInputs();
     using Pair = simd::PairOf<sse2::Float4>;
@@ -99,7 +97,6 @@ TEST(Math4, BackEndsAndPairedGroupsGiveIdenticalBits) {
 }
 #endif
 
-// Distance in units in the last place between a float result and a double reference.
 double ulpError(float got, double want) {
     const float wantF = float(want);
     return std::fabs(double(got) - want) /

@@ -21,8 +21,8 @@
 namespace glitter {
 namespace {
 
-// Stands in for a pooled BSDF: counted, owning a node store that outlives every give-back, and
-// able to log the destroyed slots in order and to throw from its n-th constructor.
+// Stands in for a pooled BSDF: counted, with a node store kept across give-backs, logging its
+// destruction and throwing from its n-th constructor.
 struct Shader {
     static inline std::atomic<int> constructions{0}, destructions{0}, throwAt{0};
     static inline std::vector<const Shader*>* log = nullptr;
