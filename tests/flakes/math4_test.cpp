@@ -26,8 +26,7 @@ uint32_t bits(float x) { return std::bit_cast<uint32_t>(x); }
 namespace scalar = simd::scalar;
 namespace sse2 = simd::sse2;
 
-// Inputs that stress every range case and special value, then random bit patterns (every class
-// of float) and random values in the ranges the flakes use.
+// Special values and range edges, random bit patterns, and random values in the flakes' ranges.
 std::vector<float> kernelInputs() {
     const float specials[] = {0.0f, -0.0f, 1.0f, -1.0f, kDenormal, -kDenormal, kNaN, -kNaN, kInf,
                               -kInf, 1.1754944e-38f, 0.70710677f, 0.41421357f, 2.4142137f,
@@ -50,8 +49,7 @@ F lanes(const float* p) {
     return F(p[0], p[1], p[2], p[3]);
 }
 
-// Every kernel on one group of lanes: log, atan, sin, cos and the three normal components (the
-// second uniform of the normals taken from the next group).
+// Every kernel on one group: log, atan, sin, cos, normals (second uniforms from the next group).
 template <class F>
 std::array<F, 7> kernelsOf(const float* p, const float* next) {
     std::array<F, 7> r;
@@ -62,8 +60,7 @@ std::array<F, 7> kernelsOf(const float* p, const float* next) {
     return r;
 }
 
-// The scalar back end is the reference for the SSE2 one: same bits, lane by lane. Two groups
-// computed side by side (each with the other's lanes as second uniforms) give each group's bits.
+// SSE2 gives the scalar back end's bits lane by lane; paired groups give each group's own bits.
 TEST(Math4, BackEndsAndPairedGroupsGiveIdenticalBits) {
     const std::vector<float> in = kernelInputs();
     using Pair = simd::PairOf<sse2::Float4>;
@@ -80,8 +77,7 @@ TEST(Math4, BackEndsAndPairedGroupsGiveIdenticalBits) {
         const sse2::Float4 want[6] = {b[4], b[5], b[6], high[0], high[1], high[2]};
         for (int f = 0; f < 7; ++f) {
             for (int k = 0; k < 4; ++k) {
-                // Normals of uniforms outside (0, 1] are NaN, and which NaN depends on the order
-                // the compiler gives a product's operands: only that both are NaN is defined.
+                // Uniforms outside (0, 1] give NaN normals whose payload follows operand order.
                 if (f >= 4 && std::isnan(a[f][k]) && std::isnan(b[f][k])) continue;
                 ASSERT_EQ(bits(a[f][k]), bits(b[f][k])) << "kernel " << f << " of " << in[i + k];
             }
@@ -91,18 +87,16 @@ TEST(Math4, BackEndsAndPairedGroupsGiveIdenticalBits) {
         }
         // Uniforms in (0, 1] give unit, upright normals.
         for (int k = 0; k < 4; ++k) {
-            if (!(in[i + k] > 0.0f && in[i + k] <= 1.0f && next[k] > 0.0f && next[k] <= 1.0f)) {
-                continue;
-            }
+            const float u = in[i + k], w = next[k];
+            if (!(u > 0.0f && u <= 1.0f && w > 0.0f && w <= 1.0f)) continue;
             const float x = a[4][k], y = a[5][k], z = a[6][k];
-            ASSERT_NEAR(x * x + y * y + z * z, 1.0f, 1e-5f) << in[i + k] << " " << next[k];
-            ASSERT_TRUE(z >= 0.0f && z <= 1.0f) << in[i + k] << " " << next[k];
+            ASSERT_NEAR(x * x + y * y + z * z, 1.0f, 1e-5f) << u << " " << w;
+            ASSERT_TRUE(z >= 0.0f && z <= 1.0f) << u << " " << w;
         }
     }
 }
 #endif
 
-// Distance in units in the last place between a float result and a double reference.
 double ulpError(float got, double want) {
     const float wantF = float(want);
     return std::fabs(double(got) - want) /
@@ -145,10 +139,8 @@ TEST(Math4, ErrorAgainstTheStandardLibraryIsBoundedAndSymmetric) {
             ASSERT_EQ(bits(cn[k]), bits(c[k])) << pos[k];
         }
     }
-    std::printf(
-        "worst ulps: log4 %.2f, sin %.2f, cos %.2f, atan4 %.2f; worst absolute error on "
-        "[-2pi, 2pi]: sin %.3g, cos %.3g\n",
-        worst[0], worst[1], worst[2], worst[3], sinAbs, cosAbs);
+    std::printf("worst ulps: log4 %.2f, sin %.2f, cos %.2f, atan4 %.2f; abs: sin %.3g, cos %.3g\n",
+                worst[0], worst[1], worst[2], worst[3], sinAbs, cosAbs);
     for (const double w : worst) EXPECT_LE(w, 4.0);
     EXPECT_LE(sinAbs, 2e-7);
     EXPECT_LE(cosAbs, 2e-7);

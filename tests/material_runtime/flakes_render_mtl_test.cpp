@@ -90,8 +90,7 @@ TEST(FlakesRenderMtl, LogIsLentBetweenAttachAndDetach) {
     m.finishRender();
 }
 
-// The whole lifecycle from several render threads at once, twice, with plain and coloured
-// flakes; run under ThreadSanitizer in CI.
+// The whole lifecycle on several render threads, twice, plain and coloured; run under TSan in CI.
 TEST(FlakesRenderMtlThreads, WholeRenderLifecycle) {
     constexpr int kThreads = 4;
     for (int hue : {0, 1, 0}) {

@@ -1,6 +1,5 @@
-// Fuzzes toUtf8 with arbitrary 16-bit text and buffer sizes: it must never write outside its
-// buffer, the measured length must always fit, and a short buffer must get a whole-character
-// prefix of the full conversion.
+// Fuzzes toUtf8 over arbitrary text and buffer sizes: no write outside the buffer, the measured
+// length fits, and a short buffer gets a whole-character prefix of the full conversion.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -53,8 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     require(cut >= 0 && cut <= outSize && cut <= measured);
     // An empty buffer has no data pointer to compare (memcmp must not see a null one).
     require(cut == 0 || std::memcmp(part.data(), whole.data(), static_cast<std::size_t>(cut)) == 0);
-    // Terminated whenever there is room; stopped early only for a character (at most 4 bytes)
-    // that did not fit.
+    // Terminated when there is room; cut early only by a character (<= 4 bytes) that did not fit.
     require(cut == outSize || part[static_cast<std::size_t>(cut)] == 0);
     require(cut == measured || outSize - cut < 4);
     return 0;

@@ -36,9 +36,8 @@ TEST(ToUtf8, EncodesCharactersSurrogatesAndRawBytes) {
     };
     for (const auto& [text, expected] : cases) {
         const int32_t measured = toUtf8(text.c_str(), nullptr, 0);
-        EXPECT_EQ(
-            convert(text.c_str(), measured + 2),
-            std::make_pair(static_cast<int32_t>(expected.size()), expected + '\0' + kUntouched));
+        const std::string bytes = expected + '\0' + kUntouched;
+        EXPECT_EQ(convert(text.c_str(), measured + 2), std::pair(int32_t(expected.size()), bytes));
     }
     EXPECT_EQ(convert(nullptr, 2), std::make_pair(0, std::string(1, '\0') + kUntouched));
     char untouched = kUntouched;
