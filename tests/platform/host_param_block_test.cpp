@@ -113,10 +113,9 @@ TEST(HostParamBlockDesc, RegistersWithItsOwnerForItsLifetimeAndRefusesMalformedL
 
 class HostParamBlock : public ::testing::Test {
 protected:
-    void SetUp() override { mtl = new TestMtl(); }
-    void TearDown() override { mtl->DeleteThis(); }
+    ~HostParamBlock() override { mtl->DeleteThis(); }
     IParamBlock2& pb() { return *mtl->pblock; }
-    TestMtl* mtl = nullptr;
+    TestMtl* mtl = new TestMtl();
 };
 
 TEST_F(HostParamBlock, MapsShowTheParametersOfTheirMapOrTemplateAndRefuseBadOnes) {

@@ -16,9 +16,8 @@ using namespace testing;
 
 // A top-level chunk of a saved scene (after the 8-byte magic).
 RawChunk topChunk(const Bytes& b, std::uint16_t id) {
-    for (const RawChunk& c : children(b, 8, b.size())) {
+    for (const RawChunk& c : children(b, 8, b.size()))
         if (c.id == id) return c;
-    }
     throw std::runtime_error("no such chunk");
 }
 
@@ -49,9 +48,8 @@ protected:
 
     // The index of the nth stored object of a class.
     std::uint32_t findObject(Class_ID id, int nth = 0) const {
-        for (std::uint32_t i = 0; i < readU32(bytes, 8 + 8 + 4); ++i) {
+        for (std::uint32_t i = 0; i < readU32(bytes, 8 + 8 + 4); ++i)
             if (classOf(i) == id && nth-- == 0) return i;
-        }
         throw std::runtime_error("no such object");
     }
 

@@ -36,17 +36,15 @@ TEST(Pb2TemplateGenerator, EachRolloutHoldsExactlyItsControlsOfTheirKinds) {
         TemplatePtr t(Pb2TemplateGenerator::GenerateTemplate(mapId, m->pblock, u"", width));
         ASSERT_NE(t, nullptr);
         std::set<int> ids, expected;
-        for (const ParamDef& d : desc.params) {
+        for (const ParamDef& d : desc.params)
             if (d.ui && d.ui->mapId == mapId) expected.insert(d.ui->controlIds.begin(), d.ui->controlIds.end());
-        }
         for (std::size_t i = 0; i < t->controls.size(); ++i) {
             const DialogControl& c = t->controls[i];
             EXPECT_TRUE(c.kind == DialogControlKind::label || ids.insert(c.id).second) << "control id " << c.id << " twice";
             EXPECT_TRUE(c.x >= 0 && c.y >= 0 && c.x + c.cx <= t->width && c.y + c.cy <= t->height)
                 << "control " << c.id << " inside the rollout";
-            for (std::size_t j = i + 1; j < t->controls.size(); ++j) {
+            for (std::size_t j = i + 1; j < t->controls.size(); ++j)
                 EXPECT_FALSE(overlap(c, t->controls[j])) << "controls " << c.id << " and " << t->controls[j].id;
-            }
         }
         EXPECT_EQ(ids, expected) << "map " << mapId << " at width " << width;
     }
@@ -72,9 +70,7 @@ struct Editor {
     IMtlParams imp;
     SkelMtlParamDlg* dlg = nullptr;
     explicit Editor(StochasticFlakesMtl* m) { dlg = static_cast<SkelMtlParamDlg*>(m->CreateParamDlg(nullptr, &imp)); }
-    ~Editor() {
-        if (dlg != nullptr) dlg->DeleteThis();
-    }
+    ~Editor() { if (dlg != nullptr) dlg->DeleteThis(); }
     IParamMap2& map(MapID id) const { return *dlg->GetMap(id); }
 };
 

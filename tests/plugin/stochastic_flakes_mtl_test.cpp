@@ -1,6 +1,5 @@
-// The material's host face (sub-objects, the cache Update writes and its validity, reset, clone,
-// stored scenes with hostile values, what other renderers see) and its class descriptor with the
-// library's resources: entry, creation, browser icons and category.
+// The material's host face (sub-objects, cache and validity, reset, clone, hostile stored scenes,
+// other renderers) and its class descriptor with the library's entry, browser icons and category.
 #include <array>
 #include <bit>
 #include <cmath>
