@@ -191,13 +191,10 @@ TEST_F(HostParamBlock, TypesAreCheckedValuesClampedOrRefused) {
 }
 
 TEST_F(HostParamBlock, KeysInterpolateNarrowValidityAndAreSetByValues) {
-    ASSERT_TRUE(pb().SetKey(TestMtl::kGloss, 0, 1.0f));
-    ASSERT_TRUE(pb().SetKey(TestMtl::kGloss, 10, 3.0f));
-    pb().SetKey(TestMtl::kCount, 0, 1);
-    pb().SetKey(TestMtl::kCount, 4, 4);
-    pb().SetKey(TestMtl::kEnabled, 0, 0);
-    pb().SetKey(TestMtl::kEnabled, 10, 1);
-    pb().SetKey(TestMtl::kEnabled, 20, 0);
+    ASSERT_TRUE(pb().SetKey(TestMtl::kGloss, 0, 1.0f) && pb().SetKey(TestMtl::kGloss, 10, 3.0f));
+    for (auto [id, t, value] : {std::tuple{TestMtl::kCount, 0, 1}, {TestMtl::kCount, 4, 4}, {TestMtl::kEnabled, 0, 0},
+                                {TestMtl::kEnabled, 10, 1}, {TestMtl::kEnabled, 20, 0}})
+        ASSERT_TRUE(pb().SetKey(id, t, value));
     struct Case { ParamID id; TimeValue t; float value; Interval validity; };
     const Case cases[] = {
         {TestMtl::kGloss, -50, 1.0f, Interval(TIME_NegInfinity, 0)},
