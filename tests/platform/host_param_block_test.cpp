@@ -1,6 +1,5 @@
-// Parameter blocks: descriptions (a clear refusal of each kind of malformed list), typed reads,
-// ranges and non-finite values, keys and validity, notifications, scripting, reset; headless
-// parameter maps; and the host's own maps built on blocks.
+// Parameter blocks (malformed descriptions refused, typed reads, ranges, non-finite values, keys,
+// validity, notifications, scripting, reset), headless parameter maps and the host's own texmaps.
 #include <gtest/gtest.h>
 
 #include <limits>

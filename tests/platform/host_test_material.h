@@ -1,6 +1,5 @@
-// A small material for the host layer's tests and fuzzer: one parameter block with a parameter
-// of every supported type, two rollouts, and a count of live instances so tests can tell that
-// nothing was leaked or left half-built. It stores what MtlBase stores.
+// A small material for the host layer's tests and fuzzer: a parameter of every supported type in two
+// rollouts, and a count of live instances so tests can tell nothing leaked or was left half-built.
 #pragma once
 
 #include "platform/host/mtl.h"

@@ -1,6 +1,5 @@
-// The renderer stand-in: it calls BRDFs, BSDFs and materials by virtual slot number, BRDFs draw
-// samples through getDMCParam, child contexts are built by initChild, and its logs take text of
-// any length from many threads.
+// The renderer stand-in: virtual slot numbers, getDMCParam's samples, children built by initChild,
+// and logs taking text of any length from many threads.
 #include <gtest/gtest.h>
 
 #include <cmath>

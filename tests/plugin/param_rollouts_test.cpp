@@ -133,14 +133,10 @@ TEST(SkelMtlParamDlg, ThreeRolloutsEachRefreshedByTheChangesItGovernsAndMovedBet
     EXPECT_FALSE(e.map(2).IsRollupOpen()) << "advanced parameters start closed";
     EXPECT_EQ(m->paramDlg(), e.dlg);
     // Spoil one control per rollout, so a refresh shows by setting it right again.
-    auto spoil = [&] {
-        e.map(0).Enable(kNumFlakes, false);
-        e.map(1).Enable(kRandomHue, false);
-        e.map(2).Enable(kBlendMin, false);
-    };
+    const ParamID watched[] = {kNumFlakes, kRandomHue, kBlendMin};
+    auto spoil = [&] { for (int i : {0, 1, 2}) e.map(i).Enable(watched[i], false); };
     auto refreshed = [&] {
-        return std::array<bool, 3>{e.map(0).IsEnabled(kNumFlakes), e.map(1).IsEnabled(kRandomHue),
-                                   e.map(2).IsEnabled(kBlendMin)};
+        return std::array{e.map(0).IsEnabled(watched[0]), e.map(1).IsEnabled(watched[1]), e.map(2).IsEnabled(watched[2])};
     };
     const std::pair<ParamID, std::array<bool, 3>> governs[] = {
         {kRandomHue, {false, true, false}},  {kRandomLightness, {false, true, false}},

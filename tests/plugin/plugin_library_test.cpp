@@ -95,13 +95,12 @@ TEST(PluginLibraryLoad, UnloadAndReload) {
     ASSERT_EQ(GetModuleHandleW(kModuleName), nullptr);
     const int inits = CommonControlsInitCount();
     for (int round = 0; round < 2; ++round) {
-        {
-            Library lib;
-            ASSERT_TRUE(lib.complete());
-            EXPECT_NE(GetModuleHandleW(kModuleName), nullptr);
-            EXPECT_EQ(CommonControlsInitCount(), inits + round + 1);
-            lib.classDesc(0)->Create(false)->DeleteThis();
-        }
+        auto lib = std::make_unique<Library>();
+        ASSERT_TRUE(lib->complete());
+        EXPECT_NE(GetModuleHandleW(kModuleName), nullptr);
+        EXPECT_EQ(CommonControlsInitCount(), inits + round + 1);
+        lib->classDesc(0)->Create(false)->DeleteThis();
+        lib.reset();
         EXPECT_EQ(GetModuleHandleW(kModuleName), nullptr) << "round " << round;
     }
 }
@@ -116,10 +115,9 @@ std::string run(const std::string& command) {
     return out;
 }
 
-// The library defines the four entry points and nothing else (GCC and binutils add no dynamic
-// symbol of their own). What it leaves undefined comes from the host layer (resolved against the
-// loading program) or the C, C++ and sanitizer runtimes (versioned, or plain C names the
-// sanitizers' interceptors leave unversioned); nothing of the project's other layers.
+// The library defines the four entry points and nothing else. What it leaves undefined comes from
+// the host layer (resolved against the loading program) or the C, C++ and sanitizer runtimes
+// (versioned, or plain C names the sanitizers' interceptors leave unversioned), nothing else.
 TEST(PluginLibraryExports, OnlyTheFourEntryPointsAndUndefinedSymbolsFromTheHostOrRuntimes) {
     std::istringstream lines(run(std::string(GLITTER_NM) + " -DC " + kLibraryPath));
     std::set<std::string> defined;
