@@ -59,9 +59,7 @@ public:
     static inline int live = 0;  // instances alive now
 
 protected:
-    void SetReference(int i, RefTargetHandle target) override {
-        if (i == 0) pblock = dynamic_cast<IParamBlock2*>(target);
-    }
+    void SetReference(int i, RefTargetHandle t) override { if (i == 0) pblock = dynamic_cast<IParamBlock2*>(t); }
 };
 
 inline ClassDesc2* GetTestMtlDesc() {

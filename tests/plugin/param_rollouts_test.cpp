@@ -19,10 +19,8 @@ using namespace host;
 using KuvoUtils::Pb2TemplateGenerator;
 using test::newMaterial;
 
-struct TemplateDeleter {
-    void operator()(DLGTEMPLATE* t) const { Pb2TemplateGenerator::ReleaseDlgTemplate(t); }
-};
-using TemplatePtr = std::unique_ptr<DLGTEMPLATE, TemplateDeleter>;
+using TemplatePtr =
+    std::unique_ptr<DLGTEMPLATE, decltype([](DLGTEMPLATE* t) { Pb2TemplateGenerator::ReleaseDlgTemplate(t); })>;
 
 bool overlap(const DialogControl& a, const DialogControl& b) {
     return a.x < b.x + b.cx && b.x < a.x + a.cx && a.y < b.y + b.cy && b.y < a.y + a.cy;
