@@ -70,6 +70,7 @@ protected:
 
     // A refused load must leave the target scene as it was and nothing alive that was not.
     void expectRefused(const Bytes& data, const std::string& needle) {
+        SCOPED_TRACE(needle);
         Scene scene;
         auto* keep = new TestMtl();
         keep->SetName(u"keep");
@@ -165,10 +166,7 @@ TEST_F(HostSceneFile, RefusesDamagedAndHostileFiles) {
         {patched(roots.payload() + 4, findObject(kParamBlock2ClassID)), "not a material or map"},
         {patched(roots.payload() + 4, 99), "does not exist"},
     };
-    for (const auto& [damagedBytes, needle] : damaged) {
-        SCOPED_TRACE(needle);
-        expectRefused(damagedBytes, needle);
-    }
+    for (const auto& [damagedBytes, needle] : damaged) expectRefused(damagedBytes, needle);
     for (std::size_t size = 0; size < bytes.size(); ++size) {
         SCOPED_TRACE(size);
         expectRefused(Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size)), "");
