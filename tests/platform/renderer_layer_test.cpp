@@ -143,10 +143,8 @@ std::vector<std::string> readLines(std::FILE* file) {
     std::vector<std::string> lines(1);
     std::rewind(file);
     for (int ch = std::fgetc(file); ch != EOF; ch = std::fgetc(file)) {
-        if (ch == '\n')
-            lines.emplace_back();
-        else
-            lines.back() += static_cast<char>(ch);
+        if (ch == '\n') lines.emplace_back();
+        else lines.back() += static_cast<char>(ch);
     }
     std::fclose(file);
     return lines;

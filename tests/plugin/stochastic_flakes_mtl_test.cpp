@@ -133,10 +133,8 @@ TEST(StochasticFlakesMtl, UpdateCachesEveryParameter) {
     }
 
     for (const Field& f : kFields) {
-        if (std::holds_alternative<float C::*>(f.member))
-            m->pblock->SetValue(f.id, 0, static_cast<float>(f.set));
-        else
-            m->pblock->SetValue(f.id, 0, static_cast<int>(f.set));
+        if (std::holds_alternative<float C::*>(f.member)) m->pblock->SetValue(f.id, 0, static_cast<float>(f.set));
+        else m->pblock->SetValue(f.id, 0, static_cast<int>(f.set));
     }
     m->pblock->SetValue(kReflectionFilter, 0, Color(0.1f, 0.2f, 0.3f));
     EXPECT_TRUE(m->validity().Empty()) << "every change empties the cache's validity";
