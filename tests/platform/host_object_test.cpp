@@ -19,9 +19,7 @@ using testing::TestMtl;
 class Holder : public ReferenceTarget {
 public:
     explicit Holder(int slots, int* deaths = nullptr) : slots_(static_cast<std::size_t>(slots)), deaths_(deaths) {}
-    ~Holder() override {
-        if (deaths_ != nullptr) ++*deaths_;
-    }
+    ~Holder() override { if (deaths_ != nullptr) ++*deaths_; }
     int NumRefs() override { return static_cast<int>(slots_.size()); }
     RefTargetHandle GetReference(int i) override { return slots_[static_cast<std::size_t>(i)]; }
     RefResult NotifyRefChanged(const Interval&, RefTargetHandle hTarget, PartID&, RefMessage message, bool) override {

@@ -1,6 +1,5 @@
-// Parameter blocks: descriptions (a clear refusal of each kind of malformed list), typed reads,
-// ranges and non-finite values, keys and validity, notifications, scripting, reset; headless
-// parameter maps; and the host's own maps built on blocks.
+// Parameter blocks (malformed descriptions refused, typed reads, ranges, non-finite values, keys,
+// validity, notifications, scripting, reset), headless parameter maps and the host's own texmaps.
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -113,10 +112,9 @@ TEST(HostParamBlockDesc, RegistersWithItsOwnerForItsLifetimeAndRefusesMalformedL
 
 class HostParamBlock : public ::testing::Test {
 protected:
-    void SetUp() override { mtl = new TestMtl(); }
-    void TearDown() override { mtl->DeleteThis(); }
+    ~HostParamBlock() override { mtl->DeleteThis(); }
     IParamBlock2& pb() { return *mtl->pblock; }
-    TestMtl* mtl = nullptr;
+    TestMtl* mtl = new TestMtl();
 };
 
 TEST_F(HostParamBlock, MapsShowTheParametersOfTheirMapOrTemplateAndRefuseBadOnes) {
@@ -192,13 +190,10 @@ TEST_F(HostParamBlock, TypesAreCheckedValuesClampedOrRefused) {
 }
 
 TEST_F(HostParamBlock, KeysInterpolateNarrowValidityAndAreSetByValues) {
-    ASSERT_TRUE(pb().SetKey(TestMtl::kGloss, 0, 1.0f));
-    ASSERT_TRUE(pb().SetKey(TestMtl::kGloss, 10, 3.0f));
-    pb().SetKey(TestMtl::kCount, 0, 1);
-    pb().SetKey(TestMtl::kCount, 4, 4);
-    pb().SetKey(TestMtl::kEnabled, 0, 0);
-    pb().SetKey(TestMtl::kEnabled, 10, 1);
-    pb().SetKey(TestMtl::kEnabled, 20, 0);
+    ASSERT_TRUE(pb().SetKey(TestMtl::kGloss, 0, 1.0f) && pb().SetKey(TestMtl::kGloss, 10, 3.0f));
+    for (auto [id, t, value] : {std::tuple{TestMtl::kCount, 0, 1}, {TestMtl::kCount, 4, 4}, {TestMtl::kEnabled, 0, 0},
+                                {TestMtl::kEnabled, 10, 1}, {TestMtl::kEnabled, 20, 0}})
+        ASSERT_TRUE(pb().SetKey(id, t, value));
     struct Case { ParamID id; TimeValue t; float value; Interval validity; };
     const Case cases[] = {
         {TestMtl::kGloss, -50, 1.0f, Interval(TIME_NegInfinity, 0)},

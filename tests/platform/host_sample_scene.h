@@ -1,7 +1,6 @@
-// Stored scenes for tests: a sample using every feature of the format, and the chunk tree of
-// stored bytes read directly so tests can find and damage what a file holds. A chunk header is an
-// id (2 bytes), a kind (1 byte, 1 for a container), a reserved byte and the payload's length
-// (4 bytes), all little-endian.
+// Stored scenes for tests: a sample using every feature of the format, and its chunk tree read
+// directly so tests can find and damage what a file holds. A chunk header, all little-endian: id
+// (2 bytes), kind (1 byte, 1 for a container), a reserved byte, payload length (4 bytes).
 #pragma once
 
 #include <cstdint>

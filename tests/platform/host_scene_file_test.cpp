@@ -16,15 +16,13 @@ using namespace testing;
 
 // A top-level chunk of a saved scene (after the 8-byte magic).
 RawChunk topChunk(const Bytes& b, std::uint16_t id) {
-    for (const RawChunk& c : children(b, 8, b.size())) {
+    for (const RawChunk& c : children(b, 8, b.size()))
         if (c.id == id) return c;
-    }
     throw std::runtime_error("no such chunk");
 }
 
-// Container chunk headers nested `levels` deep, each holding the next and nothing else.
-Bytes nestedChunks(std::uint16_t id, int levels) {
-    Bytes out;
+// `out` followed by container chunk headers nested `levels` deep, each holding the next and nothing else.
+Bytes nestedChunks(std::uint16_t id, int levels, Bytes out = {}) {
     for (int i = 0; i < levels; ++i) {
         out.insert(out.end(), {static_cast<std::uint8_t>(id), static_cast<std::uint8_t>(id >> 8), 1, 0, 0, 0, 0, 0});
         writeU32(out, out.size() - 4, static_cast<std::uint32_t>(8 * (levels - 1 - i)));
@@ -49,9 +47,8 @@ protected:
 
     // The index of the nth stored object of a class.
     std::uint32_t findObject(Class_ID id, int nth = 0) const {
-        for (std::uint32_t i = 0; i < readU32(bytes, 8 + 8 + 4); ++i) {
+        for (std::uint32_t i = 0; i < readU32(bytes, 8 + 8 + 4); ++i)
             if (classOf(i) == id && nth-- == 0) return i;
-        }
         throw std::runtime_error("no such object");
     }
 
@@ -73,6 +70,7 @@ protected:
 
     // A refused load must leave the target scene as it was and nothing alive that was not.
     void expectRefused(const Bytes& data, const std::string& needle) {
+        SCOPED_TRACE(needle);
         Scene scene;
         auto* keep = new TestMtl();
         keep->SetName(u"keep");
@@ -132,9 +130,6 @@ TEST_F(HostSceneFile, RefusesDamagedAndHostileFiles) {
     ASSERT_LT(second, first);
     Bytes extra = bytes;
     extra.push_back(0);
-    Bytes deep(kSceneMagic.begin(), kSceneMagic.end());
-    const Bytes nest = nestedChunks(0x0009, 10000);
-    deep.insert(deep.end(), nest.begin(), nest.end());
     const std::pair<Bytes, const char*> damaged[] = {
         {{}, "wrong magic"},
         {{'G', 'L', 'T'}, "wrong magic"},
@@ -147,7 +142,7 @@ TEST_F(HostSceneFile, RefusesDamagedAndHostileFiles) {
         {extra, "truncated chunk header"},
         {patched(cls.header, kindAndReserved | 0x01000000u), "reserved byte"},
         {patched(cls.header, (kindAndReserved & 0xff00ffffu) | 0x00020000u), "unknown kind"},
-        {deep, "no header"},
+        {nestedChunks(0x0009, 10000, Bytes(kSceneMagic.begin(), kSceneMagic.end())), "no header"},
         // Huge or inconsistent counts.
         {patched(8 + 8 + 4, 0xffffffffu), "too many objects"},
         {patched(8 + 8 + 4, readU32(bytes, 8 + 8 + 4) + 1), "fewer objects than the header declares"},
@@ -171,10 +166,7 @@ TEST_F(HostSceneFile, RefusesDamagedAndHostileFiles) {
         {patched(roots.payload() + 4, findObject(kParamBlock2ClassID)), "not a material or map"},
         {patched(roots.payload() + 4, 99), "does not exist"},
     };
-    for (const auto& [damagedBytes, needle] : damaged) {
-        SCOPED_TRACE(needle);
-        expectRefused(damagedBytes, needle);
-    }
+    for (const auto& [damagedBytes, needle] : damaged) expectRefused(damagedBytes, needle);
     for (std::size_t size = 0; size < bytes.size(); ++size) {
         SCOPED_TRACE(size);
         expectRefused(Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size)), "");
@@ -238,8 +230,7 @@ TEST(HostChunkIO, RefusesMisuseAndReadsPastAChunkButNotPastTheDepthLimit) {
 TEST_F(HostSceneFile, SkipsChunksItDoesNotKnowAndDropsUnreferencedObjects) {
     // An unknown top-level chunk, and a root list that leaves the second material out.
     Bytes extended = bytes;
-    const Bytes unknown = {0x34, 0x12, 0, 0, 2, 0, 0, 0, 0xaa, 0xbb};
-    extended.insert(extended.begin() + 8, unknown.begin(), unknown.end());
+    extended.insert(extended.begin() + 8, {0x34, 0x12, 0, 0, 2, 0, 0, 0, 0xaa, 0xbb});
     Scene loaded, partial;
     std::string error;
     ASSERT_EQ(LoadScene(extended, testClassDirectory(), loaded, error), IO_OK) << error;

@@ -1,6 +1,5 @@
-// A small material for the host layer's tests and fuzzer: one parameter block with a parameter
-// of every supported type, two rollouts, and a count of live instances so tests can tell that
-// nothing was leaked or left half-built. It stores what MtlBase stores.
+// A small material for the host layer's tests and fuzzer: a parameter of every supported type in two
+// rollouts, and a count of live instances so tests can tell nothing leaked or was left half-built.
 #pragma once
 
 #include "platform/host/mtl.h"
@@ -60,9 +59,7 @@ public:
     static inline int live = 0;  // instances alive now
 
 protected:
-    void SetReference(int i, RefTargetHandle target) override {
-        if (i == 0) pblock = dynamic_cast<IParamBlock2*>(target);
-    }
+    void SetReference(int i, RefTargetHandle t) override { if (i == 0) pblock = dynamic_cast<IParamBlock2*>(t); }
 };
 
 inline ClassDesc2* GetTestMtlDesc() {

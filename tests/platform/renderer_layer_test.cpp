@@ -1,6 +1,5 @@
-// The renderer stand-in: it calls BRDFs, BSDFs and materials by virtual slot number, BRDFs draw
-// samples through getDMCParam, child contexts are built by initChild, and its logs take text of
-// any length from many threads.
+// The renderer stand-in: virtual slot numbers, getDMCParam's samples, children built by initChild,
+// and logs taking text of any length from many threads.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -144,10 +143,8 @@ std::vector<std::string> readLines(std::FILE* file) {
     std::vector<std::string> lines(1);
     std::rewind(file);
     for (int ch = std::fgetc(file); ch != EOF; ch = std::fgetc(file)) {
-        if (ch == '\n')
-            lines.emplace_back();
-        else
-            lines.back() += static_cast<char>(ch);
+        if (ch == '\n') lines.emplace_back();
+        else lines.back() += static_cast<char>(ch);
     }
     std::fclose(file);
     return lines;

@@ -19,10 +19,8 @@ using namespace host;
 using KuvoUtils::Pb2TemplateGenerator;
 using test::newMaterial;
 
-struct TemplateDeleter {
-    void operator()(DLGTEMPLATE* t) const { Pb2TemplateGenerator::ReleaseDlgTemplate(t); }
-};
-using TemplatePtr = std::unique_ptr<DLGTEMPLATE, TemplateDeleter>;
+using TemplatePtr =
+    std::unique_ptr<DLGTEMPLATE, decltype([](DLGTEMPLATE* t) { Pb2TemplateGenerator::ReleaseDlgTemplate(t); })>;
 
 bool overlap(const DialogControl& a, const DialogControl& b) {
     return a.x < b.x + b.cx && b.x < a.x + a.cx && a.y < b.y + b.cy && b.y < a.y + a.cy;
@@ -36,17 +34,15 @@ TEST(Pb2TemplateGenerator, EachRolloutHoldsExactlyItsControlsOfTheirKinds) {
         TemplatePtr t(Pb2TemplateGenerator::GenerateTemplate(mapId, m->pblock, u"", width));
         ASSERT_NE(t, nullptr);
         std::set<int> ids, expected;
-        for (const ParamDef& d : desc.params) {
+        for (const ParamDef& d : desc.params)
             if (d.ui && d.ui->mapId == mapId) expected.insert(d.ui->controlIds.begin(), d.ui->controlIds.end());
-        }
         for (std::size_t i = 0; i < t->controls.size(); ++i) {
             const DialogControl& c = t->controls[i];
             EXPECT_TRUE(c.kind == DialogControlKind::label || ids.insert(c.id).second) << "control id " << c.id << " twice";
             EXPECT_TRUE(c.x >= 0 && c.y >= 0 && c.x + c.cx <= t->width && c.y + c.cy <= t->height)
                 << "control " << c.id << " inside the rollout";
-            for (std::size_t j = i + 1; j < t->controls.size(); ++j) {
+            for (std::size_t j = i + 1; j < t->controls.size(); ++j)
                 EXPECT_FALSE(overlap(c, t->controls[j])) << "controls " << c.id << " and " << t->controls[j].id;
-            }
         }
         EXPECT_EQ(ids, expected) << "map " << mapId << " at width " << width;
     }
@@ -72,9 +68,7 @@ struct Editor {
     IMtlParams imp;
     SkelMtlParamDlg* dlg = nullptr;
     explicit Editor(StochasticFlakesMtl* m) { dlg = static_cast<SkelMtlParamDlg*>(m->CreateParamDlg(nullptr, &imp)); }
-    ~Editor() {
-        if (dlg != nullptr) dlg->DeleteThis();
-    }
+    ~Editor() { if (dlg != nullptr) dlg->DeleteThis(); }
     IParamMap2& map(MapID id) const { return *dlg->GetMap(id); }
 };
 
@@ -137,14 +131,10 @@ TEST(SkelMtlParamDlg, ThreeRolloutsEachRefreshedByTheChangesItGovernsAndMovedBet
     EXPECT_FALSE(e.map(2).IsRollupOpen()) << "advanced parameters start closed";
     EXPECT_EQ(m->paramDlg(), e.dlg);
     // Spoil one control per rollout, so a refresh shows by setting it right again.
-    auto spoil = [&] {
-        e.map(0).Enable(kNumFlakes, false);
-        e.map(1).Enable(kRandomHue, false);
-        e.map(2).Enable(kBlendMin, false);
-    };
+    const ParamID watched[] = {kNumFlakes, kRandomHue, kBlendMin};
+    auto spoil = [&] { for (int i : {0, 1, 2}) e.map(i).Enable(watched[i], false); };
     auto refreshed = [&] {
-        return std::array<bool, 3>{e.map(0).IsEnabled(kNumFlakes), e.map(1).IsEnabled(kRandomHue),
-                                   e.map(2).IsEnabled(kBlendMin)};
+        return std::array{e.map(0).IsEnabled(watched[0]), e.map(1).IsEnabled(watched[1]), e.map(2).IsEnabled(watched[2])};
     };
     const std::pair<ParamID, std::array<bool, 3>> governs[] = {
         {kRandomHue, {false, true, false}},  {kRandomLightness, {false, true, false}},

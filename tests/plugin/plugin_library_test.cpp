@@ -1,6 +1,5 @@
-// The built plug-in library, loaded with dlopen as a host program loads it. This program links
-// the host layer whole and no plug-in code, so everything here crosses the library boundary; and
-// the library's dynamic symbol table.
+// The built plug-in library, loaded with dlopen as a host program loads it (this program links no
+// plug-in code, so everything here crosses the library boundary), and its dynamic symbol table.
 #include <dlfcn.h>
 
 #include <cstdio>
@@ -36,9 +35,7 @@ struct Library {
     LibNumberClassesFn numberClasses = entry<LibNumberClassesFn>(kLibNumberClassesSymbol);
     LibClassDescFn classDesc = entry<LibClassDescFn>(kLibClassDescSymbol);
     LibVersionFn version = entry<LibVersionFn>(kLibVersionSymbol);
-    ~Library() {
-        if (handle != nullptr) dlclose(handle);
-    }
+    ~Library() { if (handle != nullptr) dlclose(handle); }
     bool complete() const { return description && numberClasses && classDesc && version; }
 };
 
@@ -57,8 +54,7 @@ protected:
 // of its own in the library. (The host program's tests read description, version and icons.)
 TEST_F(PluginLibrary, EntryPointsAndResources) {
     EXPECT_EQ(lib.numberClasses(), 1);
-    EXPECT_EQ(lib.classDesc(1), nullptr);
-    EXPECT_EQ(lib.classDesc(-1), nullptr);
+    for (int index : {1, -1}) EXPECT_EQ(lib.classDesc(index), nullptr) << index;
     EXPECT_EQ(std::u16string_view(cd->ClassName()), u"KuvoStochasticFlakesMtl");
     EXPECT_EQ(cd->ClassID(), Class_ID(0x6113692d, 0x4e1d1282));
     EXPECT_EQ(cd->SuperClassID(), MATERIAL_CLASS_ID);
@@ -79,8 +75,7 @@ TEST_F(PluginLibrary, EntryPointsAndResources) {
 }
 
 // The renderer's shade context, made by this program's copy of the renderer host plug-in, is
-// recognised inside the library. (Stored scenes, keys, the editor and a rendered BSDF cross the
-// same boundary in the programs' tests.)
+// recognised inside the library (the programs' tests cross it with scenes, keys and renders).
 TEST_F(PluginLibrary, TheShadeHandOverCrossesTheBoundary) {
     auto* m = dynamic_cast<Mtl*>(cd->Create(false));
     ASSERT_NE(m, nullptr);
@@ -100,13 +95,12 @@ TEST(PluginLibraryLoad, UnloadAndReload) {
     ASSERT_EQ(GetModuleHandleW(kModuleName), nullptr);
     const int inits = CommonControlsInitCount();
     for (int round = 0; round < 2; ++round) {
-        {
-            Library lib;
-            ASSERT_TRUE(lib.complete());
-            EXPECT_NE(GetModuleHandleW(kModuleName), nullptr);
-            EXPECT_EQ(CommonControlsInitCount(), inits + round + 1);
-            lib.classDesc(0)->Create(false)->DeleteThis();
-        }
+        auto lib = std::make_unique<Library>();
+        ASSERT_TRUE(lib->complete());
+        EXPECT_NE(GetModuleHandleW(kModuleName), nullptr);
+        EXPECT_EQ(CommonControlsInitCount(), inits + round + 1);
+        lib->classDesc(0)->Create(false)->DeleteThis();
+        lib.reset();
         EXPECT_EQ(GetModuleHandleW(kModuleName), nullptr) << "round " << round;
     }
 }
@@ -121,10 +115,9 @@ std::string run(const std::string& command) {
     return out;
 }
 
-// The library defines the four entry points and nothing else (GCC and binutils add no dynamic
-// symbol of their own). What it leaves undefined comes from the host layer (resolved against the
-// loading program) or the C, C++ and sanitizer runtimes (versioned, or plain C names the
-// sanitizers' interceptors leave unversioned); nothing of the project's other layers.
+// The library defines the four entry points and nothing else. What it leaves undefined comes from
+// the host layer (resolved against the loading program) or the C, C++ and sanitizer runtimes
+// (versioned, or plain C names the sanitizers' interceptors leave unversioned), nothing else.
 TEST(PluginLibraryExports, OnlyTheFourEntryPointsAndUndefinedSymbolsFromTheHostOrRuntimes) {
     std::istringstream lines(run(std::string(GLITTER_NM) + " -DC " + kLibraryPath));
     std::set<std::string> defined;
@@ -141,14 +134,11 @@ TEST(PluginLibraryExports, OnlyTheFourEntryPointsAndUndefinedSymbolsFromTheHostO
         }
         const bool plainC = name.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_") == std::string::npos;
         if (line[start] == 'w' || line[start] == 'v' || name.find('@') != std::string::npos || plainC) continue;
-        bool allowed = name.rfind("operator new", 0) == 0 || name.rfind("operator delete", 0) == 0;
-        for (const char* p : {"host::", "MaxSDK::", "typeinfo for host::", "vtable for host::"}) {
-            if (name.rfind(p, 0) == 0) {
-                allowed = true;
-                ++hostSymbols;
-            }
-        }
-        EXPECT_TRUE(allowed) << "unexpected undefined symbol: " << name;
+        const auto starts = [&](const char* prefix) { return name.rfind(prefix, 0) == 0; };
+        const bool fromHost = starts("host::") || starts("MaxSDK::") || starts("typeinfo for host::") ||
+                              starts("vtable for host::");
+        hostSymbols += fromHost ? 1 : 0;
+        EXPECT_TRUE(fromHost || starts("operator new") || starts("operator delete")) << "unexpected undefined symbol: " << name;
     }
     EXPECT_EQ(defined, (std::set<std::string>{"LibClassDesc", "LibDescription", "LibNumberClasses", "LibVersion"}));
     EXPECT_GT(hostSymbols, 20) << "the host layer is resolved against the program, not linked in";

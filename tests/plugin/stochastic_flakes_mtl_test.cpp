@@ -1,6 +1,5 @@
-// The material's host face (sub-objects, the cache Update writes and its validity, reset, clone,
-// stored scenes with hostile values, what other renderers see) and its class descriptor with the
-// library's resources: entry, creation, browser icons and category.
+// The material's host face (sub-objects, cache and validity, reset, clone, hostile stored scenes,
+// other renderers) and its class descriptor with the library's entry, browser icons and category.
 #include <array>
 #include <bit>
 #include <cmath>
@@ -134,10 +133,8 @@ TEST(StochasticFlakesMtl, UpdateCachesEveryParameter) {
     }
 
     for (const Field& f : kFields) {
-        if (std::holds_alternative<float C::*>(f.member))
-            m->pblock->SetValue(f.id, 0, static_cast<float>(f.set));
-        else
-            m->pblock->SetValue(f.id, 0, static_cast<int>(f.set));
+        if (std::holds_alternative<float C::*>(f.member)) m->pblock->SetValue(f.id, 0, static_cast<float>(f.set));
+        else m->pblock->SetValue(f.id, 0, static_cast<int>(f.set));
     }
     m->pblock->SetValue(kReflectionFilter, 0, Color(0.1f, 0.2f, 0.3f));
     EXPECT_TRUE(m->validity().Empty()) << "every change empties the cache's validity";
