@@ -35,9 +35,8 @@ std::vector<double> brightestFirst(const Image& image) {
 TEST(RenderThreads, OneAndTwoThreadsAndAnyTilesGiveTheSameBitsAndWarnOnlyWhenDue) {
     // Far footprints at 64 x 36 hold a few flakes of scale 100: the warning is due, once a render.
     const std::string warning =
-        "warning: KuvoStochasticFlakesMtl :: Stochastic flakes scale is "
-        "too big! Reduce the flake scale and compensate by increasing "
-        "the number of flakes.";
+        "warning: KuvoStochasticFlakesMtl :: Stochastic flakes scale is too big! Reduce the flake "
+        "scale and compensate by increasing the number of flakes.";
     const std::tuple<MaterialSource, IndirectNoiseControls, bool> cases[] = {
         {MaterialSource{}, {}, false},
         {glitter(defaultSceneChoices().materialSettings), defaultSceneChoices().indirect, false},
@@ -194,8 +193,7 @@ TEST(GlitterRenderImage, ReflectionMapIsEvaluatedAtTheHit) {
     // An opaque red map at 100 % replaces the filter: nothing green or blue is reflected.
     const Color red = sphere({{"reflection_map", "constant:1,0,0"}}).at(32, 18);
     EXPECT_GT(red.r, 0.0f);
-    EXPECT_EQ(red.g, 0.0f);
-    EXPECT_EQ(red.b, 0.0f);
+    EXPECT_EQ(std::pair(red.g, red.b), std::pair(0.0f, 0.0f));
 
     // Gold and silver pixels (blue / red 0.34 and 1.18) either side of a checker edge: UVW used.
     const Image checker = sphere({{"reflection_map", "checker:2"}});
@@ -295,8 +293,7 @@ TEST_F(PluginMaterialTest, LoadsTheMaterialOfAStoredSceneAndSetsInOrder) {
     testing::DefaultScene direct(testing::glitter(settings));
     for (CameraPreset preset : {CameraPreset::close, CameraPreset::far}) {
         const RenderSettings s = testing::renderSettings(2, 2);
-        EXPECT_TRUE(
-            testing::sameBits(loaded.render(preset, 48, 27, s), direct.render(preset, 48, 27, s)));
+        EXPECT_TRUE(sameBits(loaded.render(preset, 48, 27, s), direct.render(preset, 48, 27, s)));
     }
     const std::string refusal =
         errorOf<PluginError>([&] { PluginMaterial(library, folder / "maps.gsc"); });
@@ -315,9 +312,8 @@ TEST(UniqueMessageLog, PassesEachDistinctMessageOnOnceAndAllPastItsMemory) {
         log.printWarning("%s :: too big", "Glitter");
         log.printInfo("%s :: too big", "Glitter");
     }
-    for (std::size_t i = 0; i < UniqueMessageLog::kMaxRemembered; ++i) {
+    for (std::size_t i = 0; i < UniqueMessageLog::kMaxRemembered; ++i)
         log.printWarning("another %zu", i);
-    }
     const std::vector<std::string> lines = target.lines();
     ASSERT_EQ(lines.size(), 2 + UniqueMessageLog::kMaxRemembered);
     EXPECT_EQ(lines[0], "warning: Glitter :: too big");

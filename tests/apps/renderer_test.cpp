@@ -173,9 +173,8 @@ TEST(RendererThreads, DrivesTheMaterialWithContextsOfTheHitAndTilesHoldTheFrames
     ASSERT_EQ(tile.width(), 25);
     ASSERT_EQ(tile.height(), 14);
     Image crop(25, 14);
-    for (int y = 0; y < 14; ++y) {
+    for (int y = 0; y < 14; ++y)
         for (int x = 0; x < 25; ++x) crop.at(x, y) = whole.at(x + 5, y + 3);
-    }
     EXPECT_TRUE(testing::sameBits(tile, crop));
     r.settings.region = PixelRect{0, 0, 33, 4};
     EXPECT_THROW(r.render(), std::invalid_argument);
