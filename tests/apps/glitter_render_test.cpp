@@ -260,9 +260,8 @@ TEST_F(PluginMaterialTest, SetsEveryTypeByNameAndRefusesBadValuesChangingNothing
     for (const char* setting :
          {"num_flakes=2000000000", "texture_subdivs=0", "texture_subdivs=22",
           "hilight_glossiness=0.75", "blur_angle=20", "enable_flakes=off", "random_hue=yes",
-          "reflection_filter=0.5,0.25,1", "reflection_map=checker:4"}) {
+          "reflection_filter=0.5,0.25,1", "reflection_map=checker:4"})
         material.set(parseParameterSetting(setting));
-    }
     EXPECT_EQ(values(), "2000000000 22 0.75 20 0 1 0.5,0.25,1 1");
     material.set({"reflection_map", "none"});
     EXPECT_EQ(values(), "2000000000 22 0.75 20 0 1 0.5,0.25,1 0");

@@ -76,9 +76,8 @@ struct HostCliProgram : glitter::testing::ProgramTest {
 /// The row of `show` or `rollouts` output that starts with `name`, runs of spaces made one.
 std::string rowOf(const std::string& output, const std::string& name) {
     std::string squeezed = "\n";
-    for (char c : output) {
+    for (char c : output)
         if (c != ' ' || squeezed.back() != ' ') squeezed += c;
-    }
     const std::size_t at = squeezed.find("\n" + name + " ");
     if (at == std::string::npos) return "";
     return squeezed.substr(at + 1, squeezed.find('\n', at + 1) - at - 1);
