@@ -188,8 +188,7 @@ Image sphere(std::vector<ParameterSetting> settings) {
 }
 
 TEST(GlitterRenderImage, ReflectionMapIsEvaluatedAtTheHit) {
-    const Color plain = sphere({}).at(32, 18);
-    ASSERT_GT(plain.g, 0.0f);
+    ASSERT_GT(sphere({}).at(32, 18).g, 0.0f);
     // An opaque red map at 100 % replaces the filter: nothing green or blue is reflected.
     const Color red = sphere({{"reflection_map", "constant:1,0,0"}}).at(32, 18);
     EXPECT_GT(red.r, 0.0f);
