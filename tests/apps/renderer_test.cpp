@@ -138,11 +138,12 @@ TEST(RendererThreads, DrivesTheMaterialWithContextsOfTheHitAndTilesHoldTheFrames
         EXPECT_EQ(sc->CurTime(), 480);
         EXPECT_FALSE(sc->backFace);
         // The BSDF's reflection children carry its flags; a primary ray's footprint at 5 units
-        // is about 0.11 units, more where slanted.
+        // is about 0.11 units, 1 / cos times that where slanted (which rim hits come first
+        // varies with the threads).
         EXPECT_EQ(c.rayFlags, c.rayDepth == 0 ? 0 : 0x9002);
         if (c.rayDepth == 0 && ++primary < 64) {
             EXPECT_GT(length(c.dPdx), 0.08f);
-            EXPECT_LT(length(c.dPdx), 2.0f);
+            EXPECT_LT(length(c.dPdx) * -dot(c.rayDir, c.shadingNormal), 0.2f);
         }
     };
     std::vector<double> progress;
