@@ -44,8 +44,7 @@ TEST(Camera, RayDifferentialsMatchFiniteDifferences) {
     EXPECT_GT(straight.generateRay(100.0, 25.0).direction.x, 0.0f);
 }
 
-// Position differentials at a hit, from the context's transfer, against the hit points of
-// neighbouring rays (origin and direction both offset).
+// Position differentials at a hit against the hit points of neighbouring rays (O and D offset).
 TEST(RenderContextDifferentials, HitsMatchNeighbouringRaysAtGrazingAngles) {
     const PlaneShape plane({0, 0, 0}, {0, 1, 0}, {1, 0, 0}, 1.0);
     const SphereShape sphere({0.0, 1.0, 0.0}, 1.0);
@@ -87,8 +86,7 @@ TEST(RenderContextDifferentials, HitsMatchNeighbouringRaysAtGrazingAngles) {
     }
 }
 
-// The map channel 1 basis at a hit predicts how the hit point moves with (u, v): compare
-// with the points and coordinates of neighbouring hits.
+// The map channel 1 basis at a hit predicts where neighbouring hits land, from their (u, v).
 void checkBasisAgainstNeighbours(const Scene& scene, const DVector& eye, const DVector& target) {
     SurfaceHit base;
     ASSERT_TRUE(scene.intersect(eye, normalize(target - eye).toVector(), 0.0, 1e30, base));
@@ -130,9 +128,7 @@ TEST(SceneShapes, MapBasesMatchTheParameterisation) {
         plane.intersect({0.0, 3.0, 4.0}, normalize(Vector(0.3f, -0.8f, -0.4f)), 0.0, 1e30, hit));
     ASSERT_EQ(hit.objectIndex, index);
     const Vector local = plane.objects()[0].objectTransform.pointToObject(hit.point.toVector());
-    EXPECT_NEAR(local.x, hit.uvw.x * 0.25f, 1e-5f);
-    EXPECT_NEAR(local.y, hit.uvw.y * 0.25f, 1e-5f);
-    EXPECT_NEAR(local.z, 0.0f, 1e-5f);
+    expectNear(local, DVector(hit.uvw.x * 0.25, hit.uvw.y * 0.25, 0.0), 1e-5);
 
     for (bool withCoordinates : {true, false}) {
         Scene mesh;

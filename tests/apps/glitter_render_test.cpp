@@ -35,9 +35,8 @@ std::vector<double> brightestFirst(const Image& image) {
 TEST(RenderThreads, OneAndTwoThreadsAndAnyTilesGiveTheSameBitsAndWarnOnlyWhenDue) {
     // Far footprints at 64 x 36 hold a few flakes of scale 100: the warning is due, once a render.
     const std::string warning =
-        "warning: KuvoStochasticFlakesMtl :: Stochastic flakes scale is "
-        "too big! Reduce the flake scale and compensate by increasing "
-        "the number of flakes.";
+        "warning: KuvoStochasticFlakesMtl :: Stochastic flakes scale is too big! Reduce the flake "
+        "scale and compensate by increasing the number of flakes.";
     const std::tuple<MaterialSource, IndirectNoiseControls, bool> cases[] = {
         {MaterialSource{}, {}, false},
         {glitter(defaultSceneChoices().materialSettings), defaultSceneChoices().indirect, false},
@@ -189,13 +188,11 @@ Image sphere(std::vector<ParameterSetting> settings) {
 }
 
 TEST(GlitterRenderImage, ReflectionMapIsEvaluatedAtTheHit) {
-    const Color plain = sphere({}).at(32, 18);
-    ASSERT_GT(plain.g, 0.0f);
+    ASSERT_GT(sphere({}).at(32, 18).g, 0.0f);
     // An opaque red map at 100 % replaces the filter: nothing green or blue is reflected.
     const Color red = sphere({{"reflection_map", "constant:1,0,0"}}).at(32, 18);
     EXPECT_GT(red.r, 0.0f);
-    EXPECT_EQ(red.g, 0.0f);
-    EXPECT_EQ(red.b, 0.0f);
+    EXPECT_EQ(std::pair(red.g, red.b), std::pair(0.0f, 0.0f));
 
     // Gold and silver pixels (blue / red 0.34 and 1.18) either side of a checker edge: UVW used.
     const Image checker = sphere({{"reflection_map", "checker:2"}});
@@ -262,9 +259,8 @@ TEST_F(PluginMaterialTest, SetsEveryTypeByNameAndRefusesBadValuesChangingNothing
     for (const char* setting :
          {"num_flakes=2000000000", "texture_subdivs=0", "texture_subdivs=22",
           "hilight_glossiness=0.75", "blur_angle=20", "enable_flakes=off", "random_hue=yes",
-          "reflection_filter=0.5,0.25,1", "reflection_map=checker:4"}) {
+          "reflection_filter=0.5,0.25,1", "reflection_map=checker:4"})
         material.set(parseParameterSetting(setting));
-    }
     EXPECT_EQ(values(), "2000000000 22 0.75 20 0 1 0.5,0.25,1 1");
     material.set({"reflection_map", "none"});
     EXPECT_EQ(values(), "2000000000 22 0.75 20 0 1 0.5,0.25,1 0");
@@ -295,8 +291,7 @@ TEST_F(PluginMaterialTest, LoadsTheMaterialOfAStoredSceneAndSetsInOrder) {
     testing::DefaultScene direct(testing::glitter(settings));
     for (CameraPreset preset : {CameraPreset::close, CameraPreset::far}) {
         const RenderSettings s = testing::renderSettings(2, 2);
-        EXPECT_TRUE(
-            testing::sameBits(loaded.render(preset, 48, 27, s), direct.render(preset, 48, 27, s)));
+        EXPECT_TRUE(sameBits(loaded.render(preset, 48, 27, s), direct.render(preset, 48, 27, s)));
     }
     const std::string refusal =
         errorOf<PluginError>([&] { PluginMaterial(library, folder / "maps.gsc"); });
@@ -315,9 +310,8 @@ TEST(UniqueMessageLog, PassesEachDistinctMessageOnOnceAndAllPastItsMemory) {
         log.printWarning("%s :: too big", "Glitter");
         log.printInfo("%s :: too big", "Glitter");
     }
-    for (std::size_t i = 0; i < UniqueMessageLog::kMaxRemembered; ++i) {
+    for (std::size_t i = 0; i < UniqueMessageLog::kMaxRemembered; ++i)
         log.printWarning("another %zu", i);
-    }
     const std::vector<std::string> lines = target.lines();
     ASSERT_EQ(lines.size(), 2 + UniqueMessageLog::kMaxRemembered);
     EXPECT_EQ(lines[0], "warning: Glitter :: too big");

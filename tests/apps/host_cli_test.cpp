@@ -76,9 +76,8 @@ struct HostCliProgram : glitter::testing::ProgramTest {
 /// The row of `show` or `rollouts` output that starts with `name`, runs of spaces made one.
 std::string rowOf(const std::string& output, const std::string& name) {
     std::string squeezed = "\n";
-    for (char c : output) {
+    for (char c : output)
         if (c != ' ' || squeezed.back() != ' ') squeezed += c;
-    }
     const std::size_t at = squeezed.find("\n" + name + " ");
     if (at == std::string::npos) return "";
     return squeezed.substr(at + 1, squeezed.find('\n', at + 1) - at - 1);
@@ -125,12 +124,6 @@ TEST_F(HostCliProgram, RefusalsExitWithTheReasonAndLeaveNoFile) {
         "2 show --time | --time needs a value",
         "2 show --material 1 | --material chooses a material of --scene",
         "2 show --scene s --class C | --class",
-        "2 show --time 1.5 | time",
-        "2 show --time ten | time",
-        "2 show --time= | time",
-        "2 show --time 2147483647 | time",
-        "2 show --time -2147483648 | time",
-        "2 show --time 99999999999 | time",
         "2 new --out x --set subdivs | NAME=VALUE",
         "2 new --out x --key subdivs=3 | NAME@TIME=VALUE",
         "2 new --out x --key @5=3 | names no parameter",
@@ -149,6 +142,9 @@ TEST_F(HostCliProgram, RefusalsExitWithTheReasonAndLeaveNoFile) {
         "1 edit PLUGIN --scene @/good.scene --material 2 | the scene has no material number 2",
         "1 show PLUGIN --scene @/none.scene | cannot load scene",
     });
+    for (const std::string time :
+         {" 1.5", " ten", "=", " 2147483647", " -2147483648", " 99999999999"})
+        expectRefusals({"2 show --time" + time + " | time"});
     // Every cut of a saved scene is refused as damaged, never taken for a shorter scene.
     for (std::size_t length : {std::size_t{0}, std::size_t{7}, good.size() / 2, good.size() - 1}) {
         folder.write("cut.scene", good.substr(0, length));
@@ -189,10 +185,10 @@ TEST_F(HostCliProgram, NewShowAndEditRoundTripValuesAndKeys) {
     EXPECT_EQ(folder.files(), std::vector<std::string>{"a.scene"});  // no temporary left behind
 
     const std::string shown = ok("show PLUGIN --scene @/a.scene --time 50");
-    EXPECT_EQ(shown.rfind("Material \"Sparkle ✨\" (KuvoStochasticFlakesMtl), class id "
-                          "(0x6113692d, 0x4e1d1282)\n",
-                          0),
-              0u);
+    EXPECT_TRUE(
+        shown.starts_with("Material \"Sparkle ✨\" (KuvoStochasticFlakesMtl), class id "
+                          "(0x6113692d, 0x4e1d1282)\n"))
+        << shown;
     // Between two keys a float holds for the instant alone; after a bool's last key, from it on.
     // A combo box takes its items' texts in any case.
     for (const char* row :

@@ -138,11 +138,12 @@ TEST(RendererThreads, DrivesTheMaterialWithContextsOfTheHitAndTilesHoldTheFrames
         EXPECT_EQ(sc->CurTime(), 480);
         EXPECT_FALSE(sc->backFace);
         // The BSDF's reflection children carry its flags; a primary ray's footprint at 5 units
-        // is about 0.11 units, more where slanted.
+        // is about 0.11 units, 1 / cos times that where slanted (which rim hits come first
+        // varies with the threads).
         EXPECT_EQ(c.rayFlags, c.rayDepth == 0 ? 0 : 0x9002);
         if (c.rayDepth == 0 && ++primary < 64) {
             EXPECT_GT(length(c.dPdx), 0.08f);
-            EXPECT_LT(length(c.dPdx), 2.0f);
+            EXPECT_LT(length(c.dPdx) * -dot(c.rayDir, c.shadingNormal), 0.2f);
         }
     };
     std::vector<double> progress;
@@ -170,13 +171,10 @@ TEST(RendererThreads, DrivesTheMaterialWithContextsOfTheHitAndTilesHoldTheFrames
     r.settings.threadCount = 1;
     r.settings.region = PixelRect{5, 3, 30, 17};
     const Image tile = r.render();
-    ASSERT_EQ(tile.width(), 25);
-    ASSERT_EQ(tile.height(), 14);
     Image crop(25, 14);
-    for (int y = 0; y < 14; ++y) {
+    for (int y = 0; y < 14; ++y)
         for (int x = 0; x < 25; ++x) crop.at(x, y) = whole.at(x + 5, y + 3);
-    }
-    EXPECT_TRUE(testing::sameBits(tile, crop));
+    EXPECT_TRUE(testing::sameBits(tile, crop));  // sizes included
     r.settings.region = PixelRect{0, 0, 33, 4};
     EXPECT_THROW(r.render(), std::invalid_argument);
 }
@@ -213,11 +211,10 @@ struct World {
     World(BuiltinLobe lobe, float reflectance, float roughness,
           const std::vector<SphereLight>& lights, float sky = 0.0f, bool ball = false)
         : material(BuiltinMaterialParams{lobe, Color(reflectance), roughness}) {
-        if (ball) {
+        if (ball)
             scene.addSphere("ball", SphereShape({0, 0, 0}, 1.0), &material);
-        } else {
+        else
             scene.addPlane("floor", PlaneShape({0, 0, 0}, {0, 1, 0}, {1, 0, 0}, 1.0), &material);
-        }
         for (const SphereLight& light : lights) scene.addLight(light);
         scene.setEnvironment(Environment::uniform(Color(sky)));
         scene.commit();

@@ -73,8 +73,7 @@ TEST_F(StudioServerThreads, RefusedRequestsChangeNothing) {
             {"rebound host name", "/api/set", setBlur, rebound, 421},
             {"oversized body", "/api/set", setBlur + big, auth, 413},
             {"value above range", "/api/set", R"({"name":"blur_angle","value":"21"})", auth, 400},
-            {"value of another type", "/api/set", R"({"name":"enable_flakes","value":"0.5"})", auth,
-             400},
+            {"wrong type", "/api/set", R"({"name":"enable_flakes","value":"0.5"})", auth, 400},
             {"unknown parameter", "/api/set", R"({"name":"no_such","value":"1"})", auth, 400},
             {"not JSON", "/api/set", "name=blur_angle", auth, 400},
             {"traversal", "/api/open", R"({"path":"sub/../../outside/elsewhere.scene"})", auth,
@@ -89,9 +88,7 @@ TEST_F(StudioServerThreads, RefusedRequestsChangeNothing) {
         const httplib::Result r = post(path, body, headers);
         ASSERT_TRUE(r);
         EXPECT_EQ(r->status, status) << r->body;
-        if (status != 413) {
-            EXPECT_NE(r->body.find("error"), std::string::npos) << r->body;
-        }
+        EXPECT_TRUE(status == 413 || r->body.find("error") != std::string::npos) << r->body;
         EXPECT_EQ(session.state().dump(), before);
     }
     EXPECT_FALSE(fs::exists(top / "outside/new.scene"));
