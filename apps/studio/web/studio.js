@@ -169,6 +169,9 @@ async function loadImage(img, url) {
   if (!res.ok) return;
   const old = img.src;
   img.src = URL.createObjectURL(await res.blob());
+  // Until the new picture is decoded the element still shows the old one: whoever waits on
+  // this (the progress line's shown marker) must not see the old picture as the new.
+  await img.decode().catch(() => {});
   if (old.startsWith('blob:')) URL.revokeObjectURL(old);
 }
 
