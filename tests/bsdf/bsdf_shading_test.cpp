@@ -68,9 +68,8 @@ TYPED_TEST(BsdfEvaluation, SmoothLobeWorkedValueAndSample) {
         // A light density of 100 against the BSDF's 50 takes 100² / (50² + 100²) = 0.8 of it;
         // a point light's enormous density all of it.
         EXPECT_NEAR(bsdf.evalLight(s.c, {0, 0, 1}, light, 0, 100.0f, 2).r, 20.0f * g, 1e-3f);
-        for (const float lightPdf : {2e19f, 1e30f, FLT_MAX, INFINITY}) {
+        for (const float lightPdf : {2e19f, 1e30f, FLT_MAX, INFINITY})
             EXPECT_NEAR(bsdf.evalLight(s.c, {0, 0, 1}, light, 0, lightPdf, 2).r, 25.0f * g, 1e-3f);
-        }
         // The sample slot's contract; its weights are checked against evaluation below.
         KuvoUtils::KuvoContext* child = bsdf.spawnSampleContext(s.c, 0, 0);
         ASSERT_NE(child, nullptr);

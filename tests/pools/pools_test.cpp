@@ -161,9 +161,8 @@ TEST_F(PoolTest, PerThreadPoolsRefuseBadIndicesAndReleaseEverythingOnce) {
         EXPECT_EQ(pools.pools, nullptr);
         EXPECT_EQ(pools.take(3), nullptr);
         pools.build(3);
-        for (int32_t i = 0; i < 3; ++i) {
+        for (int32_t i = 0; i < 3; ++i)
             EXPECT_EQ(reinterpret_cast<std::uintptr_t>(&pools.pools[i]) % 128, 0u);
-        }
         EXPECT_EQ(Shader::constructions, 0) << "elements appear only at a thread's first take";
         EXPECT_EQ(pools.take(3), nullptr);
         EXPECT_EQ(pools.take(-1), nullptr);

@@ -107,17 +107,15 @@ struct Integrator {
 
 std::array<double, 4> chiSquareUniforms(uint64_t sampleIndex, uint64_t seed) {
     std::array<double, 4> u;
-    for (uint64_t k = 0; k < 4; ++k) {
+    for (uint64_t k = 0; k < 4; ++k)
         u[k] = double(streamValue(seed, 4 * sampleIndex + k) >> 11) * 0x1.0p-53;
-    }
     return u;
 }
 
 std::array<float, 4> chiSquareUniformsFloat(uint64_t sampleIndex, uint64_t seed) {
     std::array<float, 4> u;
-    for (uint64_t k = 0; k < 4; ++k) {
+    for (uint64_t k = 0; k < 4; ++k)
         u[k] = float(streamValue(seed, 4 * sampleIndex + k) >> 40) * 0x1.0p-24f;
-    }
     return u;
 }
 
@@ -185,9 +183,8 @@ ChiSquareResult chiSquareTest(const DirectionSampler& sampler, const DirectionDe
                           direction(firstDirection[i].data()) + ")." + figures);
         }
     }
-    if (r.densityIntegral > 1.0 + kMaxDensityExcess) {
+    if (r.densityIntegral > 1.0 + kMaxDensityExcess)
         return finish("The density integrates to more than 1." + figures);
-    }
     if (o.testRejectedFraction) {
         observed[cells] = double(r.rejectedCount);
         expected[cells] = samples * std::max(0.0, 1.0 - r.densityIntegral);
