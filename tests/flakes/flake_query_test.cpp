@@ -253,7 +253,7 @@ TYPED_TEST(FlakeSearch, MemoNeverChangesTheResultOnAnyOfSeveralThreads) {
         auto work = [&](int t) {
             FlakeQuery<TypeParam> warm;
             setFlakeCacheSize(warm, c.size);
-            for (int pass = 0; pass < 2; ++pass) {
+            for (int pass = 0; pass < 2; ++pass)
                 for (size_t i = 0; i < walk.size(); ++i) {
                     const size_t j = (i + size_t(t) * 37) % walk.size();
                     FlakeQuery<TypeParam> cold;
@@ -262,7 +262,6 @@ TYPED_TEST(FlakeSearch, MemoNeverChangesTheResultOnAnyOfSeveralThreads) {
                                             pass == 1 ? &warmAllocations[size_t(t)] : nullptr);
                     mismatches[size_t(t)] += got != expected[j];
                 }
-            }
         };
         std::vector<std::thread> threads;
         for (int t = 1; t < c.threads; ++t) threads.emplace_back(work, t);

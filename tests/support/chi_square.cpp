@@ -77,7 +77,7 @@ struct Integrator {
         const double ts[3] = {t0, tm, t1}, ps[3] = {p0, pm, p1};
         const double weights[3] = {0.25, 0.5, 0.25};
         double sum = 0.0, corners = 0.0, low = INFINITY, high = -INFINITY;
-        for (int a = 0; a < 3; ++a) {
+        for (int a = 0; a < 3; ++a)
             for (int b = 0; b < 3; ++b) {
                 const double v = integrand(ts[a], ps[b]);
                 sum += weights[a] * weights[b] * v;
@@ -85,7 +85,6 @@ struct Integrator {
                 low = std::min(low, v);
                 high = std::max(high, v);
             }
-        }
         const double area = (t1 - t0) * (p1 - p0);
         if (depth == 0) {
             // A cell may err by a fraction of its count's standard deviation, shared over its
@@ -159,13 +158,12 @@ ChiSquareResult chiSquareTest(const DirectionSampler& sampler, const DirectionDe
     Integrator integrator{density, samples, o.integrationTolerance, o.subCells, o.maxRefinement};
     const int k = o.subCells;
     const double dt = kPi / (o.thetaBins * k), dphi = 2.0 * kPi / (o.phiBins * k);
-    for (int row = 0; row < o.thetaBins * k; ++row) {
+    for (int row = 0; row < o.thetaBins * k; ++row)
         for (int column = 0; column < o.phiBins * k; ++column) {
             const size_t cell = size_t(row / k) * size_t(o.phiBins) + size_t(column / k);
             expected[cell] +=
                 integrator.rect(row * dt, (row + 1) * dt, column * dphi, (column + 1) * dphi);
         }
-    }
     if (!integrator.invalid.empty()) return finish(integrator.invalid);
     r.densityIntegral = std::accumulate(expected.begin(), expected.end(), 0.0);
     for (double& e : expected) e *= samples;
