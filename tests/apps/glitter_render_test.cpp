@@ -97,8 +97,7 @@ TEST(GlitterRenderImage, CloseUpSparklesAndIndirectControlsTakeOnlyTheFloorsFire
     const auto [offFireflies, offMean] = floorFireflies(d, farView);
     ASSERT_GE(offFireflies, 20);  // measured: 39, the sphere's caustic
     // Close up, the few pixels whose flakes mirror a light carry much of the light.
-    const std::vector<double> close =
-        brightestFirst(d.render(CameraPreset::close, 96, 54, closeUp));
+    const auto close = brightestFirst(d.render(CameraPreset::close, 96, 54, closeUp));
     const std::size_t n = close.size();
     const double sparkle = close[n / 100] / close[n / 2];
     EXPECT_GT(sparkle, 20.0);
@@ -114,8 +113,7 @@ TEST(GlitterRenderImage, CloseUpSparklesAndIndirectControlsTakeOnlyTheFloorsFire
         EXPECT_LE(fireflies * 10, offFireflies);
         // Each loses under 1 % of the floor's light; 8 samples per pixel add about 1 % noise.
         EXPECT_NEAR(mean / offMean, 1.0, 0.025);
-        const std::vector<double> c =
-            brightestFirst(d.render(CameraPreset::close, 96, 54, closeUp));
+        const auto c = brightestFirst(d.render(CameraPreset::close, 96, 54, closeUp));
         EXPECT_NEAR(c[n / 100] / c[n / 2] / sparkle, 1.0, 0.05);
     }
 }

@@ -185,8 +185,7 @@ TEST_F(BsdfSetup, FrameSidesAndSampleCount) {
     c.shadingNormal = normalize(Vector{0.3f, 0, 1});
     c.setRayDir(normalize(Vector{0.2f, 0.1f, -1}));
     setup(1);
-    EXPECT_EQ(bsdf.frame.normal, c.shadingNormal);
-    EXPECT_EQ(bsdf.sideMode, 0);
+    EXPECT_EQ(std::pair(bsdf.frame.normal, bsdf.sideMode), std::pair(c.shadingNormal, 0));
     EXPECT_EQ(bsdf.filterColor({1, 1, 1}), m.values.reflection_filter);
     EXPECT_EQ(bsdf.getNumSamples(c), 64);
     c.rayFlags = 0x20;
@@ -203,8 +202,7 @@ TEST_F(BsdfSetup, FrameSidesAndSampleCount) {
     // A back-side hit flips both normals, and with one side requested only that side has a BRDF.
     c.backside = 1;
     setup();
-    EXPECT_EQ(bsdf.geometricNormal, (Vector{0, 0, -1}));
-    EXPECT_EQ(bsdf.sideMode, 1);
+    EXPECT_EQ(std::pair(bsdf.geometricNormal, bsdf.sideMode), std::pair(Vector{0, 0, -1}, 1));
     EXPECT_EQ(bsdf.getBRDF(0), nullptr);
     EXPECT_NE(bsdf.getBRDF(1), nullptr);
     bsdf.sideMode = 0;

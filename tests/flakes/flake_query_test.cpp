@@ -140,10 +140,8 @@ std::vector<Found> bruteForce(const FlakeParams& p, const FlakeFootprint& f, Fla
         for (int32_t i = 0; i < node.count; ++i) {
             float a, b;
             FlakeRgb color{1.0f, 0.0f, 0.0f};
-            if constexpr (kPlainFlakes<T>)
-                flakes.next(a, b);
-            else
-                flakes.next(p, a, b, color);
+            if constexpr (kPlainFlakes<T>) flakes.next(a, b);
+            else flakes.next(p, a, b, color);
             const FlakeVector d = mirror(a, b, p.roughness, v);
             out.push_back({d.x, d.y, d.z, {color.r * wf, color.g * wf, color.b * wf}});
         }
@@ -292,9 +290,7 @@ TYPED_TEST(FlakeSearch, SearchesThatFindNothing) {
     for (const auto& k : cases) {
         FlakeQuery<TypeParam> q;
         run(q, k.params, k.footprint);
-        EXPECT_EQ(q.enabled, k.enabled);
-        EXPECT_EQ(q.blocks.count, 0);
-        EXPECT_EQ(q.stack.size, 0);
+        EXPECT_EQ(std::tuple(q.enabled, q.blocks.count, q.stack.size), std::tuple(k.enabled, 0, 0));
         EXPECT_TRUE(run(q, params, square(0.5f, 0.5f, 3e-3f)));
         EXPECT_EQ(q.enabled, 1);
         EXPECT_GT(q.flakeCount, 0u);

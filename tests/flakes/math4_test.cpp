@@ -45,9 +45,7 @@ std::vector<float> kernelInputs() {
 }
 
 template <class F>
-F lanes(const float* p) {
-    return F(p[0], p[1], p[2], p[3]);
-}
+F lanes(const float* p) { return F(p[0], p[1], p[2], p[3]); }
 
 // Every kernel on one group: log, atan, sin, cos, normals (second uniforms from the next group).
 template <class F>

@@ -33,8 +33,7 @@ TEST(FlakesRenderMtl, VariantIsChosenAtRenderStartAndPinnedUntilTheEnd) {
     EXPECT_EQ(m.colorPools.pools, nullptr);
     // The block's values reach the render, the blend band's bounds each in its place.
     EXPECT_EQ(m.flakeParams.cosBlurAngle, 0.9986295f);
-    EXPECT_EQ(m.flakeParams.blendMin, 500.0f);
-    EXPECT_EQ(m.flakeParams.blendMax, 700.0f);
+    EXPECT_EQ(std::pair(m.flakeParams.blendMin, m.flakeParams.blendMax), std::pair(500.0f, 700.0f));
     BSDFSampler* a = m.acquireBSDF(c, 0);
     m.values().random_hue = 1;
     BSDFSampler* b = m.acquireBSDF(c, 0);

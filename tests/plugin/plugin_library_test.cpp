@@ -88,8 +88,7 @@ TEST_F(PluginLibrary, TheShadeHandOverCrossesTheBoundary) {
     m->DeleteThis();
 }
 
-// Unloading takes the library's module out of the list; loading again puts it back and
-// initialises the common controls once more.
+// Unloading takes the module out of the list; reloading puts it back, initialising common controls.
 TEST(PluginLibraryLoad, UnloadAndReload) {
     ASSERT_EQ(GetModuleHandleW(kModuleName), nullptr);
     const int inits = CommonControlsInitCount();
@@ -104,9 +103,8 @@ TEST(PluginLibraryLoad, UnloadAndReload) {
     }
 }
 
-// The library defines the four entry points and nothing else. What it leaves undefined comes from
-// the host layer (resolved against the loading program) or the C, C++ and sanitizer runtimes
-// (versioned, or plain C names the sanitizers' interceptors leave unversioned), nothing else.
+// The library defines the four entry points only; what it leaves undefined comes from the host
+// layer (resolved against the program) or the runtimes (versioned, or interceptors' plain C names).
 TEST(PluginLibraryExports, OnlyTheFourEntryPointsAndUndefinedSymbolsFromTheHostOrRuntimes) {
     const auto nm = glitter::testing::runProgram(GLITTER_NM, {"-DC", kLibraryPath});
     ASSERT_EQ(nm.status, 0) << nm.err;

@@ -188,8 +188,7 @@ StochasticFlakesMtl* loadScene(const Bytes& bytes, Scene& loaded) {
     return loaded.NumMaterials() == 1 ? dynamic_cast<StochasticFlakesMtl*>(loaded.GetMaterial(0)) : nullptr;
 }
 
-// Overwrites the stored value of one parameter: the data chunk 0x0012 after the head chunk
-// 0x0011 that names it, at any depth.
+// Overwrites one parameter's stored value: the data chunk 0x0012 after the head 0x0011 naming it.
 int plant(Bytes& b, std::size_t begin, std::size_t end, std::uint32_t paramId, std::uint32_t bits) {
     int planted = 0;
     bool named = false;

@@ -21,8 +21,7 @@
 namespace glitter {
 namespace {
 
-// Stands in for a pooled BSDF: counted, with a node store kept across give-backs, logging its
-// destruction and throwing from its n-th constructor.
+// A pooled BSDF's stand-in: counted, logs its destruction, keeps node stores, throws from the n-th.
 struct Shader {
     static inline std::atomic<int> constructions{0}, destructions{0}, throwAt{0};
     static inline std::vector<const Shader*>* log = nullptr;

@@ -50,10 +50,9 @@ size_t cellOf(const double dir[3], const ChiSquareOptions& o) {
     return size_t(row) * size_t(o.phiBins) + size_t(column);
 }
 
-// The density times dω / (dθ dφ), integrated over rects by the trapezoid rule on a 3 × 3 grid.
-// A rect is split while its grid values differ enough for a step between them to move the
-// integral by more than allowed. Its edge points are shared with its neighbours, so an edge of
-// the density crossing from one rect into the next is seen by both.
+// The density times dω / (dθ dφ), integrated over rects by the trapezoid rule on a 3 × 3 grid. A
+// rect is split while a step between its grid values could move the integral more than allowed.
+// Neighbours share edge points, so an edge of the density crossing between rects is seen by both.
 struct Integrator {
     const DirectionDensity& density;
     double samples, tolerance;
