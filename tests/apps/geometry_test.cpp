@@ -28,14 +28,13 @@ TEST(Camera, RayDifferentialsMatchFiniteDifferences) {
     const auto dir = [&](double x, double y) {
         return toDouble(camera.generateRay(x, y).direction);
     };
-    for (double x : {0.0, 17.25, 160.0, 319.5}) {
+    for (double x : {0.0, 17.25, 160.0, 319.5})
         for (double y : {0.0, 99.5, 199.0}) {
             const CameraRay ray = camera.generateRay(x, y);
             EXPECT_NEAR(length(ray.direction), 1.0f, 1e-6f);
             expectNear(ray.dDdx, (dir(x + h, y) - dir(x - h, y)) * (0.5 / h), 2e-3);
             expectNear(ray.dDdy, (dir(x, y + h) - dir(x, y - h)) * (0.5 / h), 2e-3);
         }
-    }
     // Looking at the target, with the vertical field of view, raster x to the right.
     const Camera straight({0.0, 0.0, 5.0}, {0.0, 0.0, 0.0}, {0.0, 1.0, 0.0}, 40.0, 100, 50);
     EXPECT_NEAR(straight.generateRay(50.0, 25.0).direction.z, -1.0f, 1e-6f);
@@ -160,7 +159,7 @@ TEST(SobolSampler, EveryPairOfDimensionsIsStratifiedAndNoSequenceRepeats) {
     // interval of area 1/256: check the 16 x 16 squares and the 256 x 1 and 1 x 256 strips.
     // Repeated sequences would print one noise pattern into every pixel or dimension.
     std::set<std::vector<std::uint32_t>> sequences;
-    for (std::uint32_t seed : {1u, 77u, SobolSampler::pixelSeed(13, 7, 0)}) {
+    for (std::uint32_t seed : {1u, 77u, SobolSampler::pixelSeed(13, 7, 0)})
         for (std::uint32_t pair : {0u, 1u, 5u, 40u}) {
             std::set<std::uint32_t> squares, columns, rows;
             std::vector<std::uint32_t> sequence;
@@ -177,7 +176,6 @@ TEST(SobolSampler, EveryPairOfDimensionsIsStratifiedAndNoSequenceRepeats) {
                 << "seed " << seed << " pair " << pair;
             sequences.insert(sequence);
         }
-    }
     EXPECT_EQ(sequences.size(), 12u);
     std::set<std::uint32_t> seeds;
     for (std::uint32_t i = 0; i < 32 * 32; ++i)

@@ -69,31 +69,24 @@ TEST(RenderThreads, OneAndTwoThreadsAndAnyTilesGiveTheSameBitsAndWarnOnlyWhenDue
 std::pair<int, double> floorFireflies(DefaultScene& d, const RenderSettings& settings) {
     const Camera camera = d.camera(CameraPreset::far, 320, 180);
     const Image image = d.render(CameraPreset::far, 320, 180, settings);
-    const auto ground = [&](int x, int y) {
+    const auto onFloor = [&](int x, int y) {
         const CameraRay ray = camera.generateRay(x + 0.5, y + 0.5);
         SurfaceHit hit;
         return d.scene.intersect(ray.origin, ray.direction, 0.0, 1e30, hit) && hit.objectIndex == 0;
     };
-    int fireflies = 0;
-    int count = 0;
+    int fireflies = 0, count = 0;
     double sum = 0.0;
-    for (int y = 2; y < 178; ++y) {
+    for (int y = 2; y < 178; ++y)
         for (int x = 2; x < 318; ++x) {
-            bool floor = true;
             std::vector<float> around;
-            for (int dy = -2; dy <= 2; ++dy) {
-                for (int dx = -2; dx <= 2; ++dx) {
-                    floor = floor && ground(x + dx, y + dy);
-                    around.push_back(image.at(x + dx, y + dy).g);
-                }
-            }
-            if (!floor) continue;
+            for (int i = 0; i < 25 && onFloor(x + i % 5 - 2, y + i / 5 - 2); ++i)
+                around.push_back(image.at(x + i % 5 - 2, y + i / 5 - 2).g);
+            if (around.size() < 25) continue;
             std::nth_element(around.begin(), around.begin() + 12, around.end());
             fireflies += image.at(x, y).g > 4.0f * around[12] ? 1 : 0;
             sum += image.at(x, y).g;
             ++count;
         }
-    }
     return {fireflies, sum / std::max(count, 1)};
 }
 
@@ -104,8 +97,7 @@ TEST(GlitterRenderImage, CloseUpSparklesAndIndirectControlsTakeOnlyTheFloorsFire
     const auto [offFireflies, offMean] = floorFireflies(d, farView);
     ASSERT_GE(offFireflies, 20);  // measured: 39, the sphere's caustic
     // Close up, the few pixels whose flakes mirror a light carry much of the light.
-    const std::vector<double> close =
-        brightestFirst(d.render(CameraPreset::close, 96, 54, closeUp));
+    const auto close = brightestFirst(d.render(CameraPreset::close, 96, 54, closeUp));
     const std::size_t n = close.size();
     const double sparkle = close[n / 100] / close[n / 2];
     EXPECT_GT(sparkle, 20.0);
@@ -121,8 +113,7 @@ TEST(GlitterRenderImage, CloseUpSparklesAndIndirectControlsTakeOnlyTheFloorsFire
         EXPECT_LE(fireflies * 10, offFireflies);
         // Each loses under 1 % of the floor's light; 8 samples per pixel add about 1 % noise.
         EXPECT_NEAR(mean / offMean, 1.0, 0.025);
-        const std::vector<double> c =
-            brightestFirst(d.render(CameraPreset::close, 96, 54, closeUp));
+        const auto c = brightestFirst(d.render(CameraPreset::close, 96, 54, closeUp));
         EXPECT_NEAR(c[n / 100] / c[n / 2] / sparkle, 1.0, 0.05);
     }
 }
@@ -198,12 +189,11 @@ TEST(GlitterRenderImage, ReflectionMapIsEvaluatedAtTheHit) {
     const Image checker = sphere({{"reflection_map", "checker:2"}});
     int gold = 0;
     int silver = 0;
-    for (int y = 10; y < 26; ++y) {
+    for (int y = 10; y < 26; ++y)
         for (int x = 24; x < 40; ++x) {
             const Color c = checker.at(x, y);
             if (c.r > 0.0f) (c.b / c.r < 0.7f ? gold : silver) += 1;
         }
-    }
     EXPECT_GT(gold, 10);
     EXPECT_GT(silver, 10);
 }

@@ -36,10 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (!mesh.cornerTexCoords.empty() && mesh.cornerTexCoords.size() != 3 * n)) {
         fail("corner attributes that do not match the triangles");
     }
-    for (const auto& triangle : mesh.triangles) {
+    for (const auto& triangle : mesh.triangles)
         for (std::uint32_t index : triangle)
             if (index >= mesh.positions.size()) fail("an index past the positions");
-    }
     for (const auto& p : mesh.positions) {
         if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
             fail("a position that is not finite");

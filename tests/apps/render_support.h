@@ -34,8 +34,7 @@ inline bool sameBits(const Image& a, const Image& b) {
 
 /// The mean of the values added, with its standard error.
 struct Estimate {
-    double sum = 0.0;
-    double sumSquares = 0.0;
+    double sum = 0.0, sumSquares = 0.0;
     int count = 0;
 
     void add(double value) {

@@ -119,8 +119,7 @@ TEST(RendererThreads, DrivesTheMaterialWithContextsOfTheHitAndTilesHoldTheFrames
         // The ball is the recording material's only object; its hits are exact in double.
         EXPECT_NEAR(length(c.hitPoint - r.sphere.center), 1.0, 1e-12);
         EXPECT_NEAR(length(c.shadingNormal), 1.0f, 1e-5f);
-        EXPECT_EQ(c.geometricNormal, c.shadingNormal);
-        EXPECT_EQ(c.backside, 0);
+        EXPECT_EQ(std::pair(c.geometricNormal, c.backside), std::pair(c.shadingNormal, 0));
         EXPECT_EQ(c.getUVWBasis(1).dPdw, c.geometricNormal);
         auto* transform = c.findInterface<KuvoUtils::ObjectTransformInterface>();
         ASSERT_NE(transform, nullptr);
@@ -211,10 +210,8 @@ struct World {
     World(BuiltinLobe lobe, float reflectance, float roughness,
           const std::vector<SphereLight>& lights, float sky = 0.0f, bool ball = false)
         : material(BuiltinMaterialParams{lobe, Color(reflectance), roughness}) {
-        if (ball)
-            scene.addSphere("ball", SphereShape({0, 0, 0}, 1.0), &material);
-        else
-            scene.addPlane("floor", PlaneShape({0, 0, 0}, {0, 1, 0}, {1, 0, 0}, 1.0), &material);
+        if (ball) scene.addSphere("ball", SphereShape({0, 0, 0}, 1.0), &material);
+        else scene.addPlane("floor", PlaneShape({0, 0, 0}, {0, 1, 0}, {1, 0, 0}, 1.0), &material);
         for (const SphereLight& light : lights) scene.addLight(light);
         scene.setEnvironment(Environment::uniform(Color(sky)));
         scene.commit();
@@ -246,9 +243,8 @@ struct World {
     Scene scene;
 };
 
-// Light, BSDF and MIS sampling measure one integral: exactly rho * L_e * (r / d)^2 * cos(theta)
-// for a diffuse floor under a sphere light above the horizon in a black world; with no closed
-// form, a glossy (Beckmann) floor seen from the mirror direction of a light.
+// Light, BSDF and MIS sampling measure one integral: rho * L_e * (r / d)^2 * cos(theta) for a
+// diffuse floor under a sphere light in a black world; a glossy floor from a light's mirror side.
 TEST(IntegratorStatistical, EstimatorsAgreeAndMatchTheExactDiffuseAnswer) {
     const DVector lightCentre(0.0, 2.0, 0.0);
     World world(BuiltinLobe::diffuse, 0.5f, 0.0f, {SphereLight(lightCentre, 0.4, Color(10.0f))});

@@ -55,11 +55,9 @@ TEST_F(BsdfSetup, TriplanarProjectsOnTheLargestNormalComponentInObjectSpace) {
 }
 
 TEST_F(BsdfSetup, UvwFootprintInvertsTheBasis) {
-    c.uvw = {0.5f, 0.25f, 0};
     // World moves 2 per unit u and 4 per unit v: a pixel step of 0.02 in world x is 0.01 in u.
     c.basis = {{2, 0, 0}, {0, 4, 0}, {0, 0, 1}};
-    c.dPdx = {0.02f, 0, 0};
-    c.dPdy = {0, 0.04f, 0};
+    c.footprint({0.5f, 0.25f, 0}, {0.02f, 0, 0}, {0, 0.04f, 0});
     const FlakeFootprint f = computeFootprint(c, 0, 1, 3.0f);
     EXPECT_NEAR(f.area, 0.03f * 0.03f, 1e-9f);
     EXPECT_NEAR(f.corner[1].u, (0.5f - 0.005f) * 3.0f, 1e-6f);
@@ -92,9 +90,7 @@ TEST_F(BsdfSetup, DiscreteFlakesNeedAFootprintWithAreaUnderBlendMax) {
     for (const auto& k : cases) {
         m.values.num_flakes = k.numFlakes;
         c.basis = k.basis;
-        c.uvw = {0.25f, 0.25f, 0.0f};
-        c.dPdx = k.dx;
-        c.dPdy = k.dy;
+        c.footprint({0.25f, 0.25f, 0.0f}, k.dx, k.dy);
         setup();
         EXPECT_EQ(bsdf.inactive, 0) << k.name;
         EXPECT_EQ(bsdf.query.enabled, k.discrete ? 1 : 0) << k.name;
@@ -104,9 +100,7 @@ TEST_F(BsdfSetup, DiscreteFlakesNeedAFootprintWithAreaUnderBlendMax) {
 
 TEST_F(BsdfSetup, FlakeScaleWarningOncePerAttach) {
     m.values.num_flakes = 100;
-    c.uvw = {0.5f, 0.5f, 0};
-    c.dPdx = {1.0f, 0, 0};  // bounds span exactly 1.0 in u
-    c.dPdy = {0, 0.5f, 0};
+    c.footprint({0.5f, 0.5f, 0}, {1.0f, 0, 0}, {0, 0.5f, 0});  // bounds span exactly 1.0 in u
     const auto warnings = [&] { return m.log.count(KuvoUtils::RenderLog::Level::warning); };
     setup();  // no log attached: nothing printed
     EXPECT_EQ(warnings(), 0u);
@@ -191,8 +185,7 @@ TEST_F(BsdfSetup, FrameSidesAndSampleCount) {
     c.shadingNormal = normalize(Vector{0.3f, 0, 1});
     c.setRayDir(normalize(Vector{0.2f, 0.1f, -1}));
     setup(1);
-    EXPECT_EQ(bsdf.frame.normal, c.shadingNormal);
-    EXPECT_EQ(bsdf.sideMode, 0);
+    EXPECT_EQ(std::pair(bsdf.frame.normal, bsdf.sideMode), std::pair(c.shadingNormal, 0));
     EXPECT_EQ(bsdf.filterColor({1, 1, 1}), m.values.reflection_filter);
     EXPECT_EQ(bsdf.getNumSamples(c), 64);
     c.rayFlags = 0x20;
@@ -209,8 +202,7 @@ TEST_F(BsdfSetup, FrameSidesAndSampleCount) {
     // A back-side hit flips both normals, and with one side requested only that side has a BRDF.
     c.backside = 1;
     setup();
-    EXPECT_EQ(bsdf.geometricNormal, (Vector{0, 0, -1}));
-    EXPECT_EQ(bsdf.sideMode, 1);
+    EXPECT_EQ(std::pair(bsdf.geometricNormal, bsdf.sideMode), std::pair(Vector{0, 0, -1}, 1));
     EXPECT_EQ(bsdf.getBRDF(0), nullptr);
     EXPECT_NE(bsdf.getBRDF(1), nullptr);
     bsdf.sideMode = 0;

@@ -68,14 +68,12 @@ TYPED_TEST(BsdfEvaluation, SmoothLobeWorkedValueAndSample) {
         // A light density of 100 against the BSDF's 50 takes 100² / (50² + 100²) = 0.8 of it;
         // a point light's enormous density all of it.
         EXPECT_NEAR(bsdf.evalLight(s.c, {0, 0, 1}, light, 0, 100.0f, 2).r, 20.0f * g, 1e-3f);
-        for (const float lightPdf : {2e19f, 1e30f, FLT_MAX, INFINITY}) {
+        for (const float lightPdf : {2e19f, 1e30f, FLT_MAX, INFINITY})
             EXPECT_NEAR(bsdf.evalLight(s.c, {0, 0, 1}, light, 0, lightPdf, 2).r, 25.0f * g, 1e-3f);
-        }
         // The sample slot's contract; its weights are checked against evaluation below.
         KuvoUtils::KuvoContext* child = bsdf.spawnSampleContext(s.c, 0, 0);
         ASSERT_NE(child, nullptr);
-        EXPECT_EQ(child->rayKind, 2);
-        EXPECT_EQ(child->rayFlags, 0x9002);
+        EXPECT_EQ(std::pair(child->rayKind, child->rayFlags), std::pair(2, 0x9002));
         EXPECT_EQ(bsdf.sampleDirection(s.c, *child, 0.0f), 1.0f);
         EXPECT_NEAR(child->rayDir.z, 1.0f, 1e-6f);  // u = 0 gives the normal itself
         EXPECT_EQ(child->traceDir, child->rayDir);
@@ -92,8 +90,7 @@ TYPED_TEST(BsdfEvaluation, SmoothLobeWorkedValueAndSample) {
     EXPECT_EQ(beckmannD(-0.5f, 0.1f), 0.0f);
 }
 
-// Discrete flakes with a blur angle of 0 reflect nothing (not 0/0), and with a narrow lobe a
-// light outside every flake's cone sees nothing.
+// A blur angle of 0 reflects nothing (not 0/0); with a narrow lobe, a light outside every cone too.
 TYPED_TEST(BsdfEvaluation, EmptyConesAreBlack) {
     for (const auto& [glossiness, blur] : {std::pair{0.9f, 0.0f}, {0.99f, 3.0f}}) {
         test::Shading<TypeParam> s;
@@ -116,8 +113,7 @@ TEST(BsdfEvaluation, FillerLanesAreNeitherCountedNorPicked) {
     handQuery(q, m.params, 1);
     q.probeDir = {0, 0, 1};
     const FlakeConeSum<float> sum = sumFlakesInCone(q);
-    EXPECT_EQ(sum.count, 1);
-    EXPECT_EQ(sum.sum, 1.0f);
+    EXPECT_EQ(std::pair(sum.count, sum.sum), std::pair(1, 1.0f));
     handQuery(q, m.params, 5);
     float value, pdf;
     for (const float pick : {0.99f, 1.0f}) {

@@ -46,6 +46,12 @@ public:
         initChild(*child, kind, filter, flags, normal);
         return child.get();
     }
+    // The pixel footprint: where it is in UVW and how far a pixel step moves the hit.
+    void footprint(const Vector& at, const Vector& dx, const Vector& dy) {
+        uvw = at;
+        dPdx = dx;
+        dPdy = dy;
+    }
 };
 
 // A material at the parameter block's defaults, with its render-time record filled.
@@ -117,9 +123,7 @@ KuvoUtils::KuvoContext* drawSample(DiscreteMicrofacetBSDF<T>& bsdf, TestContext&
 inline void setFootprint(TestContext& c, float expected, int32_t numFlakes, float u = 0.37f,
                          float v = 0.61f) {
     const float side = std::sqrt(expected / float(numFlakes));
-    c.uvw = {u, v, 0};
-    c.dPdx = {side, 0, 0};
-    c.dPdy = {0, side, 0};
+    c.footprint({u, v, 0}, {side, 0, 0}, {0, side, 0});
 }
 
 }  // namespace glitter::test

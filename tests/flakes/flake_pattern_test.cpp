@@ -96,11 +96,8 @@ void referenceBalance(int32_t n, int64_t c[4], uint32_t r) {
     int list[4];
     int length = 0;
     for (int k = 0; k < 4; ++k) {
-        if (c[k] >= 1) {
-            list[length++] = k;
-        } else {
-            c[k] = 0;
-        }
+        if (c[k] >= 1) list[length++] = k;
+        else c[k] = 0;
     }
     const int64_t d = n - c[3] - c[2] - c[1] - c[0];
     for (int64_t i = 0; i < d; ++i) c[(r >> ((2 * i) % 32)) & 3]++;
@@ -164,9 +161,8 @@ TEST(FlakeParams, RoughnessFromGlossinessIsClamped) {
     const std::pair<float, float> clamps[] = {
         {1.0f, 0.001f}, {0.9995f, 0.001f}, {10000.0f, 0.001f}, {0.0f, 1.0f},
         {-3.0f, 1.0f},  {0.5f, 0.5f},      {NAN, 0.001f}};
-    for (const auto& [glossiness, roughness] : clamps) {
+    for (const auto& [glossiness, roughness] : clamps)
         EXPECT_EQ(FlakeParams::roughnessFromGlossiness(glossiness), roughness) << glossiness;
-    }
 }
 
 // Per flake two normal uniforms, then for coloured flakes hue, [saturation], [lightness]: the

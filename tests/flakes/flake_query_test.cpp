@@ -71,11 +71,10 @@ std::vector<Found> collect(const FlakeQuery<T>& q, bool withFiller = false) {
     for (uint32_t i = 0; i < (withFiller ? uint32_t(q.blocks.count) * 4 : q.flakeCount); ++i) {
         const FlakeBlock<T>& b = q.blocks.data[i / 4];
         const int k = int(i % 4);
-        if constexpr (kPlainFlakes<T>) {
+        if constexpr (kPlainFlakes<T>)
             out.push_back({b.x[k], b.y[k], b.z[k], {b.weight[k], 0.0f, 0.0f}});
-        } else {
+        else
             out.push_back({b.x[k], b.y[k], b.z[k], {b.r[k], b.g[k], b.b[k]}});
-        }
     }
     return out;
 }
@@ -141,11 +140,8 @@ std::vector<Found> bruteForce(const FlakeParams& p, const FlakeFootprint& f, Fla
         for (int32_t i = 0; i < node.count; ++i) {
             float a, b;
             FlakeRgb color{1.0f, 0.0f, 0.0f};
-            if constexpr (kPlainFlakes<T>) {
-                flakes.next(a, b);
-            } else {
-                flakes.next(p, a, b, color);
-            }
+            if constexpr (kPlainFlakes<T>) flakes.next(a, b);
+            else flakes.next(p, a, b, color);
             const FlakeVector d = mirror(a, b, p.roughness, v);
             out.push_back({d.x, d.y, d.z, {color.r * wf, color.g * wf, color.b * wf}});
         }
@@ -168,21 +164,18 @@ TYPED_TEST(FlakeSearch, FindsTheSameFlakesAsABruteForceWalk) {
     for (int i = 0; i < 150; ++i) {
         const FlakeParams& p = params[i % 3 == 2];
         FlakeFootprint f = randomFootprint(rng, 0.05f + 0.3f * float(i % 5) / 4.0f);
-        if (i % 25 == 0) {
+        if (i % 25 == 0)
             f = makeFootprint({0.25f + float(i / 25), 1000000.5f}, {0.125f, 0.0f}, {0.0f, 0.0625f});
-        }
         run(q, p, f, view);
         const std::vector<Found> all = collect(q, true);
         ASSERT_EQ(all.size(), (q.flakeCount + 3) / 4 * 4);
         const FlakeVector filler = mirror(0.5f, 0.5f, p.roughness, view);
-        for (size_t k = q.flakeCount; k < all.size(); ++k) {
+        for (size_t k = q.flakeCount; k < all.size(); ++k)
             ASSERT_EQ(all[k], (Found{filler.x, filler.y, filler.z, {0.0f, 0.0f, 0.0f}})) << k;
-        }
         // Matched by direction (unique per flake); grazing leaves may fall either side of zero.
         std::multimap<std::tuple<float, float, float>, Found> byDirection;
-        for (size_t k = 0; k < q.flakeCount; ++k) {
+        for (size_t k = 0; k < q.flakeCount; ++k)
             byDirection.emplace(std::make_tuple(all[k].x, all[k].y, all[k].z), all[k]);
-        }
         constexpr float kGraze = 3e-4f;
         for (const Found& w : bruteForce<TypeParam>(p, f, view)) {
             const auto it = byDirection.find(std::make_tuple(w.x, w.y, w.z));
@@ -194,9 +187,8 @@ TYPED_TEST(FlakeSearch, FindsTheSameFlakesAsABruteForceWalk) {
             byDirection.erase(it);
             ++compared;
         }
-        for (const auto& [key, g] : byDirection) {
+        for (const auto& [key, g] : byDirection)
             ASSERT_LE(g.value[0] + g.value[1] + g.value[2], kGraze) << "invented flake";
-        }
     }
     std::printf("%d flakes compared\n", compared);
     EXPECT_GT(compared, 8000);
@@ -259,7 +251,7 @@ TYPED_TEST(FlakeSearch, MemoNeverChangesTheResultOnAnyOfSeveralThreads) {
         auto work = [&](int t) {
             FlakeQuery<TypeParam> warm;
             setFlakeCacheSize(warm, c.size);
-            for (int pass = 0; pass < 2; ++pass) {
+            for (int pass = 0; pass < 2; ++pass)
                 for (size_t i = 0; i < walk.size(); ++i) {
                     const size_t j = (i + size_t(t) * 37) % walk.size();
                     FlakeQuery<TypeParam> cold;
@@ -268,7 +260,6 @@ TYPED_TEST(FlakeSearch, MemoNeverChangesTheResultOnAnyOfSeveralThreads) {
                                             pass == 1 ? &warmAllocations[size_t(t)] : nullptr);
                     mismatches[size_t(t)] += got != expected[j];
                 }
-            }
         };
         std::vector<std::thread> threads;
         for (int t = 1; t < c.threads; ++t) threads.emplace_back(work, t);
@@ -299,9 +290,7 @@ TYPED_TEST(FlakeSearch, SearchesThatFindNothing) {
     for (const auto& k : cases) {
         FlakeQuery<TypeParam> q;
         run(q, k.params, k.footprint);
-        EXPECT_EQ(q.enabled, k.enabled);
-        EXPECT_EQ(q.blocks.count, 0);
-        EXPECT_EQ(q.stack.size, 0);
+        EXPECT_EQ(std::tuple(q.enabled, q.blocks.count, q.stack.size), std::tuple(k.enabled, 0, 0));
         EXPECT_TRUE(run(q, params, square(0.5f, 0.5f, 3e-3f)));
         EXPECT_EQ(q.enabled, 1);
         EXPECT_GT(q.flakeCount, 0u);

@@ -45,9 +45,7 @@ std::vector<float> kernelInputs() {
 }
 
 template <class F>
-F lanes(const float* p) {
-    return F(p[0], p[1], p[2], p[3]);
-}
+F lanes(const float* p) { return F(p[0], p[1], p[2], p[3]); }
 
 // Every kernel on one group: log, atan, sin, cos, normals (second uniforms from the next group).
 template <class F>
@@ -75,16 +73,14 @@ TEST(Math4, BackEndsAndPairedGroupsGiveIdenticalBits) {
         kernels::sampleBeckmannNormals4(hi, lo, 0.1f, high[0], high[1], high[2]);
         const sse2::Float4 got[6] = {x.lo, y.lo, z.lo, x.hi, y.hi, z.hi};
         const sse2::Float4 want[6] = {b[4], b[5], b[6], high[0], high[1], high[2]};
-        for (int f = 0; f < 7; ++f) {
+        for (int f = 0; f < 7; ++f)
             for (int k = 0; k < 4; ++k) {
                 // Uniforms outside (0, 1] give NaN normals whose payload follows operand order.
                 if (f >= 4 && std::isnan(a[f][k]) && std::isnan(b[f][k])) continue;
                 ASSERT_EQ(bits(a[f][k]), bits(b[f][k])) << "kernel " << f << " of " << in[i + k];
             }
-        }
-        for (int c = 0; c < 6; ++c) {
+        for (int c = 0; c < 6; ++c)
             for (int k = 0; k < 4; ++k) ASSERT_EQ(bits(got[c][k]), bits(want[c][k])) << i;
-        }
         // Uniforms in (0, 1] give unit, upright normals.
         for (int k = 0; k < 4; ++k) {
             const float u = in[i + k], w = next[k];

@@ -33,8 +33,7 @@ TEST(FlakesRenderMtl, VariantIsChosenAtRenderStartAndPinnedUntilTheEnd) {
     EXPECT_EQ(m.colorPools.pools, nullptr);
     // The block's values reach the render, the blend band's bounds each in its place.
     EXPECT_EQ(m.flakeParams.cosBlurAngle, 0.9986295f);
-    EXPECT_EQ(m.flakeParams.blendMin, 500.0f);
-    EXPECT_EQ(m.flakeParams.blendMax, 700.0f);
+    EXPECT_EQ(std::pair(m.flakeParams.blendMin, m.flakeParams.blendMax), std::pair(500.0f, 700.0f));
     BSDFSampler* a = m.acquireBSDF(c, 0);
     m.values().random_hue = 1;
     BSDFSampler* b = m.acquireBSDF(c, 0);
@@ -67,9 +66,7 @@ TEST(FlakesRenderMtl, LogIsLentBetweenAttachAndDetach) {
     m.values().num_flakes = 100;  // a footprint of one whole cell stays under blend_max
     m.prepareRender(0, &r.instance);
     TestContext c;
-    c.uvw = {0.5f, 0.5f, 0};
-    c.dPdx = {1.0f, 0, 0};
-    c.dPdy = {0, 1.0f, 0};
+    c.footprint({0.5f, 0.5f, 0}, {1.0f, 0, 0}, {0, 1.0f, 0});
     const auto shade = [&](int times) {
         for (int i = 0; i < times; ++i) m.releaseBSDF(c, m.acquireBSDF(c, 0));
         return r.log.count(KuvoUtils::RenderLog::Level::warning);
@@ -109,10 +106,9 @@ TEST(FlakesRenderMtlThreads, WholeRenderLifecycle) {
                     c.thread.threadIndex = t;
                     std::vector<BSDFSampler*> held;
                     for (int i = 0; i < 1500; ++i) {
-                        c.uvw = {0.001f * float(i), 0.3f + 0.01f * float(t), 0};
                         const float side = (i % 50 == 0) ? 1.2f : 0.02f;
-                        c.dPdx = {side, 0, 0};
-                        c.dPdy = {0, side, 0};
+                        c.footprint({0.001f * float(i), 0.3f + 0.01f * float(t), 0},
+                                    {side, 0, 0}, {0, side, 0});
                         BSDFSampler* bsdf = m.acquireBSDF(c, 0);
                         if (bsdf == nullptr || bsdf->getBRDF(0) == nullptr) ++failures[size_t(t)];
                         held.push_back(bsdf);

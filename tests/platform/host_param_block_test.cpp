@@ -156,8 +156,7 @@ TEST_F(HostParamBlock, MapsShowTheParametersOfTheirMapOrTemplateAndRefuseBadOnes
     second->DeleteThis();
 }
 
-// Reads and writes check the type; values are clamped into the range, and what cannot be made
-// sound is refused, leaving the old value.
+// Typed reads and writes; values are clamped into the range, unsound ones refused, the old kept.
 TEST_F(HostParamBlock, TypesAreCheckedValuesClampedOrRefused) {
     float f = -1.0f;
     int i = -1;

@@ -191,8 +191,7 @@ TEST(HostChunkIO, RefusesMisuseAndReadsPastAChunkButNotPastTheDepthLimit) {
     b.BeginChunk(2);
     b.EndChunk();
     EXPECT_EQ(b.WriteU32(1), IO_ERROR);
-    EXPECT_EQ(ISave().WriteU8(1), IO_ERROR);
-    EXPECT_EQ(ISave().EndChunk(), IO_ERROR);
+    EXPECT_EQ(std::pair(ISave().WriteU8(1), ISave().EndChunk()), std::pair(IO_ERROR, IO_ERROR));
     ISave deep;
     for (int i = 0; i <= kMaxChunkDepth; ++i) deep.BeginChunk(0x0003);
     EXPECT_NE(deep.ErrorMessage().find("nested too deep"), std::string::npos);

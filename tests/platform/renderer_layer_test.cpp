@@ -24,8 +24,7 @@ namespace {
 
 using namespace KuvoUtils;
 
-// Slot of a pointer to virtual member function, from its Itanium C++ ABI representation
-// (1 + byte offset into the vtable); -1 when not virtual, -2 on other ABIs.
+// A virtual's slot from its Itanium ABI form (1 + vtable offset); -1 non-virtual, -2 other ABIs.
 template <class MemberFunction>
 int slotOf(MemberFunction function) {
 #if defined(__x86_64__) && !defined(_MSC_VER)
@@ -61,12 +60,8 @@ struct MinimalBRDF : BRDFSampler {
     void makeFrame(const KuvoContext&, const Vector&, Frame&) override {}
     virtual void extra() {}
 };
-struct MoreBSDF : BSDFSampler {
-    virtual void extra() {}
-};
-struct MoreMtl : KuvoRenderMtl {
-    virtual void extra() {}
-};
+struct MoreBSDF : BSDFSampler { virtual void extra() {} };
+struct MoreMtl : KuvoRenderMtl { virtual void extra() {} };
 
 TEST(RendererSlots, EveryOperationInItsSlotAndNothingAfter) {
     if (slotOf(&MoreBSDF::extra) == -2) GTEST_SKIP() << "vtable layout not readable on this ABI";
@@ -87,8 +82,7 @@ TEST(RendererSlots, EveryOperationInItsSlotAndNothingAfter) {
     EXPECT_EQ(sizeof(KuvoRenderMtl), sizeof(void*)) << "the interface carries no data";
 }
 
-// Answers samples from a script and keeps its children; each child object arrives dirty, as a
-// recycled one would.
+// Answers samples from a script, keeps its children; each arrives dirty, as a recycled one would.
 struct ScriptedContext : KuvoContext {
     float next = 0.0f;
     int asked = -1;

@@ -116,8 +116,6 @@ TEST(SkelMtlParamDlg, RulesHoldForEverySwitchCombination) {
     }
 }
 
-// Three rollouts generated from the block; a change refreshes only the rollouts it governs; the
-// dialog moves between materials.
 TEST(SkelMtlParamDlg, ThreeRolloutsEachRefreshedByTheChangesItGovernsAndMovedBetweenMaterials) {
     auto m = newMaterial();
     Editor e(m.get());

@@ -2,10 +2,8 @@
 // plug-in code, so everything here crosses the library boundary), and its dynamic symbol table.
 #include <dlfcn.h>
 
-#include <cstdio>
 #include <memory>
 #include <set>
-#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -15,6 +13,7 @@
 #include "platform/host/plugin_library_abi.h"
 #include "platform/renderer/kuvo_render_mtl.h"
 #include "platform/renderer_host/kuvo_shade_context.h"
+#include "tests/support/program_run.h"
 #include "tests/support/recording_shading.h"
 
 namespace glitter {
@@ -89,8 +88,7 @@ TEST_F(PluginLibrary, TheShadeHandOverCrossesTheBoundary) {
     m->DeleteThis();
 }
 
-// Unloading takes the library's module out of the list; loading again puts it back and
-// initialises the common controls once more.
+// Unloading takes the module out of the list; reloading puts it back, initialising common controls.
 TEST(PluginLibraryLoad, UnloadAndReload) {
     ASSERT_EQ(GetModuleHandleW(kModuleName), nullptr);
     const int inits = CommonControlsInitCount();
@@ -105,21 +103,12 @@ TEST(PluginLibraryLoad, UnloadAndReload) {
     }
 }
 
-std::string run(const std::string& command) {
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return out;
-    char buffer[4096];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
-    EXPECT_EQ(pclose(pipe), 0) << command;
-    return out;
-}
-
-// The library defines the four entry points and nothing else. What it leaves undefined comes from
-// the host layer (resolved against the loading program) or the C, C++ and sanitizer runtimes
-// (versioned, or plain C names the sanitizers' interceptors leave unversioned), nothing else.
+// The library defines the four entry points only; what it leaves undefined comes from the host
+// layer (resolved against the program) or the runtimes (versioned, or interceptors' plain C names).
 TEST(PluginLibraryExports, OnlyTheFourEntryPointsAndUndefinedSymbolsFromTheHostOrRuntimes) {
-    std::istringstream lines(run(std::string(GLITTER_NM) + " -DC " + kLibraryPath));
+    const auto nm = glitter::testing::runProgram(GLITTER_NM, {"-DC", kLibraryPath});
+    ASSERT_EQ(nm.status, 0) << nm.err;
+    std::istringstream lines(nm.out);
     std::set<std::string> defined;
     std::string line;
     int hostSymbols = 0;

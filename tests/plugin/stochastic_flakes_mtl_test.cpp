@@ -13,7 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/host/constant_texmap.h"
 #include "platform/host/image_list.h"
 #include "platform/host/iload.h"
 #include "platform/host/isave.h"
@@ -24,7 +23,6 @@
 #include "plugin/library_entry.h"
 #include "plugin/material_browser_category.h"
 #include "plugin/resources.h"
-#include "plugin/stochastic_flakes_params.h"
 #include "tests/platform/host_sample_scene.h"
 #include "tests/plugin/plugin_test_support.h"
 #include "tests/support/recording_shading.h"
@@ -34,6 +32,7 @@ namespace glitter {
 namespace {
 
 using namespace host;
+using test::dressUp;
 using test::newMaterial;
 using C = CachedParameterValues;
 using test::RecordingShading;
@@ -181,26 +180,6 @@ TEST(StochasticFlakesMtl, ValidityFollowsKeysAndTheMap) {
     EXPECT_EQ(narrow, Interval(10, 20));
 }
 
-// A material with something in every kind of slot: values, keys, a map, a name.
-void dressUp(StochasticFlakesMtl& m) {
-    IParamBlock2& pb = *m.pblock;
-    m.SetName(u"Disco ball");
-    m.SetGBufID(3);
-    pb.SetValue(kNumFlakes, 0, 777);
-    pb.SetValue(kMappingType, 0, kMappingTriplanar);
-    pb.SetValue(kEnableFlakesInMtlEditor, 0, 1);
-    pb.SetValue(kReflectionFilter, 0, Color(0.5f, 0.25f, 1.0f));
-    pb.SetKey(kFlakeScale, 0, 0.5f);
-    pb.SetKey(kFlakeScale, 480, 4.0f);
-    pb.SetKey(kRandomHue, 0, 0);
-    pb.SetKey(kRandomHue, 160, 1);
-    pb.SetKey(kReflectionFilter, 320, Color(1, 0, 0));
-    auto* map = new ConstantTexmap();
-    map->pblock->SetKey(ConstantTexmap::kColor, 0, Color(0.2f, 0.3f, 0.4f));
-    map->pblock->SetKey(ConstantTexmap::kColor, 200, Color(0.9f, 0.8f, 0.7f));
-    pb.SetValue(kReflectionMap, 0, static_cast<Texmap*>(map));
-}
-
 StochasticFlakesMtl* loadScene(const Bytes& bytes, Scene& loaded) {
     ClassDirectory classes;
     classes.Add(GetStochasticFlakesMtlDesc());
@@ -209,8 +188,7 @@ StochasticFlakesMtl* loadScene(const Bytes& bytes, Scene& loaded) {
     return loaded.NumMaterials() == 1 ? dynamic_cast<StochasticFlakesMtl*>(loaded.GetMaterial(0)) : nullptr;
 }
 
-// Overwrites the stored value of one parameter: the data chunk 0x0012 after the head chunk
-// 0x0011 that names it, at any depth.
+// Overwrites one parameter's stored value: the data chunk 0x0012 after the head 0x0011 naming it.
 int plant(Bytes& b, std::size_t begin, std::size_t end, std::uint32_t paramId, std::uint32_t bits) {
     int planted = 0;
     bool named = false;

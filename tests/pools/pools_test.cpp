@@ -21,8 +21,7 @@
 namespace glitter {
 namespace {
 
-// Stands in for a pooled BSDF: counted, with a node store kept across give-backs, logging its
-// destruction and throwing from its n-th constructor.
+// A pooled BSDF's stand-in: counted, logs its destruction, keeps node stores, throws from the n-th.
 struct Shader {
     static inline std::atomic<int> constructions{0}, destructions{0}, throwAt{0};
     static inline std::vector<const Shader*>* log = nullptr;
@@ -161,9 +160,8 @@ TEST_F(PoolTest, PerThreadPoolsRefuseBadIndicesAndReleaseEverythingOnce) {
         EXPECT_EQ(pools.pools, nullptr);
         EXPECT_EQ(pools.take(3), nullptr);
         pools.build(3);
-        for (int32_t i = 0; i < 3; ++i) {
+        for (int32_t i = 0; i < 3; ++i)
             EXPECT_EQ(reinterpret_cast<std::uintptr_t>(&pools.pools[i]) % 128, 0u);
-        }
         EXPECT_EQ(Shader::constructions, 0) << "elements appear only at a thread's first take";
         EXPECT_EQ(pools.take(3), nullptr);
         EXPECT_EQ(pools.take(-1), nullptr);

@@ -48,8 +48,7 @@ int64_t AllocationScope::held() const { return allocations() - (releaseCount - s
 
 }  // namespace glitter::test
 
-// Every form is replaced: a sanitizer runtime supplies its own for any form left out, and those
-// would bypass the counting.
+// Every form is replaced: a sanitizer runtime supplies any form left out, bypassing the counting.
 using glitter::test::obtain;
 using glitter::test::obtainOrThrow;
 using glitter::test::release;

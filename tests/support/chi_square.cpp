@@ -50,10 +50,9 @@ size_t cellOf(const double dir[3], const ChiSquareOptions& o) {
     return size_t(row) * size_t(o.phiBins) + size_t(column);
 }
 
-// The density times dω / (dθ dφ), integrated over rects by the trapezoid rule on a 3 × 3 grid.
-// A rect is split while its grid values differ enough for a step between them to move the
-// integral by more than allowed. Its edge points are shared with its neighbours, so an edge of
-// the density crossing from one rect into the next is seen by both.
+// The density times dω / (dθ dφ), integrated over rects by the trapezoid rule on a 3 × 3 grid. A
+// rect is split while a step between its grid values could move the integral more than allowed.
+// Neighbours share edge points, so an edge of the density crossing between rects is seen by both.
 struct Integrator {
     const DirectionDensity& density;
     double samples, tolerance;
@@ -77,7 +76,7 @@ struct Integrator {
         const double ts[3] = {t0, tm, t1}, ps[3] = {p0, pm, p1};
         const double weights[3] = {0.25, 0.5, 0.25};
         double sum = 0.0, corners = 0.0, low = INFINITY, high = -INFINITY;
-        for (int a = 0; a < 3; ++a) {
+        for (int a = 0; a < 3; ++a)
             for (int b = 0; b < 3; ++b) {
                 const double v = integrand(ts[a], ps[b]);
                 sum += weights[a] * weights[b] * v;
@@ -85,7 +84,6 @@ struct Integrator {
                 low = std::min(low, v);
                 high = std::max(high, v);
             }
-        }
         const double area = (t1 - t0) * (p1 - p0);
         if (depth == 0) {
             // A cell may err by a fraction of its count's standard deviation, shared over its
@@ -107,17 +105,15 @@ struct Integrator {
 
 std::array<double, 4> chiSquareUniforms(uint64_t sampleIndex, uint64_t seed) {
     std::array<double, 4> u;
-    for (uint64_t k = 0; k < 4; ++k) {
+    for (uint64_t k = 0; k < 4; ++k)
         u[k] = double(streamValue(seed, 4 * sampleIndex + k) >> 11) * 0x1.0p-53;
-    }
     return u;
 }
 
 std::array<float, 4> chiSquareUniformsFloat(uint64_t sampleIndex, uint64_t seed) {
     std::array<float, 4> u;
-    for (uint64_t k = 0; k < 4; ++k) {
+    for (uint64_t k = 0; k < 4; ++k)
         u[k] = float(streamValue(seed, 4 * sampleIndex + k) >> 40) * 0x1.0p-24f;
-    }
     return u;
 }
 
@@ -161,13 +157,12 @@ ChiSquareResult chiSquareTest(const DirectionSampler& sampler, const DirectionDe
     Integrator integrator{density, samples, o.integrationTolerance, o.subCells, o.maxRefinement};
     const int k = o.subCells;
     const double dt = kPi / (o.thetaBins * k), dphi = 2.0 * kPi / (o.phiBins * k);
-    for (int row = 0; row < o.thetaBins * k; ++row) {
+    for (int row = 0; row < o.thetaBins * k; ++row)
         for (int column = 0; column < o.phiBins * k; ++column) {
             const size_t cell = size_t(row / k) * size_t(o.phiBins) + size_t(column / k);
             expected[cell] +=
                 integrator.rect(row * dt, (row + 1) * dt, column * dphi, (column + 1) * dphi);
         }
-    }
     if (!integrator.invalid.empty()) return finish(integrator.invalid);
     r.densityIntegral = std::accumulate(expected.begin(), expected.end(), 0.0);
     for (double& e : expected) e *= samples;
@@ -185,9 +180,8 @@ ChiSquareResult chiSquareTest(const DirectionSampler& sampler, const DirectionDe
                           direction(firstDirection[i].data()) + ")." + figures);
         }
     }
-    if (r.densityIntegral > 1.0 + kMaxDensityExcess) {
+    if (r.densityIntegral > 1.0 + kMaxDensityExcess)
         return finish("The density integrates to more than 1." + figures);
-    }
     if (o.testRejectedFraction) {
         observed[cells] = double(r.rejectedCount);
         expected[cells] = samples * std::max(0.0, 1.0 - r.densityIntegral);

@@ -1,7 +1,6 @@
 #pragma once
-// Chi-square goodness-of-fit test for direction samplers: the directions a sampler draws are
-// binned on a (θ, φ) histogram of the sphere and compared, cell by cell, with the density it
-// claims integrated over the same cells.
+// Chi-square goodness-of-fit test for direction samplers: the directions drawn are binned on a
+// (θ, φ) histogram of the sphere and compared, cell by cell, with the claimed density integrated.
 
 #include <array>
 #include <cstdint>

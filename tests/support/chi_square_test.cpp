@@ -54,10 +54,8 @@ ChiSquareOptions options(uint64_t samples) {
 
 TEST(ChiSquare, TailProbabilitiesMatchPublishedCriticalValues) {
     // Upper tail probability, degrees of freedom, critical value.
-    for (const auto& [p, dof, value] : {std::tuple{0.01, 10, 23.209251},
-                                        {0.001, 100, 149.449252},
-                                        {0.01, 1000, 1106.96887},
-                                        {0.5, 5000, 4999.33334}}) {
+    for (const auto& [p, dof, value] : {std::tuple{0.01, 10, 23.209251}, {0.001, 100, 149.449252},
+                                        {0.01, 1000, 1106.96887}, {0.5, 5000, 4999.33334}}) {
         EXPECT_NEAR(chiSquarePValue(value, dof), p, 0.03 * p) << dof;
     }
 }

@@ -27,8 +27,7 @@ inline std::string readFile(const fs::path& path) {
 /// Suite and test name of the running test, usable in a file name.
 inline std::string currentTestName() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    // The process id keeps two test runs on one machine (two build trees) out of each other's
-    // scratch files.
+    // The process id keeps two runs at once (two build trees) out of each other's scratch files.
     std::string name = std::string(info->test_suite_name()) + "_" + info->name() + "_" +
                        std::to_string(::getpid());
     std::replace(name.begin(), name.end(), '/', '_');
@@ -57,9 +56,8 @@ class ScratchFolder {
     /// The names in the folder, sorted.
     std::vector<std::string> files() const {
         std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(path)) {
+        for (const auto& entry : fs::directory_iterator(path))
             names.push_back(entry.path().filename().string());
-        }
         std::sort(names.begin(), names.end());
         return names;
     }

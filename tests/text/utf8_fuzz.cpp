@@ -36,9 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     // First byte: how short the second buffer is; the rest: the text, two bytes per unit.
     const unsigned shortfall = data[0];
     std::vector<char16_t> text;
-    for (std::size_t i = 1; i + 1 < size; i += 2) {
+    for (std::size_t i = 1; i + 1 < size; i += 2)
         text.push_back(static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
-    }
     text.push_back(0);
 
     const int32_t measured = glitter::toUtf8(text.data(), nullptr, 0);

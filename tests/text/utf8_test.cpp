@@ -22,9 +22,7 @@ std::pair<int32_t, std::string> convert(const char16_t* text, int32_t outSize) {
 
 TEST(ToUtf8, EncodesCharactersSurrogatesAndRawBytes) {
     const std::pair<std::u16string, std::string> cases[] = {
-        {u"abc", "abc"},
-        {u"", ""},
-        {u"\u00E9", "\xC3\xA9"},
+        {u"abc", "abc"}, {u"", ""}, {u"\u00E9", "\xC3\xA9"},
         {u"\u07FF\u0800\uFFFF", "\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF"},
         {{0xD83D, 0xDE00}, "\xF0\x9F\x98\x80"},
         {{0xDBFF, 0xDFFF}, "\xF4\x8F\xBF\xBF"},

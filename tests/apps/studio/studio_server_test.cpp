@@ -30,11 +30,8 @@ class StudioServerThreads : public ::testing::Test {
 
     glitter::testing::ScratchFolder top;
     StudioSession session{GLITTER_PLUGIN_DLT, makeRoot(top)};
-    PreviewRenderer preview{PreviewOptions{.pluginPath = GLITTER_PLUGIN_DLT,
-                                           .size = 16,
-                                           .maxPasses = 1,
-                                           .turntableFrames = 0,
-                                           .threads = 1}};
+    PreviewRenderer preview{PreviewOptions{.pluginPath = GLITTER_PLUGIN_DLT, .size = 16,
+                                           .maxPasses = 1, .turntableFrames = 0, .threads = 1}};
     StudioServer server{session, preview, ServerOptions{}};
     std::thread serving;
     std::unique_ptr<httplib::Client> client;
