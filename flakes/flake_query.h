@@ -210,7 +210,9 @@ void computeMissingNormals(FlakeQuery<T>& q, MissingNormals<T>& m) {
             e->nx[m.slot[i]] = nx[i];
             e->ny[m.slot[i]] = ny[i];
             e->nz[m.slot[i]] = nz[i];
-            if (m.slot[i] == e->count - 1) e->ready = e->claim;
+            // Ready once the last slot's normal is in (they arrive in slot order); a mask
+            // rather than a branch, which a leaf's count makes a coin toss.
+            e->ready = e->claim & (uint64_t(0) - uint64_t(m.slot[i] == e->count - 1));
         }
     }
     m.lanes = 0;
