@@ -5,6 +5,7 @@
 // block. The query lives inside every pooled BSDF and reuses its walk stack and blocks, so a
 // warm search allocates nothing.
 
+#include <bit>
 #include <cstdint>
 #include <memory>
 #include <type_traits>
@@ -209,7 +210,9 @@ void computeMissingNormals(FlakeQuery<T>& q, MissingNormals<T>& m) {
             e->nx[m.slot[i]] = nx[i];
             e->ny[m.slot[i]] = ny[i];
             e->nz[m.slot[i]] = nz[i];
-            if (m.slot[i] == e->count - 1) e->ready = e->claim;
+            // Ready once the last slot's normal is in (they arrive in slot order); a mask
+            // rather than a branch, which a leaf's count makes a coin toss.
+            e->ready = e->claim & (uint64_t(0) - uint64_t(m.slot[i] == e->count - 1));
         }
     }
     m.lanes = 0;
@@ -436,9 +439,14 @@ bool searchFlakes(FlakeQuery<T>& q) {
             static constexpr int kV[4] = {0, 0, 1, 1};
             const uint32_t seed = 4u * node.seed;
             const int32_t depth = node.depth + 1;
+            // Children to visit as bits: whether a quadrant holds flakes is close to a coin toss
+            // near the leaves, so walking the set bits saves a mispredicted branch per child.
+            const unsigned visit = (unsigned(counts[0] > 0) | unsigned(counts[1] > 0) << 1 |
+                                    unsigned(counts[2] > 0) << 2 | unsigned(counts[3] > 0) << 3) &
+                                   ~unsigned(outside);
             if (depth == leafDepth) {
-                for (int k = 0; k < 4; ++k) {
-                    if (counts[k] <= 0 || ((outside >> k) & 1) != 0) continue;
+                for (unsigned rest = visit; rest != 0; rest &= rest - 1) {
+                    const int k = std::countr_zero(rest);
                     float weight = 1.0f;
                     if (((inside >> k) & 1) == 0) {
                         const FlakeSquare leaf{u[kU[k]], v[kV[k]], u[kU[k] + 1], v[kV[k] + 1]};
@@ -449,22 +457,19 @@ bool searchFlakes(FlakeQuery<T>& q) {
                     }
                     detail::emitLeaf(q, cache, missing, seed + uint32_t(k), counts[k], weight);
                 }
-            } else {
-                int next = -1;
-                for (int k = 3; k >= 0; --k) {
-                    if (counts[k] <= 0 || ((outside >> k) & 1) != 0) continue;
-                    if (next >= 0) {
-                        stack.push({seed + uint32_t(next), counts[next], u[kU[next]], v[kV[next]],
-                                    u[kU[next] + 1], v[kV[next] + 1], depth,
-                                    (inside >> next) & 1});
-                    }
-                    next = k;
+            } else if (visit != 0) {
+                // The lowest child is walked next; the others wait on the stack, highest first,
+                // so that they come off it in order.
+                const int first = std::countr_zero(visit);
+                for (unsigned rest = visit & (visit - 1); rest != 0;) {
+                    const int k = 31 - std::countl_zero(rest);
+                    rest &= ~(1u << k);
+                    stack.push({seed + uint32_t(k), counts[k], u[kU[k]], v[kV[k]], u[kU[k] + 1],
+                                v[kV[k] + 1], depth, (inside >> k) & 1});
                 }
-                if (next >= 0) {
-                    node = {seed + uint32_t(next), counts[next], u[kU[next]], v[kV[next]],
-                            u[kU[next] + 1], v[kV[next] + 1], depth, (inside >> next) & 1};
-                    continue;
-                }
+                node = {seed + uint32_t(first), counts[first], u[kU[first]], v[kV[first]],
+                        u[kU[first] + 1], v[kV[first] + 1], depth, (inside >> first) & 1};
+                continue;
             }
             if (stack.size == 0) break;
             node = stack.pop();

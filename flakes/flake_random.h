@@ -3,6 +3,7 @@
 // seeded per quadtree node split and per leaf, always from that node's seed, so a flake depends
 // on nothing but its cell and its place in the tree.
 
+#include <bit>
 #include <cstdint>
 
 namespace glitter {
@@ -32,9 +33,11 @@ public:
     float nextUniform() {
         const uint64_t r = next();
         // Signed conversion plus 2^64 for the upper half: the rounding of the unsigned value
-        // this way is part of the pattern.
-        // Adding 0.0 leaves d unchanged, so the select compiles without a branch.
-        const double d = double(int64_t(r)) + (int64_t(r) < 0 ? 18446744073709551616.0 : 0.0);
+        // this way is part of the pattern. The addend (2^64 or +0.0, which leaves d unchanged)
+        // is picked by a mask: the compiler turns a select into a branch, and the top bit of a
+        // random number is a coin toss the predictor loses half the time.
+        const uint64_t upper = (uint64_t(0) - (r >> 63)) & 0x43F0000000000000ULL;  // 2^64
+        const double d = double(int64_t(r)) + std::bit_cast<double>(upper);
         return float(d * 5.421010862427522e-20);
     }
 
