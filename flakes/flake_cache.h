@@ -1,8 +1,9 @@
 #pragma once
-// A memo of the two things the footprint search recomputes most: the count split of a quadtree
-// node and the normals (and colours) of a leaf's flakes. Both depend on nothing but the node's
-// seed and flake count, so a search gives the same bits whatever the memo holds; neighbouring
-// camera samples and pixels meet mostly the same nodes, so most lookups hit.
+// A memo of what the footprint search recomputes most: the count split of a quadtree node, the
+// normals (and colours) of a leaf's flakes, and every flake of a small subtree that lies wholly
+// inside a footprint. They depend on nothing but the node's seed, flake count and (for a
+// subtree) depth, so a search gives the same bits whatever the memo holds; neighbouring camera
+// samples and pixels meet mostly the same nodes, so most lookups hit.
 //
 // Direct-mapped tables of fixed size, allocated once on first use and owned by one query (one
 // pooled BSDF of one render thread): no locks, no allocation per search, bounded memory.
@@ -44,10 +45,36 @@ struct ColoredLeafCacheEntry : LeafCacheEntry<T> {
 template <class T>
 using LeafEntry = std::conditional_t<kPlainFlakes<T>, LeafCacheEntry<T>, ColoredLeafCacheEntry<T>>;
 
-// Sizes as powers of two; 0 bits turns that table off.
+// Subtrees with more flakes than this are walked rather than kept whole (their children may be).
+inline constexpr int32_t kCachedSubtreeFlakes = 32;
+
+// The flakes of a subtree wholly inside a footprint (all of weight 1, in walk order) sit in a
+// ring of flakes; the entry says where. Overwritten once the ring has moved a full turn on.
+struct SubtreeCacheEntry {
+    uint32_t seed;
+    int32_t count;   // 0: empty
+    int32_t levels;  // from the node down to its leaves
+    int32_t nodes;   // the walk's nodes below it, which the node budget counts
+    uint64_t claim;  // as for leaves: filled under the bound settings
+    uint64_t at;     // the first flake's place in the ring's running count
+};
+
+// The ring's flakes, channel by channel: normals, then colours for coloured flakes.
+struct SubtreeFlakes {
+    const float* x;
+    const float* y;
+    const float* z;
+    const float* r;
+    const float* g;
+    const float* b;
+};
+
+// Sizes as powers of two; 0 bits turns that table off. The subtree ring holds eight flakes per
+// subtree entry.
 struct FlakeCacheSize {
     int32_t splitBits = 14;
     int32_t leafBits = 13;
+    int32_t subtreeBits = 12;
 };
 
 template <class T>
@@ -56,12 +83,20 @@ public:
     explicit FlakeCache(FlakeCacheSize size)
         : splitBits(size.splitBits), leafBits(size.leafBits),
           splits(size.splitBits > 0 ? new SplitCacheEntry[size_t(1) << size.splitBits]() : nullptr),
-          leaves(size.leafBits > 0 ? new LeafEntry<T>[size_t(1) << size.leafBits]() : nullptr) {}
+          leaves(size.leafBits > 0 ? new LeafEntry<T>[size_t(1) << size.leafBits]() : nullptr),
+          subtreeBits(size.subtreeBits),
+          subtrees(size.subtreeBits > 0 ? new SubtreeCacheEntry[size_t(1) << size.subtreeBits]()
+                                        : nullptr),
+          ringSize(size.subtreeBits > 0 ? uint64_t(8) << size.subtreeBits : 0),
+          ring(ringSize > 0 ? new float[kRingChannels * ringSize]() : nullptr) {}
 
     // Bytes held, for the stated memory bound.
     static size_t bytes(FlakeCacheSize size) {
         return (size.splitBits > 0 ? sizeof(SplitCacheEntry) << size.splitBits : 0) +
-               (size.leafBits > 0 ? sizeof(LeafEntry<T>) << size.leafBits : 0);
+               (size.leafBits > 0 ? sizeof(LeafEntry<T>) << size.leafBits : 0) +
+               (size.subtreeBits > 0 ? (sizeof(SubtreeCacheEntry) +
+                                        8 * kRingChannels * sizeof(float)) << size.subtreeBits
+                                     : 0);
     }
 
     // The entry a node's key maps to, or null when the table is off.
@@ -74,7 +109,63 @@ public:
         return &leaves[slot(seed, count, leafBits)];
     }
 
+    SubtreeCacheEntry* subtreeSlot(uint32_t seed, int32_t count, int32_t levels) {
+        if (!subtrees) return nullptr;
+        return &subtrees[slot(seed ^ uint32_t(levels) * 0xC2B2AE35u, count, subtreeBits)];
+    }
+
+    // The entry holds this subtree's flakes, filled under the bound settings and not yet
+    // overwritten in the ring.
+    bool holds(const SubtreeCacheEntry& e, uint32_t seed, int32_t count, int32_t levels) const {
+        return e.seed == seed && e.count == count && e.levels == levels && current(e.claim) &&
+               ringWritten - e.at <= ringSize;
+    }
+
+    SubtreeFlakes subtreeFlakes(const SubtreeCacheEntry& e) const {
+        const float* x = ring.get() + (e.at & (ringSize - 1));
+        if constexpr (kPlainFlakes<T>) return {x, x + ringSize, x + 2 * ringSize, {}, {}, {}};
+        return {x, x + ringSize, x + 2 * ringSize, x + 3 * ringSize, x + 4 * ringSize,
+                x + 5 * ringSize};
+    }
+
+    // Keeps `count` flakes of the result, from `first` on, as the subtree's; `blocks` hold
+    // their normals (not yet mirrored) and weights of 1.
+    void storeSubtree(SubtreeCacheEntry& e, uint32_t seed, int32_t count, int32_t levels,
+                      int32_t nodes, const FlakeBlock<T>* blocks, uint32_t first) {
+        if (uint64_t(count) > ringSize) return;  // only in a ring made tiny on purpose
+        uint64_t at = ringWritten;
+        const uint64_t offset = at & (ringSize - 1);
+        if (offset + uint64_t(count) > ringSize) at += ringSize - offset;  // kept contiguous
+        ringWritten = at + uint64_t(count);
+        float* x = ring.get() + (at & (ringSize - 1));
+        for (int32_t f = 0; f < count; ++f) {
+            const FlakeBlock<T>& block = blocks[(first + uint32_t(f)) / 4];
+            const uint32_t lane = (first + uint32_t(f)) % 4;
+            x[f] = block.x[lane];
+            x[f + ringSize] = block.y[lane];
+            x[f + 2 * ringSize] = block.z[lane];
+            if constexpr (!kPlainFlakes<T>) {
+                x[f + 3 * ringSize] = block.r[lane];
+                x[f + 4 * ringSize] = block.g[lane];
+                x[f + 5 * ringSize] = block.b[lane];
+            }
+        }
+        e = {seed, count, levels, nodes, nextClaim(), at};
+    }
+
     uint64_t nextClaim() { return ++claims; }
+
+    // Subtrees a search walked because the memo lacked them, kept once its normals are in. A
+    // search seldom misses more than a few dozen; beyond this many the rest are not kept.
+    struct PendingSubtree {
+        SubtreeCacheEntry* entry;
+        uint32_t seed;
+        int32_t count, levels, nodes;
+        uint32_t first;
+    };
+    static constexpr int32_t kMaxPendingSubtrees = 256;
+    PendingSubtree pending[kMaxPendingSubtrees];
+    int32_t pendingCount = 0;
 
     // Leaf normals and colours depend on these settings too. A pooled query may serve more
     // than one material: when they change, what was filled before stops counting (64-bit
@@ -97,10 +188,17 @@ private:
         return h >> (32 - bits);
     }
 
+    static constexpr size_t kRingChannels = kPlainFlakes<T> ? 3 : 6;
+
     int32_t splitBits;
     int32_t leafBits;
     std::unique_ptr<SplitCacheEntry[]> splits;
     std::unique_ptr<LeafEntry<T>[]> leaves;
+    int32_t subtreeBits;
+    std::unique_ptr<SubtreeCacheEntry[]> subtrees;
+    uint64_t ringSize;  // flakes, a power of two
+    std::unique_ptr<float[]> ring;
+    uint64_t ringWritten = 0;  // flakes ever written, and skipped to keep a subtree contiguous
     struct Settings {
         float roughness;
         int32_t randomSaturation;

@@ -69,7 +69,9 @@ struct FlakeWalkNode {
     int32_t count;
     float uMin, vMin, uMax, vMax;
     int32_t depth;
-    int32_t inside;  // wholly inside the footprint: no more geometry needed below it
+    // 0: crosses the footprint's edge; 1: wholly inside it, so no more geometry is needed
+    // below; 2: inside, and part of a subtree the memo will keep, so not looked up again.
+    int32_t inside;
 };
 
 // The walk's stack of nodes still to visit; grows by doubling and never shrinks. Depth first,
@@ -332,6 +334,44 @@ inline void childCounts(FlakeCache<T>* cache, uint32_t seed, int32_t count, int3
     }
 }
 
+// Emits a subtree's flakes from the memo: all of weight 1, as an inside subtree's leaves are.
+template <class T>
+void emitSubtree(FlakeQuery<T>& q, const FlakeCache<T>& cache, const SubtreeCacheEntry& e) {
+    const uint32_t first = q.flakeCount;
+    q.flakeCount += uint32_t(e.count);
+    q.blocks.resize(int32_t((q.flakeCount + 3u) / 4u));
+    const SubtreeFlakes s = cache.subtreeFlakes(e);
+    for (int32_t f = 0; f < e.count; ++f) {
+        const uint32_t flake = first + uint32_t(f);
+        FlakeBlock<T>& block = blockOf(q, flake);
+        const uint32_t lane = flake % 4;
+        block.x[lane] = s.x[f];
+        block.y[lane] = s.y[f];
+        block.z[lane] = s.z[f];
+        if constexpr (kPlainFlakes<T>) {
+            block.weight[lane] = 1.0f;
+        } else {
+            block.r[lane] = s.r[f];
+            block.g[lane] = s.g[f];
+            block.b[lane] = s.b[f];
+        }
+    }
+}
+
+// Keeps the subtrees this search walked for want of them in the memo; their normals are in.
+template <class T>
+void keepPendingSubtrees(FlakeQuery<T>& q, FlakeCache<T>* cache) {
+    if (cache == nullptr) return;
+    for (int32_t i = 0; i < cache->pendingCount; ++i) {
+        const auto& p = cache->pending[i];
+        if (p.nodes >= 0) {
+            cache->storeSubtree(*p.entry, p.seed, p.count, p.levels, p.nodes, q.blocks.data,
+                                p.first);
+        }
+    }
+    cache->pendingCount = 0;
+}
+
 // Turns the normals in the result into mirror directions of the view direction.
 template <class T>
 void mirrorFlakeNormals(FlakeQuery<T>& q) {
@@ -358,6 +398,7 @@ float leafWeight(const FlakeQuery<T>& q, const FlakeSquare& leaf) {
 // Over budget: drop the rest of the walk and shade this point without discrete flakes.
 template <class T>
 bool abandonFlakeSearch(FlakeQuery<T>& q) {
+    if (q.cache) q.cache->pendingCount = 0;
     q.stack.size = 0;
     q.flakeCount = 0;
     q.blocks.count = 0;
@@ -406,6 +447,9 @@ bool searchFlakes(FlakeQuery<T>& q) {
     const int32_t leafDepth = p.textureSubdivs;
     const QuadrantClassifier quadrants(q.bands);
     FlakeWalkStack& stack = q.stack;
+    // The subtree being walked to be kept (at most one: none is looked up inside another).
+    typename FlakeCache<T>::PendingSubtree* open = nullptr;
+    int64_t openNodes = 0;
     for (int32_t i = 0; i < q.cellCount; ++i) {
         const FlakeSquare root{float(q.cellX[i]), float(q.cellY[i]),
                                float(int64_t(q.cellX[i]) + 1), float(int64_t(q.cellY[i]) + 1)};
@@ -424,6 +468,30 @@ bool searchFlakes(FlakeQuery<T>& q) {
         FlakeWalkNode node{q.cellSeed[i], p.numFlakes, root.uMin, root.vMin, root.uMax,
                            root.vMax, 0, c == BoxClass::inside ? 1 : 0};
         for (;;) {
+            // A small subtree wholly inside the footprint comes whole from the memo, or is
+            // walked and kept. Its flakes and node count are a pure function of the node, so
+            // the result and both budgets come out as the walk would have them.
+            if (node.inside == 1 && node.count <= kCachedSubtreeFlakes && cache != nullptr) {
+                const int32_t levels = leafDepth - node.depth;
+                SubtreeCacheEntry* e = cache->subtreeSlot(node.seed, node.count, levels);
+                if (e != nullptr && cache->holds(*e, node.seed, node.count, levels)) {
+                    nodesVisited += e->nodes;
+                    if (nodesVisited > kMaxNodesPerSearch ||
+                        int64_t(q.flakeCount) + node.count > int64_t(kMaxFlakesPerSearch)) {
+                        return detail::abandonFlakeSearch(q);
+                    }
+                    detail::emitSubtree(q, *cache, *e);
+                    if (stack.size == 0) break;
+                    node = stack.pop();
+                    continue;
+                }
+                if (e != nullptr && cache->pendingCount < cache->kMaxPendingSubtrees) {
+                    open = &cache->pending[cache->pendingCount++];
+                    *open = {e, node.seed, node.count, levels, -1, q.flakeCount};
+                    openNodes = nodesVisited;
+                    node.inside = 2;
+                }
+            }
             int32_t counts[4];
             detail::childCounts(cache, node.seed, node.count, counts);
             nodesVisited += int32_t(counts[0] > 0) + int32_t(counts[1] > 0) +
@@ -457,18 +525,24 @@ bool searchFlakes(FlakeQuery<T>& q) {
                     }
                     detail::emitLeaf(q, cache, missing, seed + uint32_t(k), counts[k], weight);
                 }
+                // The subtree being kept is done once all its flakes are out.
+                if (open != nullptr && q.flakeCount == open->first + uint32_t(open->count)) {
+                    open->nodes = int32_t(nodesVisited - openNodes);
+                    open = nullptr;
+                }
             } else if (visit != 0) {
                 // The lowest child is walked next; the others wait on the stack, highest first,
                 // so that they come off it in order.
                 const int first = std::countr_zero(visit);
+                const int32_t under = node.inside == 2 ? 2 : 1;  // children inherit state 2
                 for (unsigned rest = visit & (visit - 1); rest != 0;) {
                     const int k = 31 - std::countl_zero(rest);
                     rest &= ~(1u << k);
                     stack.push({seed + uint32_t(k), counts[k], u[kU[k]], v[kV[k]], u[kU[k] + 1],
-                                v[kV[k] + 1], depth, (inside >> k) & 1});
+                                v[kV[k] + 1], depth, ((inside >> k) & 1) * under});
                 }
                 node = {seed + uint32_t(first), counts[first], u[kU[first]], v[kV[first]],
-                        u[kU[first] + 1], v[kV[first] + 1], depth, (inside >> first) & 1};
+                        u[kU[first] + 1], v[kV[first] + 1], depth, ((inside >> first) & 1) * under};
                 continue;
             }
             if (stack.size == 0) break;
@@ -485,6 +559,7 @@ bool searchFlakes(FlakeQuery<T>& q) {
                                  uint64_t(0), 0);
     }
     detail::computeMissingNormals(q, missing);
+    detail::keepPendingSubtrees(q, cache);
     detail::mirrorFlakeNormals(q);
     return q.blocks.count > 0;
 }

@@ -203,8 +203,9 @@ TYPED_TEST(FlakeSearch, CellsComeFromTheCornersInOrder) {
     for (int i = 0; i < 4; ++i) EXPECT_EQ(q.cellSeed[i], cellSeed(cells[i][0], cells[i][1]));
 }
 
-// The memo never changes a search's bits, on any thread, and a warm second pass allocates nothing.
-// Over 2 x 2 cells of two flakes, (x, y) and (x + 1, y + 1) share a seed: a leaf recurs pending.
+// The memo never changes a search's bits or node count, on any thread, and a warm second pass
+// allocates nothing. Over 2 x 2 cells of two flakes, (x, y) and (x + 1, y + 1) share a seed: a
+// leaf recurs pending. A subtree ring of 16 flakes overwrites what it keeps all the time.
 TYPED_TEST(FlakeSearch, MemoNeverChangesTheResultOnAnyOfSeveralThreads) {
     FlakeParams colors = makeParams(10000000, 12);
     colors.randomSaturation = 0;
@@ -229,11 +230,11 @@ TYPED_TEST(FlakeSearch, MemoNeverChangesTheResultOnAnyOfSeveralThreads) {
         const test::AllocationScope scope;
         run(q, params[f.first], f.second, {0.3f, -0.1f, -0.95f});
         if (allocations != nullptr) *allocations += scope.allocations();
-        return collect(q, true);
+        return std::pair(collect(q, true), q.nodesVisited);
     };
     FlakeQuery<TypeParam> reference;
-    setFlakeCacheSize(reference, {0, 0});
-    std::vector<std::vector<Found>> expected;
+    setFlakeCacheSize(reference, {0, 0, 0});
+    std::vector<std::pair<std::vector<Found>, int64_t>> expected;
     for (const auto& f : walk) expected.push_back(search(reference, f));
 
     struct Case {
@@ -242,10 +243,10 @@ TYPED_TEST(FlakeSearch, MemoNeverChangesTheResultOnAnyOfSeveralThreads) {
         bool cold;  // a new query for every footprint
         int threads;
     } cases[] = {
-        {"default, warm", {}, false, 1},      {"default, cold", {}, true, 1},
-        {"tiny", {1, 1}, false, 1},           {"small, splits only", {6, 0}, false, 1},
-        {"small, leaves only", {0, 5}, false, 1}, {"small, two threads", {7, 6}, false, 2},
-        {"default, four threads", {}, false, 4}};
+        {"default, warm", {}, false, 1},          {"default, cold", {}, true, 1},
+        {"tiny", {1, 1, 1}, false, 1},            {"small, splits only", {6, 0, 0}, false, 1},
+        {"small, leaves only", {0, 5, 0}, false, 1}, {"small, subtrees only", {0, 0, 3}, false, 1},
+        {"small, two threads", {7, 6, 3}, false, 2}, {"default, four threads", {}, false, 4}};
     for (const Case& c : cases) {
         std::vector<int64_t> mismatches(size_t(c.threads), 0), warmAllocations = mismatches;
         auto work = [&](int t) {
