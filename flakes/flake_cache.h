@@ -74,7 +74,7 @@ struct SubtreeFlakes {
 struct FlakeCacheSize {
     int32_t splitBits = 14;
     int32_t leafBits = 13;
-    int32_t subtreeBits = 12;
+    int32_t subtreeBits = 10;
 };
 
 template <class T>
