@@ -99,14 +99,25 @@ public:
                                      : 0);
     }
 
-    // The entry a node's key maps to, or null when the table is off.
-    SplitCacheEntry* splitSlot(uint32_t seed, int32_t count) {
+    // The entry a node's key maps to, or null when the table is off. The count is checked
+    // against the entry, not hashed: siblings share a run of entries.
+    SplitCacheEntry* splitSlot(uint32_t seed) {
         if (!splits) return nullptr;
-        return &splits[slot(seed, count, splitBits)];
+        return &splits[siblingSlot(seed, splitBits)];
     }
     LeafEntry<T>* leafSlot(uint32_t seed, int32_t count) {
         if (!leaves || count > kCachedLeafFlakes) return nullptr;
-        return &leaves[slot(seed, count, leafBits)];
+        return &leaves[siblingSlot(seed, leafBits)];
+    }
+
+    // Asks for the entries of a node's four children (seeds firstSeed to firstSeed + 3) ahead
+    // of their look-ups, so that their misses to memory overlap rather than queue.
+    void prefetchChildren(uint32_t firstSeed, bool leafLevel) const {
+        if (leafLevel) {
+            if (leafBits >= 2) prefetchRun(&leaves[siblingSlot(firstSeed, leafBits)]);
+        } else if (splitBits >= 2) {
+            prefetchRun(&splits[siblingSlot(firstSeed, splitBits)]);
+        }
     }
 
     SubtreeCacheEntry* subtreeSlot(uint32_t seed, int32_t count, int32_t levels) {
@@ -182,6 +193,23 @@ public:
     bool current(uint64_t claim) const { return claim >= validFrom; }
 
 private:
+    // A node's children (seeds 4p to 4p + 3) are looked up one after the other: they share a
+    // run of four neighbouring entries, so one miss to memory brings in its neighbours' lines.
+    static uint32_t siblingSlot(uint32_t seed, int32_t bits) {
+        const int32_t groupBits = bits > 2 ? bits - 2 : 0;
+        const uint32_t group = groupBits > 0 ? ((seed >> 2) * 0x9E3779B1u) >> (32 - groupBits) : 0;
+        return ((group << 2) | (seed & 3u)) & ((1u << bits) - 1u);
+    }
+
+    template <class E>
+    static void prefetchRun(const E* first) {
+        const char* bytes = reinterpret_cast<const char*>(first);
+        for (size_t offset = 0; offset < 4 * sizeof(E); offset += 64) {
+            __builtin_prefetch(bytes + offset);
+        }
+        __builtin_prefetch(bytes + 4 * sizeof(E) - 1);
+    }
+
     static uint32_t slot(uint32_t seed, int32_t count, int32_t bits) {
         // Sibling seeds are consecutive; a multiplicative hash spreads them over the table.
         const uint32_t h = (seed ^ (uint32_t(count) * 0x85EBCA6Bu)) * 0x9E3779B1u;

@@ -312,7 +312,7 @@ template <class T>
 // The four child counts of a node, from the memo when it has them.
 template <class T>
 inline void childCounts(FlakeCache<T>* cache, uint32_t seed, int32_t count, int32_t counts[4]) {
-    SplitCacheEntry* e = cache != nullptr ? cache->splitSlot(seed, count) : nullptr;
+    SplitCacheEntry* e = cache != nullptr ? cache->splitSlot(seed) : nullptr;
     if (e != nullptr && e->seed == seed && e->count == count) {
         for (int k = 0; k < 4; ++k) counts[k] = e->children[k];
         return;
@@ -492,6 +492,11 @@ bool searchFlakes(FlakeQuery<T>& q) {
                     node.inside = 2;
                 }
             }
+            // A leaf's parent: its leaves' memo entries are asked for before its own split is
+            // looked up and its children classified, which gives their misses time to land.
+            if (cache != nullptr && node.depth + 1 == leafDepth) {
+                cache->prefetchChildren(4u * node.seed, true);
+            }
             int32_t counts[4];
             detail::childCounts(cache, node.seed, node.count, counts);
             nodesVisited += int32_t(counts[0] > 0) + int32_t(counts[1] > 0) +
@@ -512,6 +517,7 @@ bool searchFlakes(FlakeQuery<T>& q) {
             const unsigned visit = (unsigned(counts[0] > 0) | unsigned(counts[1] > 0) << 1 |
                                     unsigned(counts[2] > 0) << 2 | unsigned(counts[3] > 0) << 3) &
                                    ~unsigned(outside);
+            if (cache != nullptr && depth < leafDepth) cache->prefetchChildren(seed, false);
             if (depth == leafDepth) {
                 for (unsigned rest = visit; rest != 0; rest &= rest - 1) {
                     const int k = std::countr_zero(rest);
