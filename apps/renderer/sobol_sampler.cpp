@@ -24,7 +24,7 @@ constexpr ByteReversal makeByteReversal() {
 constexpr ByteReversal kReversed = makeByteReversal();
 
 // Called four times per value: four table reads, inlined everywhere.
-[[gnu::always_inline]] inline std::uint32_t reverseBits(std::uint32_t x) {
+[[gnu::always_inline]] constexpr std::uint32_t reverseBits(std::uint32_t x) {
     return (std::uint32_t{kReversed.byByte[x & 0xffu]} << 24) |
            (std::uint32_t{kReversed.byByte[(x >> 8) & 0xffu]} << 16) |
            (std::uint32_t{kReversed.byByte[(x >> 16) & 0xffu]} << 8) |
@@ -58,12 +58,13 @@ constexpr ByteReversal kReversed = makeByteReversal();
 
 // The second Sobol dimension's generator matrix is Pascal's triangle mod 2: index bit k
 // contributes column k, column 0 is the top bit and column k + 1 = column k ^ (column k >> 1).
-// Its columns XOR-ed together for every value of each index byte.
+// Its columns XOR-ed together for every value of each index byte, bit-reversed: reversal
+// commutes with XOR, so the tables give the reversed point that the scramble starts from.
 struct PascalTables {
     std::uint32_t byByte[4][256];
 };
 
-constexpr PascalTables makePascalTables() {
+constexpr PascalTables makeReversedPascalTables() {
     PascalTables t{};
     std::uint32_t column[32] = {};
     column[0] = 1u << 31;
@@ -78,21 +79,22 @@ constexpr PascalTables makePascalTables() {
                     sum ^= column[byte * 8 + bit];
                 }
             }
-            t.byByte[byte][value] = sum;
+            t.byByte[byte][value] = reverseBits(sum);
         }
     }
     return t;
 }
 
-constexpr PascalTables kPascal = makePascalTables();
+constexpr PascalTables kReversedPascal = makeReversedPascalTables();
 
-// The first two Sobol dimensions: van der Corput, and Pascal's triangle.
-std::uint32_t sobolDimension(std::uint32_t index, std::uint32_t dimension) {
-    if (dimension == 0) {
-        return reverseBits(index);
-    }
-    return kPascal.byByte[0][index & 0xffu] ^ kPascal.byByte[1][(index >> 8) & 0xffu] ^
-           kPascal.byByte[2][(index >> 16) & 0xffu] ^ kPascal.byByte[3][index >> 24];
+// The first two Sobol dimensions (van der Corput, and Pascal's triangle), bit-reversed. The
+// van der Corput point is the reversed index, so reversed it is the index itself.
+[[gnu::always_inline]] inline std::uint32_t reversedSobolDimension(std::uint32_t index,
+                                                                  std::uint32_t dimension) {
+    if (dimension == 0) return index;
+    return kReversedPascal.byByte[0][index & 0xffu] ^
+           kReversedPascal.byByte[1][(index >> 8) & 0xffu] ^
+           kReversedPascal.byByte[2][(index >> 16) & 0xffu] ^ kReversedPascal.byByte[3][index >> 24];
 }
 
 }  // namespace
@@ -141,9 +143,11 @@ std::uint32_t SobolSampler::sampleBits(std::uint32_t pixelSeed, std::uint32_t in
     }
     const std::uint32_t component = dimension & 1u;
     if (!last.valueKnown[component]) {
+        // The nested uniform scramble of the Sobol point, whose first reversal the reversed
+        // dimension has already made.
         last.bits[component] =
-            nestedUniformScramble(sobolDimension(last.shuffled, component),
-                                  mix(last.pairSeed + 0x02e5be93u * (component + 1)));
+            reverseBits(laineKarrasPermutation(reversedSobolDimension(last.shuffled, component),
+                                               mix(last.pairSeed + 0x02e5be93u * (component + 1))));
         last.valueKnown[component] = true;
     }
     return last.bits[component];
