@@ -309,9 +309,11 @@ template <class T>
     }
 }
 
-// The four child counts of a node, from the memo when it has them.
+// The four child counts of a node, from the memo when it has them. Inlined into the walk, which
+// then keeps the counts in registers (the compiler stopped inlining it on its own).
 template <class T>
-inline void childCounts(FlakeCache<T>* cache, uint32_t seed, int32_t count, int32_t counts[4]) {
+[[gnu::always_inline]] inline void childCounts(FlakeCache<T>* cache, uint32_t seed, int32_t count,
+                                               int32_t counts[4]) {
     SplitCacheEntry* e = cache != nullptr ? cache->splitSlot(seed) : nullptr;
     if (e != nullptr && e->seed == seed && e->count == count) {
         for (int k = 0; k < 4; ++k) counts[k] = e->children[k];
