@@ -74,7 +74,7 @@ struct SubtreeFlakes {
 struct FlakeCacheSize {
     int32_t splitBits = 14;
     int32_t leafBits = 13;
-    int32_t subtreeBits = 10;
+    int32_t subtreeBits = 12;
 };
 
 template <class T>
@@ -92,7 +92,7 @@ public:
 
     // Bytes held, for the stated memory bound.
     static size_t bytes(FlakeCacheSize size) {
-        return (size.splitBits > 0 ? sizeof(SplitCacheEntry) << size.splitBits : 0) +
+        return sizeof(FlakeCache) + (size.splitBits > 0 ? sizeof(SplitCacheEntry) << size.splitBits : 0) +
                (size.leafBits > 0 ? sizeof(LeafEntry<T>) << size.leafBits : 0) +
                (size.subtreeBits > 0 ? (sizeof(SubtreeCacheEntry) +
                                         8 * kRingChannels * sizeof(float)) << size.subtreeBits
@@ -140,10 +140,11 @@ public:
     }
 
     // Keeps `count` flakes of the result, from `first` on, as the subtree's; `blocks` hold
-    // their normals (not yet mirrored) and weights of 1.
-    void storeSubtree(SubtreeCacheEntry& e, uint32_t seed, int32_t count, int32_t levels,
-                      int32_t nodes, const FlakeBlock<T>* blocks, uint32_t first) {
-        if (uint64_t(count) > ringSize) return;  // only in a ring made tiny on purpose
+    // their normals (not yet mirrored) and weights of 1. Returns the first flake's place in the
+    // ring's running count, or -1 when it was not kept.
+    int64_t storeSubtree(SubtreeCacheEntry& e, uint32_t seed, int32_t count, int32_t levels,
+                         int32_t nodes, const FlakeBlock<T>* blocks, uint32_t first) {
+        if (uint64_t(count) > ringSize) return -1;  // only in a ring made tiny on purpose
         uint64_t at = ringWritten;
         const uint64_t offset = at & (ringSize - 1);
         if (offset + uint64_t(count) > ringSize) at += ringSize - offset;  // kept contiguous
@@ -162,19 +163,30 @@ public:
             }
         }
         e = {seed, count, levels, nodes, nextClaim(), at};
+        return int64_t(at);
+    }
+
+    // A subtree nested in one just kept: its flakes are a run of the outer one's in the ring.
+    void storeNestedSubtree(SubtreeCacheEntry& e, uint32_t seed, int32_t count, int32_t levels,
+                            int32_t nodes, uint64_t at) {
+        e = {seed, count, levels, nodes, nextClaim(), at};
     }
 
     uint64_t nextClaim() { return ++claims; }
 
-    // Subtrees a search walked because the memo lacked them, kept once its normals are in. A
-    // search seldom misses more than a few dozen; beyond this many the rest are not kept.
+    // Subtrees a search walked because the memo lacked them (those inside them included),
+    // kept once its normals are in. A search seldom misses more than a few hundred; beyond
+    // this many the rest are not kept.
     struct PendingSubtree {
         SubtreeCacheEntry* entry;
         uint32_t seed;
         int32_t count, levels, nodes;
         uint32_t first;
+        int32_t outer;      // the pending subtree this one lies in, -1 for none
+        int64_t nodesFrom;  // the search's node count when it was opened
+        int64_t at;         // once kept: its first flake's place in the ring, -1 if not kept
     };
-    static constexpr int32_t kMaxPendingSubtrees = 256;
+    static constexpr int32_t kMaxPendingSubtrees = 1024;
     PendingSubtree pending[kMaxPendingSubtrees];
     int32_t pendingCount = 0;
 

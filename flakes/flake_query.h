@@ -70,7 +70,7 @@ struct FlakeWalkNode {
     float uMin, vMin, uMax, vMax;
     int32_t depth;
     // 0: crosses the footprint's edge; 1: wholly inside it, so no more geometry is needed
-    // below; 2: inside, and part of a subtree the memo will keep, so not looked up again.
+    // below.
     int32_t inside;
 };
 
@@ -360,15 +360,22 @@ void emitSubtree(FlakeQuery<T>& q, const FlakeCache<T>& cache, const SubtreeCach
     }
 }
 
-// Keeps the subtrees this search walked for want of them in the memo; their normals are in.
+// Keeps the subtrees this search walked for want of them in the memo; their normals are in. A
+// subtree inside another is kept as a run of the outer one's flakes.
 template <class T>
 void keepPendingSubtrees(FlakeQuery<T>& q, FlakeCache<T>* cache) {
     if (cache == nullptr) return;
     for (int32_t i = 0; i < cache->pendingCount; ++i) {
-        const auto& p = cache->pending[i];
-        if (p.nodes >= 0) {
-            cache->storeSubtree(*p.entry, p.seed, p.count, p.levels, p.nodes, q.blocks.data,
-                                p.first);
+        auto& p = cache->pending[i];
+        p.at = -1;
+        if (p.nodes < 0) continue;
+        if (p.outer < 0) {
+            p.at = cache->storeSubtree(*p.entry, p.seed, p.count, p.levels, p.nodes,
+                                       q.blocks.data, p.first);
+        } else if (const auto& o = cache->pending[p.outer]; o.at >= 0) {
+            p.at = o.at + int64_t(p.first - o.first);
+            cache->storeNestedSubtree(*p.entry, p.seed, p.count, p.levels, p.nodes,
+                                      uint64_t(p.at));
         }
     }
     cache->pendingCount = 0;
@@ -449,9 +456,17 @@ bool searchFlakes(FlakeQuery<T>& q) {
     const int32_t leafDepth = p.textureSubdivs;
     const QuadrantClassifier quadrants(q.bands);
     FlakeWalkStack& stack = q.stack;
-    // The subtree being walked to be kept (at most one: none is looked up inside another).
-    typename FlakeCache<T>::PendingSubtree* open = nullptr;
-    int64_t openNodes = 0;
+    // The innermost subtree being walked to be kept; the ones it lies in follow its `outer`.
+    int32_t open = -1;
+    // Closes the open subtrees whose flakes are all out.
+    const auto closeFinished = [&] {
+        while (open >= 0) {
+            auto& p = cache->pending[open];
+            if (q.flakeCount != p.first + uint32_t(p.count)) break;
+            p.nodes = int32_t(nodesVisited - p.nodesFrom);
+            open = p.outer;
+        }
+    };
     for (int32_t i = 0; i < q.cellCount; ++i) {
         const FlakeSquare root{float(q.cellX[i]), float(q.cellY[i]),
                                float(int64_t(q.cellX[i]) + 1), float(int64_t(q.cellY[i]) + 1)};
@@ -472,7 +487,9 @@ bool searchFlakes(FlakeQuery<T>& q) {
         for (;;) {
             // A small subtree wholly inside the footprint comes whole from the memo, or is
             // walked and kept. Its flakes and node count are a pure function of the node, so
-            // the result and both budgets come out as the walk would have them.
+            // the result and both budgets come out as the walk would have them. Inside a
+            // subtree being kept, smaller ones are looked up too and kept as runs of its flakes:
+            // a footprint moved a little has its first inside nodes a level higher or lower.
             if (node.inside == 1 && node.count <= kCachedSubtreeFlakes && cache != nullptr) {
                 const int32_t levels = leafDepth - node.depth;
                 SubtreeCacheEntry* e = cache->subtreeSlot(node.seed, node.count, levels);
@@ -483,15 +500,15 @@ bool searchFlakes(FlakeQuery<T>& q) {
                         return detail::abandonFlakeSearch(q);
                     }
                     detail::emitSubtree(q, *cache, *e);
+                    closeFinished();
                     if (stack.size == 0) break;
                     node = stack.pop();
                     continue;
                 }
                 if (e != nullptr && cache->pendingCount < cache->kMaxPendingSubtrees) {
-                    open = &cache->pending[cache->pendingCount++];
-                    *open = {e, node.seed, node.count, levels, -1, q.flakeCount};
-                    openNodes = nodesVisited;
-                    node.inside = 2;
+                    cache->pending[cache->pendingCount] = {
+                        e, node.seed, node.count, levels, -1, q.flakeCount, open, nodesVisited, -1};
+                    open = cache->pendingCount++;
                 }
             }
             // A leaf's parent: its leaves' memo entries are asked for before its own split is
@@ -533,24 +550,20 @@ bool searchFlakes(FlakeQuery<T>& q) {
                     }
                     detail::emitLeaf(q, cache, missing, seed + uint32_t(k), counts[k], weight);
                 }
-                // The subtree being kept is done once all its flakes are out.
-                if (open != nullptr && q.flakeCount == open->first + uint32_t(open->count)) {
-                    open->nodes = int32_t(nodesVisited - openNodes);
-                    open = nullptr;
-                }
+                // A subtree being kept is done once all its flakes are out.
+                closeFinished();
             } else if (visit != 0) {
                 // The lowest child is walked next; the others wait on the stack, highest first,
                 // so that they come off it in order.
                 const int first = std::countr_zero(visit);
-                const int32_t under = node.inside == 2 ? 2 : 1;  // children inherit state 2
                 for (unsigned rest = visit & (visit - 1); rest != 0;) {
                     const int k = 31 - std::countl_zero(rest);
                     rest &= ~(1u << k);
                     stack.push({seed + uint32_t(k), counts[k], u[kU[k]], v[kV[k]], u[kU[k] + 1],
-                                v[kV[k] + 1], depth, ((inside >> k) & 1) * under});
+                                v[kV[k] + 1], depth, (inside >> k) & 1});
                 }
                 node = {seed + uint32_t(first), counts[first], u[kU[first]], v[kV[first]],
-                        u[kU[first] + 1], v[kV[first] + 1], depth, ((inside >> first) & 1) * under};
+                        u[kU[first] + 1], v[kV[first] + 1], depth, (inside >> first) & 1};
                 continue;
             }
             if (stack.size == 0) break;
