@@ -92,7 +92,8 @@ public:
 
     // Bytes held, for the stated memory bound.
     static size_t bytes(FlakeCacheSize size) {
-        return sizeof(FlakeCache) + (size.splitBits > 0 ? sizeof(SplitCacheEntry) << size.splitBits : 0) +
+        return sizeof(FlakeCache) +
+               (size.splitBits > 0 ? sizeof(SplitCacheEntry) << size.splitBits : 0) +
                (size.leafBits > 0 ? sizeof(LeafEntry<T>) << size.leafBits : 0) +
                (size.subtreeBits > 0 ? (sizeof(SubtreeCacheEntry) +
                                         8 * kRingChannels * sizeof(float)) << size.subtreeBits
@@ -162,11 +163,12 @@ public:
                 x[f + 5 * ringSize] = block.b[lane];
             }
         }
-        e = {seed, count, levels, nodes, nextClaim(), at};
+        storeNestedSubtree(e, seed, count, levels, nodes, at);
         return int64_t(at);
     }
 
-    // A subtree nested in one just kept: its flakes are a run of the outer one's in the ring.
+    // Points the entry at flakes already in the ring: a subtree nested in one just kept has its
+    // flakes as a run of the outer one's.
     void storeNestedSubtree(SubtreeCacheEntry& e, uint32_t seed, int32_t count, int32_t levels,
                             int32_t nodes, uint64_t at) {
         e = {seed, count, levels, nodes, nextClaim(), at};
